@@ -1,0 +1,12 @@
+# Runs CMD with ARGS (a ;-list) and checks its exit code and a text in its standard error.
+separate_arguments(arg_list UNIX_COMMAND "${ARGS}")
+execute_process(COMMAND ${CMD} ${arg_list} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL EXPECT_RC)
+  message(FATAL_ERROR "exit code ${rc}, expected ${EXPECT_RC}\nstdout: ${out}\nstderr: ${err}")
+endif()
+if(DEFINED EXPECT_ERR)
+  string(FIND "${err}" "${EXPECT_ERR}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "stderr lacks '${EXPECT_ERR}':\n${err}")
+  endif()
+endif()

@@ -1,0 +1,61 @@
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "vnpack/vnpack.h"
+
+int Fail(int code, const char* file, const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    fputs("vnpack: ", stderr);
+    if (file) fprintf(stderr, "%s: ", file);
+    vfprintf(stderr, fmt, args);
+    fputc('\n', stderr);
+    va_end(args);
+    return code;
+}
+
+static const Verb* FindVerb(const char* name) {
+    for (const Verb* v = kVerbs; v->name; ++v) {
+        if (strcmp(v->name, name) == 0) return v;
+    }
+    return nullptr;
+}
+
+int UsageError(const char* verbName) {
+    const Verb* v = FindVerb(verbName);
+    if (v) fprintf(stderr, "usage: vnpack %s %s\n", v->name, v->usage);
+    return kExitUsage;
+}
+
+static void PrintHelp(FILE* out) {
+    fputs("usage: vnpack VERB [ARGS]\n"
+          "Builds and inspects self-extracting game updaters.\n\n"
+          "verbs:\n",
+          out);
+    for (const Verb* v = kVerbs; v->name; ++v) {
+        fprintf(out, "  %s %s\n      %s\n", v->name, v->usage, v->summary);
+    }
+    fputs("\noptions:\n  --help     show this text\n  --version  show the version\n\n"
+          "exit codes: 0 success, 1 bad usage or internal error, 2 bad input\n",
+          out);
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintHelp(stderr);
+        return kExitUsage;
+    }
+    const char* first = argv[1];
+    if (strcmp(first, "--help") == 0 || strcmp(first, "-h") == 0) {
+        PrintHelp(stdout);
+        return kExitOk;
+    }
+    if (strcmp(first, "--version") == 0) {
+        printf("vnpack %s\n", VNPACK_VERSION);
+        return kExitOk;
+    }
+    const Verb* verb = FindVerb(first);
+    if (!verb) return Fail(kExitUsage, nullptr, "unknown verb '%s' (see vnpack --help)", first);
+    return verb->run(argc - 2, argv + 2);
+}

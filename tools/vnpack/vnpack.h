@@ -1,0 +1,28 @@
+#pragma once
+// Shared by the vnpack verbs: exit codes and the one message form, "vnpack: FILE: what is wrong".
+
+enum VnpackExit {
+    kExitOk = 0,
+    kExitUsage = 1,     // bad usage or an internal error
+    kExitBadInput = 2,  // the input is bad
+};
+
+// A verb gets the arguments after its name.
+typedef int (*VerbFn)(int argc, char** argv);
+
+struct Verb {
+    const char* name;
+    const char* usage;    // arguments, shown after "vnpack NAME"
+    const char* summary;  // one line for --help
+    VerbFn run;
+};
+
+// The verb table, ended by an entry whose name is null.
+extern const Verb kVerbs[];
+
+// Prints "vnpack: FILE: message" (or "vnpack: message" when file is null) to stderr and returns
+// code, so a verb can end with `return Fail(kExitBadInput, path, "...")`.
+int Fail(int code, const char* file, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
+
+// Prints the usage of one verb to stderr and returns kExitUsage.
+int UsageError(const char* verbName);
