@@ -36,20 +36,20 @@ static size_t CharAt(const char* src, size_t len, size_t i, char* utf8, size_t* 
     return *utf8Len ? n : 0;
 }
 
-static void Put(char* dst, size_t dstSize, size_t* at, const char* bytes, size_t n) {
-    if (*at + n >= dstSize) {
-        *at = dstSize;  // no partial characters: stop here
-        return;
-    }
+// Appends whole characters only; false once one does not fit.
+static bool Put(char* dst, size_t dstSize, size_t* at, const char* bytes, size_t n) {
+    if (*at + n >= dstSize) return false;
     memcpy(dst + *at, bytes, n);
     *at += n;
+    return true;
 }
 
 int Cp932ToUtf8(const char* src, size_t len, char* dst, size_t dstSize, InvalidStyle style) {
     if (dstSize == 0) return 1;
     size_t at = 0;
     int invalid = 0;
-    for (size_t i = 0; i < len && at < dstSize;) {
+    bool room = true;
+    for (size_t i = 0; i < len && room;) {
         char utf8[8];
         size_t utf8Len = 0;
         size_t n = CharAt(src, len, i, utf8, &utf8Len);
@@ -60,17 +60,17 @@ int Cp932ToUtf8(const char* src, size_t len, char* dst, size_t dstSize, InvalidS
             if (style == kEscapeInvalid) {
                 static const char kHex[] = "0123456789ABCDEF";
                 char esc[4] = {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
-                Put(dst, dstSize, &at, esc, 4);
+                room = Put(dst, dstSize, &at, esc, 4);
             } else {
-                Put(dst, dstSize, &at, "\xEF\xBF\xBD", 3);
+                room = Put(dst, dstSize, &at, "\xEF\xBF\xBD", 3);
             }
             ++i;
             continue;
         }
-        Put(dst, dstSize, &at, utf8, utf8Len);
+        room = Put(dst, dstSize, &at, utf8, utf8Len);
         i += n;
     }
-    dst[at < dstSize ? at : dstSize - 1] = '\0';
+    dst[at] = '\0';
     return invalid;
 }
 
