@@ -83,6 +83,21 @@ TEST(VnpackEnv, WarnsAboutTraps) {
     }
 }
 
+TEST(VnpackEnv, QuietOnSoundFiles) {
+    const std::string files[] = {
+        "",
+        "REG_GLOBAL S\nINI_FILE f\nINI_SECTION s\n[EOF]\n[ini] // header comment\nx=1\n- end of [ini]\n; note\n"
+        "[reg]\n\"a\"=\"b c\"\n-\n",
+        "TITLEBAR ポ|ソ // a comment after the value\r\n[delfiles]\nold\\a.dat\n-\nEOF\nanything\n",
+        "TITLEBAR " + std::string(127, 't') + "\n",
+    };
+    for (const std::string& f : files) {
+        EnvRun run = RunOn(f);
+        EXPECT_EQ(run.rc, 0);
+        EXPECT_NE(run.out.find("No warnings."), std::string::npos) << f << "\n" << run.out;
+    }
+}
+
 TEST(VnpackEnv, ReportsTheUpdatersView) {
     EnvRun run = RunOn(
         "TITLEBAR Old\r\nTITLEBAR デモ|ゲーム\r\nREG_GLOBAL S\r\nINI_FILE g.ini\r\nINI_SECTION s\r\n[EOF]\r\n"

@@ -192,45 +192,40 @@ void Analyse(const unsigned char* data, size_t size) {
         ++pieces;
         // The section reader first: it decides whether this piece is a line of a section.
         int inSection = -1;
-        if (secActive) {
-            memcpy(work, piece, len + 1);
-            TrimSectionLine(work);
-            int section = -1;
-            int kind = ClassifySectionLine(work, &section);
-            if (kind == kSectionLineStop) {
-                secActive = false;
-                secStopLine = line;
-            } else if (kind == kSectionLineClose) {
-                open = -1;
-            } else if (kind == kSectionLineHeader) {
-                open = section;
-            } else if (kind == kSectionLineRaw) {
-                inSection = open;
-                for (int i = 0; i < kSectionCount; ++i) {
-                    if (StartsWithNoCase(work, kHeaders[i])) {
-                        Warn(line, "\"%s\" is no section header (headers are lower case): %s", ShowShort(work),
-                             open >= 0 ? "it is stored as a line of the open section" : "the line is ignored");
-                    }
-                }
-                if (open == kIni && !SjisFindChar(work, '=')) {
-                    Warn(line, "[ini] line without \"=\": the updater skips it: %s", ShowShort(work));
-                }
-                if (open == kReg && !SjisFindStr(work, "\"=\"")) {
-                    Warn(line, "[reg] line without the separator \"=\" (only string values are written): "
-                               "the updater skips it: %s", ShowShort(work));
-                }
-                if (open >= 0 && strncmp(work, "[EOF]", 5) == 0) {
-                    Warn(line, "\"[EOF]\" inside [%s] is stored as a line of the section%s", SectionName(open),
-                         kvActive ? ", and it ends the settings here" : "");
-                }
-            }
-        } else {
-            memcpy(work, piece, len + 1);
-            TrimSectionLine(work);
-            int section;
-            if (ClassifySectionLine(work, &section) == kSectionLineHeader) {
+        memcpy(work, piece, len + 1);
+        TrimSectionLine(work);
+        int section = -1;
+        int secKind = ClassifySectionLine(work, &section);
+        if (!secActive) {
+            if (secKind == kSectionLineHeader) {
                 Warn(line, "[%s] is never read: the section reader stopped at the line beginning with \"EOF\" "
                            "on line %d", SectionName(section), secStopLine);
+            }
+        } else if (secKind == kSectionLineStop) {
+            secActive = false;
+            secStopLine = line;
+        } else if (secKind == kSectionLineClose) {
+            open = -1;
+        } else if (secKind == kSectionLineHeader) {
+            open = section;
+        } else if (secKind == kSectionLineRaw) {
+            inSection = open;
+            for (int i = 0; i < kSectionCount; ++i) {
+                if (StartsWithNoCase(work, kHeaders[i])) {
+                    Warn(line, "\"%s\" is no section header (headers are lower case): %s", ShowShort(work),
+                         open >= 0 ? "it is stored as a line of the open section" : "the line is ignored");
+                }
+            }
+            if (open == kIni && !SjisFindChar(work, '=')) {
+                Warn(line, "[ini] line without \"=\": the updater skips it: %s", ShowShort(work));
+            }
+            if (open == kReg && !SjisFindStr(work, "\"=\"")) {
+                Warn(line, "[reg] line without the separator \"=\" (only string values are written): "
+                           "the updater skips it: %s", ShowShort(work));
+            }
+            if (open >= 0 && strncmp(work, "[EOF]", 5) == 0) {
+                Warn(line, "\"[EOF]\" inside [%s] is stored as a line of the section%s", SectionName(open),
+                     kvActive ? ", and it ends the settings here" : "");
             }
         }
 
@@ -284,7 +279,8 @@ void Analyse(const unsigned char* data, size_t size) {
                     Warn(line, "%s is indented: a line beginning with a blank is no setting", first);
                 }
             }
-        } else if (kind == kSettingEntry && inSection < 0) {
+        } else if (kind == kSettingEntry && secKind == kSectionLineRaw && inSection < 0) {
+            // Headers, closing lines and ";" comments are the sections' business, not lost settings.
             if (FindNamedKey(key) >= 0) {
                 Warn(line, "%s is never read: the settings end %s line %d", key,
                      kvStoppedAtEof ? "at [EOF] on" : "after 400 lines, on", kvStopLine);
