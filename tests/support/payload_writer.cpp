@@ -89,6 +89,6 @@ FILE* OpenTestBytes(const std::vector<uint8_t>& bytes) {
 bool SaveTestBytes(const std::vector<uint8_t>& bytes, const std::string& path) {
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return fclose(f) == 0 && ok;
 }
