@@ -4,6 +4,15 @@
 
 #include "payload/payload_format.h"
 
+std::string MakeTestPattern(size_t n, uint32_t seed) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        s[i] = static_cast<char>(i % 4 == 0 ? (seed >> 16) : 'a' + i % 5);
+    }
+    return s;
+}
+
 std::string CompressTestData(const std::string& data, int level) {
     uLongf len = compressBound(static_cast<uLong>(data.size()));
     std::string out(len, '\0');

@@ -23,6 +23,9 @@ struct TestFileFaults {
     int64_t size = -1;           // stored size, when not -1
 };
 
+// Deterministic bytes, a quarter random and the rest repetitive, so they compress but not to nothing.
+std::string MakeTestPattern(size_t n, uint32_t seed);
+
 std::string CompressTestData(const std::string& data, int level = 6);
 
 // Starts a payload behind a stub of stubBytes bytes.

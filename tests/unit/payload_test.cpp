@@ -60,14 +60,6 @@ int Walk(const std::vector<uint8_t>& bytes, int mode, Capture* cap, ExtractResul
     return rc;
 }
 
-std::string Pattern(size_t n, uint32_t seed) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        s[i] = static_cast<char>(i % 3 == 0 ? (seed >> 16) : 'a' + i % 7);
-    }
-    return s;
-}
 
 TestPayload SmallPayload() {
     TestPayload p;
@@ -75,7 +67,7 @@ TestPayload SmallPayload() {
     AddTestFile(&p, "install.env", "TITLEBAR=x\r\n", 0x01D9000011112222ull);
     AddTestDir(&p, "data\\");
     AddTestDir(&p, "data\\sub\\");
-    AddTestFile(&p, "data\\sub\\a.bin", Pattern(3000, 7), 0x01D9000033334444ull);
+    AddTestFile(&p, "data\\sub\\a.bin", MakeTestPattern(3000, 7), 0x01D9000033334444ull);
     EndTestPayload(&p);
     return p;
 }
@@ -178,7 +170,7 @@ TEST(PayloadFormat, WalkWritesWhatWasPacked) {
     ASSERT_EQ(Walk(p.bytes, kExtractAll, &cap, &result), 0) << DescribePayloadError(result.error);
     EXPECT_EQ(cap.dirs, (std::vector<std::string>{"C:\\G\\data\\", "C:\\G\\data\\sub\\"}));
     EXPECT_EQ(cap.files, (std::vector<std::string>{"C:\\G\\install.env", "C:\\G\\data\\sub\\a.bin"}));
-    EXPECT_EQ(cap.data, "TITLEBAR=x\r\n" + Pattern(3000, 7));
+    EXPECT_EQ(cap.data, "TITLEBAR=x\r\n" + MakeTestPattern(3000, 7));
     EXPECT_EQ(result.files, 2u);
 }
 
@@ -199,7 +191,7 @@ TEST(PayloadFormat, SinkGetsWholeBlocksThenTheRest) {
         for (int level : {0, 9}) {  // stored blocks fill the buffer differently from deflated ones
             TestPayload p;
             BeginTestPayload(&p);
-            std::string data = Pattern(c.size, 3);
+            std::string data = MakeTestPattern(c.size, 3);
             TestFileFaults none;
             std::string stream = CompressTestData(data, level);
             none.stream = &stream;
@@ -295,7 +287,7 @@ TEST(PayloadFormat, MissingEndMarkerFailsAfterTheLastRecord) {
 TEST(PayloadFormat, SinkFailureFailsTheRecord) {
     TestPayload p;
     BeginTestPayload(&p);
-    AddTestFile(&p, "a.bin", Pattern(3 * kPayloadBlockBytes + 1, 1));
+    AddTestFile(&p, "a.bin", MakeTestPattern(3 * kPayloadBlockBytes + 1, 1));
     EndTestPayload(&p);
     for (int failAt = 0; failAt < 4; ++failAt) {
         Capture cap;

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -12,6 +11,7 @@
 
 #include "payload/payload_format.h"
 #include "support/payload_writer.h"
+#include "support/test_files.h"
 
 int RunBuild(int argc, char** argv);
 int RunList(int argc, char** argv);
@@ -39,69 +39,10 @@ VerbRun RunVerb(VerbFn verb, std::vector<std::string> args) {
     return r;
 }
 
-// A fresh folder per test, removed at the end.
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char tmpl[] = "/tmp/vnpack_test_XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempDir() { system(("rm -rf '" + path + "'").c_str()); }
-};
-
-void WriteFile(const std::string& path, const std::string& data, int64_t seconds = 1600000000, long ns = 0) {
-    size_t slash = path.rfind('/');
-    system(("mkdir -p '" + path.substr(0, slash) + "'").c_str());
-    ASSERT_TRUE(SaveTestBytes(std::vector<uint8_t>(data.begin(), data.end()), path)) << path;
-    struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(seconds), ns}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
-
-std::string ReadFile(const std::string& path) {
-    std::string data;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return "<missing>";
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
-    fclose(f);
-    return data;
-}
-
-struct Listed {
-    std::string name;
-    uint32_t size;
-    uint64_t time;
-};
-
-std::vector<Listed> ReadRecords(const std::string& exe) {
-    std::vector<Listed> recs;
-    FILE* f = fopen(exe.c_str(), "rb");
-    PayloadReader reader;
-    EXPECT_EQ(OpenPayloadReader(f, &reader), 0);
-    PayloadRecord rec;
-    while (ReadPayloadRecord(&reader, &rec) == 1) {
-        recs.push_back({rec.name, rec.size, rec.time});
-        SkipPayloadRecord(&reader, &rec);
-    }
-    EXPECT_EQ(reader.error, kPayloadOk);
-    fclose(f);
-    return recs;
-}
-
 std::string Stub(const TempDir& t) {
     std::string stub = t.path + "/stub.exe";
     WriteFile(stub, "MZ-stub");
     return stub;
-}
-
-std::string Pattern(size_t n, uint32_t seed) {
-    std::string s(n, '\0');
-    for (size_t i = 0; i < n; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        s[i] = static_cast<char>(i % 4 == 0 ? (seed >> 16) : 'a' + i % 5);
-    }
-    return s;
 }
 
 // The tree of the golden payload, packed by vnpack, gives the same records byte for byte (streams
@@ -235,11 +176,11 @@ TEST(VnpackRoundTrip, ExtractGivesBackTheTree) {
         long ns;
     } files[] = {
         {"install.env", "TITLEBAR=\x83\x5C\r\n", 123456789},
-        {"insttscr.rct", Pattern(5000, 1), 0},
+        {"insttscr.rct", MakeTestPattern(5000, 1), 0},
         {"readme.txt", "read me", 999999999},
         {"empty.dat", "", 0},
-        {"\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF/block.bin", Pattern(kPayloadBlockBytes, 2), 500},  // データ
-        {"\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF/\xE3\x82\xBD/big.bin", Pattern(3 * kPayloadBlockBytes + 17, 3), 100},  // データ/ソ
+        {"\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF/block.bin", MakeTestPattern(kPayloadBlockBytes, 2), 500},  // データ
+        {"\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF/\xE3\x82\xBD/big.bin", MakeTestPattern(3 * kPayloadBlockBytes + 17, 3), 100},  // データ/ソ
         {"docs/notes.txt", "inside a folder", 0},
     };
     int64_t seconds = 1500000000;
@@ -266,7 +207,7 @@ TEST(VnpackRoundTrip, ExtractGivesBackTheTree) {
 TEST(VnpackBuild, SameInputGivesTheSameBytesAndClampsLaterTimes) {
     TempDir t;
     WriteFile(t.path + "/in/install.env", "x", 1000, 5);
-    WriteFile(t.path + "/in/late.dat", Pattern(1000, 4), 2000, 7);
+    WriteFile(t.path + "/in/late.dat", MakeTestPattern(1000, 4), 2000, 7);
     std::string stub = Stub(t);
     ASSERT_EQ(RunVerb(RunBuild, {t.path + "/in", "-o", t.path + "/a.exe", "--stub", stub}).rc, 0);
     ASSERT_EQ(RunVerb(RunBuild, {t.path + "/in", "-o", t.path + "/b.exe", "--stub", stub}).rc, 0);
