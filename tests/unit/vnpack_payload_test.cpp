@@ -131,6 +131,7 @@ TEST(VnpackBuild, RefusesTreesTheProgramCouldNotUse) {
         {"not CP932", {"install.env", "\xF0\x9F\x98\x80.dat"}, {}, 2, "cannot be written in CP932"},
         {"so-dot-dot folder", {"install.env", "\xE3\x82\xBD../x.dat"}, {}, 2, "would refuse this name"},
         {"over 259 bytes", {"install.env", longDir + "/" + longDir + "/" + std::string(60, 'f')}, {}, 2, "over 259"},
+        {"names that differ in case", {"install.env", "d/Voice.ogg", "d/voice.ogg"}, {}, 2, "only in case"},
         {"level out of range", {"install.env"}, {"--level", "13"}, 1, "--level"},
     };
     for (const Case& c : cases) {

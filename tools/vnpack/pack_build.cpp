@@ -176,6 +176,29 @@ static int AddStopFolder(const char* arg, EntryList* list) {
     return kExitOk;
 }
 
+static int CompareNamesNoCase(const void* a, const void* b) {
+    return SjisCompareNoCase((*static_cast<const BuildEntry* const*>(a))->name,
+                             (*static_cast<const BuildEntry* const*>(b))->name);
+}
+
+// Windows file names do not regard case, so "A.dat" and "a.dat" would land on one file.
+static int CheckCaseClashes(const EntryList* list) {
+    if (list->count < 2) return kExitOk;
+    const BuildEntry** sorted = static_cast<const BuildEntry**>(AllocChecked(list->count * sizeof(BuildEntry*)));
+    if (!sorted) return kExitUsage;
+    for (size_t i = 0; i < list->count; ++i) sorted[i] = &list->items[i];
+    qsort(sorted, list->count, sizeof *sorted, CompareNamesNoCase);
+    int rc = kExitOk;
+    for (size_t i = 1; i < list->count && rc == kExitOk; ++i) {
+        if (SjisCompareNoCase(sorted[i - 1]->name, sorted[i]->name) == 0) {
+            rc = Fail(kExitBadInput, sorted[i]->path, "differs from %s only in case; Windows would keep one of them",
+                      sorted[i - 1]->path);
+        }
+    }
+    FreeChecked(sorted);
+    return rc;
+}
+
 // Refuses a tree whose setup files start-up would try to write into a folder it never creates.
 static int CheckSetupWalk(const BuildOptions* opt, const EntryList* list) {
     bool haveEnv = false;
@@ -358,6 +381,7 @@ int RunBuild(int argc, char** argv) {
     if (rc == kExitOk) rc = ScanFolder(&opt, opt.dir, "", &list);
     if (rc == kExitOk && opt.stopFolder) rc = AddStopFolder(opt.stopFolder, &list);
     if (rc == kExitOk && list.count) qsort(list.items, list.count, sizeof(BuildEntry), CompareEntries);
+    if (rc == kExitOk) rc = CheckCaseClashes(&list);
     if (rc == kExitOk) rc = CheckSetupWalk(&opt, &list);
     if (rc == kExitOk) rc = WriteUpdater(&opt, &list);
     FreeChecked(list.items);
