@@ -6,7 +6,8 @@
 
 static int FailWalk(ExtractResult* result, const PayloadRecord* rec, int error) {
     result->error = error;
-    CopyStr(result->name, sizeof result->name, rec->name);
+    // A refused name may fill its buffer without a terminator.
+    CopyBytes(result->name, sizeof result->name, rec->name, strnlen(rec->name, sizeof rec->name));
     return -1;
 }
 

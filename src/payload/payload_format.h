@@ -37,7 +37,7 @@ enum PayloadError {
 const char* DescribePayloadError(int error);
 
 struct PayloadRecord {
-    char name[kPayloadNameBytes];  // CP932, NUL-terminated, backslash separators
+    char name[kPayloadNameBytes + 1];  // CP932, backslash separators; the spare byte keeps a refused name terminated
     uint32_t nameBytes;            // L, the NUL included
     uint32_t size;                 // inflated size, or kPayloadDirMark
     uint32_t packedSize;           // length of the zlib stream
