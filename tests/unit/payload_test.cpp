@@ -7,6 +7,7 @@
 #include "payload/extract.h"
 #include "payload/payload_format.h"
 #include "support/payload_writer.h"
+#include "unit/golden_payload.h"
 
 namespace {
 
@@ -75,26 +76,7 @@ TestPayload SmallPayload() {
 // The reader's view of one payload written byte by byte from the record table, so that a misreading
 // shared by the writer and the reader cannot pass. The streams are stored deflate blocks.
 TEST(PayloadFormat, ReadsAGoldenPayload) {
-    const std::vector<uint8_t> golden = {
-        'M', 'Z', 0, 0,                                      // stub: the payload starts at 4
-        12, 0, 'i', 'n', 's', 't', 'a', 'l', 'l', '.', 'e', 'n', 'v', 0,
-        2, 0, 0, 0,                                          // size 2
-        13, 0, 0, 0,                                         // packed size 13
-        0x00, 0x00, 0x40, 0x7E, 0xD5, 0x2E, 0xD9, 0x01,      // FILETIME
-        0x78, 0x01, 0x01, 0x02, 0x00, 0xFD, 0xFF, 'h', 'i', 0x01, 0x3B, 0x00, 0xD2,
-        6, 0, 'd', 'a', 't', 'a', '\\', 0,
-        0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0,                  // directory, packed size 0
-        10, 0, 'd', 'a', 't', 'a', '\\', 's', 'u', 'b', '\\', 0,
-        0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0,
-        15, 0, 'd', 'a', 't', 'a', '\\', 's', 'u', 'b', '\\', 'x', '.', 'd', 'a', 't', 0,
-        3, 0, 0, 0,
-        14, 0, 0, 0,
-        0x80, 0x96, 0x98, 0x00, 0x00, 0x00, 0x00, 0x00,      // 1 s after 1601
-        0x78, 0x01, 0x01, 0x03, 0x00, 0xFC, 0xFF, 'a', 'b', 'c', 0x02, 0x4D, 0x01, 0x27,
-        0, 0, 0, 0,                                          // end marker and two zero bytes
-        0, 0, 0, 0, 0, 0,                                    // padding to a multiple of 8
-        4, 0, 0, 0,                                          // trailer
-    };
+    const std::vector<uint8_t>& golden = kGoldenPayload;
     ASSERT_EQ(golden.size() % 8, 0u);
     FILE* f = OpenTestBytes(golden);
     PayloadReader reader;
@@ -110,7 +92,7 @@ TEST(PayloadFormat, ReadsAGoldenPayload) {
         {"install.env", 2, 0x01D92ED57E400000ull, "hi"},
         {"data\\", kPayloadDirMark, 0, nullptr},
         {"data\\sub\\", kPayloadDirMark, 0, nullptr},
-        {"data\\sub\\x.dat", 3, 10000000ull, "abc"},
+        {"data\\sub\\x.dat", 3, 0x01C138D144FF8000ull, "abc"},
     };
     for (const Want& w : want) {
         PayloadRecord rec;

@@ -342,7 +342,7 @@ static int ParseBuildArgs(int argc, char** argv, BuildOptions* opt, char* stubBu
         } else if (strcmp(a, "--level") == 0 && hasValue) {
             char* end;
             long level = strtol(argv[++i], &end, 10);
-            if (*end || level < 1 || level > 12) return Fail(kExitUsage, nullptr, "--level takes 1 to 12");
+            if (*end || level < 0 || level > 12) return Fail(kExitUsage, nullptr, "--level takes 0 (store) to 12");
             opt->level = static_cast<int>(level);
         } else if (a[0] != '-' && !opt->dir) {
             opt->dir = a;
