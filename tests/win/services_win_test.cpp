@@ -1,0 +1,322 @@
+// The process services seen from outside, the way a player meets them: a probe program calls them
+// and these tests find, read and answer its windows.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/drive_win.h"
+
+namespace {
+
+const DWORD kWaitMs = 15000;
+const DWORD kExitMinusOne = 0xFFFFFFFFu;
+
+std::wstring ProbePath() { return ModuleFolder() + L"services_probe.exe"; }
+
+std::wstring Hex(const std::string& bytes) {
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring out = L"hex:";
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+// Starts the probe with the given arguments (each quoted) and returns the process.
+DriveProcess StartProbe(const std::vector<std::wstring>& args, const wchar_t* folder = nullptr) {
+    std::wstring cmd = L"\"" + ProbePath() + L"\"";
+    for (const auto& a : args) cmd += L" \"" + a + L"\"";
+    DriveProcess proc;
+    EXPECT_TRUE(StartProgram(cmd, &proc, folder)) << "cannot start the probe";
+    return proc;
+}
+
+// Waits for the probe's next message box; fails the test when none comes.
+HWND WaitBox(const DriveProcess& proc) { return WaitTopWindow(proc.pid, nullptr, L"#32770", kWaitMs); }
+
+std::vector<int> ButtonIds(const MessageBoxView& box) {
+    std::vector<int> ids;
+    for (const auto& b : box.buttons) ids.push_back(b.id);
+    return ids;
+}
+
+// Presses the button and waits for the box to go away.
+void Answer(HWND box, int id) {
+    ASSERT_TRUE(PressButton(box, id));
+    ASSERT_TRUE(WaitWindowGone(box, kWaitMs));
+}
+
+DWORD Finish(DriveProcess* proc) {
+    DWORD code = 0xDEAD;
+    if (!WaitProgram(proc, kWaitMs, &code)) {
+        EndProgram(proc);
+        ADD_FAILURE() << "the probe did not end";
+    }
+    return code;
+}
+
+struct ErrorCase {
+    const char* name;
+    std::vector<std::wstring> args;
+    std::string expected;  // CP932 bytes of the box text and of CF_TEXT
+};
+
+std::string Repeat(const std::string& s, size_t times) {
+    std::string out;
+    for (size_t i = 0; i < times; ++i) out += s;
+    return out;
+}
+
+}  // namespace
+
+TEST(ReportError, BeforeMainWindowHasNoOwnerEmptyCaptionAndCopiesTheText) {
+    // "ソ" and "表" end in 0x5C, the byte a careless conversion turns into a backslash.
+    const std::string tricky = "ソフト表示エラー\\ 100%";
+    const std::vector<ErrorCase> cases = {
+        {"plain", {L"error", Hex(tricky)}, tricky},
+        {"format", {L"format", L"x"}, "[x] -12/34 終"},
+        // 1500 bytes of text: the box gets the first 1023 bytes, cut by bytes.
+        {"cut", {L"long", L"1500"}, Repeat("ア", 511) + std::string("\x83", 1)},
+        {"exact", {L"long", L"1023"}, Repeat("ア", 511) + "x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DriveProcess proc = StartProbe(c.args);
+        HWND box = WaitBox(proc);
+        ASSERT_NE(box, nullptr);
+        MessageBoxView view;
+        ASSERT_TRUE(ReadMessageBox(box, &view));
+        EXPECT_EQ(view.owner, nullptr);
+        EXPECT_EQ(view.caption, L"");
+        EXPECT_TRUE(view.hasIcon);
+        EXPECT_EQ(ButtonIds(view), std::vector<int>{IDOK});
+        std::wstring expectedWide = FromCp932(c.expected);
+        if (c.expected.back() == '\x83') {
+            // A lone lead byte at the cut shows as whatever the system makes of it; the rest is exact.
+            EXPECT_EQ(view.text.substr(0, expectedWide.size() - 1), expectedWide.substr(0, expectedWide.size() - 1));
+            EXPECT_LE(view.text.size(), expectedWide.size());
+        } else {
+            EXPECT_EQ(view.text, expectedWide);
+        }
+        std::wstring clipWide;
+        std::string clipBytes;
+        ASSERT_TRUE(ReadClipboard(&clipWide, &clipBytes));
+        EXPECT_EQ(clipBytes, c.expected);
+        if (c.expected.back() != '\x83') {
+            EXPECT_EQ(clipWide, expectedWide);
+        }
+        Answer(box, IDOK);
+        EXPECT_EQ(Finish(&proc), 0u);
+    }
+}
+
+TEST(ReportError, WithMainWindowIsOwnedAndTakesItsCurrentTitle) {
+    const std::string title = "アップデータ・ソ";
+    const std::string text = "インストール先が見つかりません";
+    // Yes and No of the question that follows: only Yes is true.
+    for (int answer : {IDYES, IDNO}) {
+        SCOPED_TRACE(answer);
+        DriveProcess proc = StartProbe({L"owned", Hex(title), Hex(text)});
+        HWND main = WaitTopWindow(proc.pid, nullptr, L"VnProbeMain", kWaitMs);
+        ASSERT_NE(main, nullptr);
+        HWND box = WaitBox(proc);
+        ASSERT_NE(box, nullptr);
+        MessageBoxView view;
+        ASSERT_TRUE(ReadMessageBox(box, &view));
+        EXPECT_EQ(view.owner, main);
+        EXPECT_EQ(view.caption, FromCp932(title));
+        EXPECT_EQ(view.text, FromCp932(text));
+        Answer(box, IDOK);
+
+        // The question: caption follows the retitled window; no clipboard copy.
+        box = WaitBox(proc);
+        ASSERT_NE(box, nullptr);
+        ASSERT_TRUE(ReadMessageBox(box, &view));
+        EXPECT_EQ(view.owner, main);
+        EXPECT_EQ(view.caption, FromCp932(title + "2"));
+        EXPECT_EQ(view.text, FromCp932(text + "?"));
+        EXPECT_EQ(ButtonIds(view), (std::vector<int>{IDYES, IDNO}));
+        std::wstring clipWide;
+        std::string clipBytes;
+        ASSERT_TRUE(ReadClipboard(&clipWide, &clipBytes));
+        EXPECT_EQ(clipBytes, text);
+        Answer(box, answer);
+        EXPECT_EQ(Finish(&proc), answer == IDYES ? 1u : 0u);
+    }
+}
+
+TEST(ReportRetryable, CancelEndsWithMinusOneRetryReturns) {
+    const struct {
+        int button;
+        DWORD exitCode;
+    } cases[] = {{IDCANCEL, kExitMinusOne}, {IDRETRY, 7}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button);
+        DriveProcess proc = StartProbe({L"retry", L"again?"});
+        HWND box = WaitBox(proc);
+        ASSERT_NE(box, nullptr);
+        MessageBoxView view;
+        ASSERT_TRUE(ReadMessageBox(box, &view));
+        EXPECT_EQ(view.text, L"again?");
+        EXPECT_EQ(ButtonIds(view), (std::vector<int>{IDRETRY, IDCANCEL}));
+        Answer(box, c.button);
+        EXPECT_EQ(Finish(&proc), c.exitCode);
+    }
+}
+
+TEST(OpenGuarded, MissingFileAsksUntilItAppears) {
+    std::wstring folder = MakeScratchFolder(L"vn_open_guarded");
+    std::wstring path = folder + L"設定ファイル.env";
+    std::wstring expected = L"Ffopen : ファイル[" + path + L"]の読み込みで失敗しました";
+
+    DriveProcess proc = StartProbe({L"open", Hex(ToCp932(path))});
+    HWND box = WaitBox(proc);
+    ASSERT_NE(box, nullptr);
+    MessageBoxView view;
+    ASSERT_TRUE(ReadMessageBox(box, &view));
+    EXPECT_EQ(view.text, expected);
+    EXPECT_EQ(ButtonIds(view), (std::vector<int>{IDRETRY, IDCANCEL}));
+
+    // Retry while the file is still missing asks again.
+    Answer(box, IDRETRY);
+    box = WaitBox(proc);
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(ReadMessageBox(box, &view));
+    EXPECT_EQ(view.text, expected);
+
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(f, "Z", 1, &written, nullptr);
+    CloseHandle(f);
+    Answer(box, IDRETRY);
+    EXPECT_EQ(Finish(&proc), 100u + 'Z');  // the stream it returned reads the file
+
+    // Cancel gives up with -1.
+    DriveProcess gone = StartProbe({L"open", Hex(ToCp932(folder + L"無い.env"))});
+    box = WaitBox(gone);
+    ASSERT_NE(box, nullptr);
+    Answer(box, IDCANCEL);
+    EXPECT_EQ(Finish(&gone), kExitMinusOne);
+    EXPECT_TRUE(RemoveTree(folder));
+}
+
+TEST(FileExists, OnlyFilesThatOpenForReading) {
+    std::wstring folder = MakeScratchFolder(L"vn_file_exists");
+    std::wstring file = folder + L"ある.txt";
+    std::wstring locked = folder + L"鍵.txt";
+    for (const auto& name : {file, locked}) {
+        HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        CloseHandle(h);
+    }
+    CreateDirectoryW((folder + L"フォルダ").c_str(), nullptr);
+    // Held open without sharing: nobody can read it.
+    HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+
+    const struct {
+        std::wstring name;
+        DWORD exists;
+    } cases[] = {{file, 1}, {folder + L"無い.txt", 0}, {folder + L"フォルダ", 0}, {locked, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(ToCp932(c.name)));
+        DriveProcess proc = StartProbe({L"exists", Hex(ToCp932(c.name))});
+        EXPECT_EQ(Finish(&proc), c.exists);
+    }
+    CloseHandle(hold);
+    EXPECT_TRUE(RemoveTree(folder));
+}
+
+TEST(PumpMessages, DispatchesWaitingMessagesThenQuitsWithTheCode) {
+    std::wstring folder = MakeScratchFolder(L"vn_pump");
+    std::wstring log = folder + L"pump.log";
+    DriveProcess proc = StartProbe({L"pump", log});
+    EXPECT_EQ(Finish(&proc), 42u);
+    std::string seen;
+    HANDLE h = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    char buf[64];
+    DWORD got = 0;
+    ReadFile(h, buf, sizeof buf, &got, nullptr);
+    CloseHandle(h);
+    seen.assign(buf, got);
+    EXPECT_EQ(seen, "1\n2\n");
+
+    // An empty queue: returns 0 at once.
+    DriveProcess empty = StartProbe({L"pump-empty"});
+    EXPECT_EQ(Finish(&empty), 10u);
+    EXPECT_TRUE(RemoveTree(folder));
+}
+
+TEST(RunProgram, StartsAPathWithSpacesAndJapaneseWithoutWaiting) {
+    std::wstring folder = MakeScratchFolder(L"vn_run テスト フォルダ");
+    std::wstring child = folder + L"起動 ソフト.exe";
+    ASSERT_TRUE(CopyFileW(ProbePath().c_str(), child.c_str(), FALSE));
+    std::wstring started = child + L".started";
+
+    DriveProcess proc = StartProbe({L"run", Hex(ToCp932(child))});
+    // The starter ends while the child still waits to be released.
+    EXPECT_EQ(Finish(&proc), 1u);
+    EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesW(started.c_str()) != INVALID_FILE_ATTRIBUTES; }, kWaitMs));
+    HANDLE release = CreateFileW((child + L".release").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(release, INVALID_HANDLE_VALUE);
+    CloseHandle(release);
+    EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesW(started.c_str()) == INVALID_FILE_ATTRIBUTES; }, kWaitMs));
+
+    // Nothing to start, or a path too long for the command line: nothing is started.
+    const std::wstring refused[] = {folder + L"無い.exe", folder + std::wstring(258, L'a') + L".exe"};
+    for (const auto& path : refused) {
+        DriveProcess none = StartProbe({L"run", path});
+        EXPECT_EQ(Finish(&none), 0u);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return RemoveTree(folder); }, kWaitMs));
+}
+
+TEST(CenterWindow, CentresOnTheWholeScreenEvenWhenLarger) {
+    int screenW = GetSystemMetrics(SM_CXSCREEN);
+    int screenH = GetSystemMetrics(SM_CYSCREEN);
+    const struct {
+        int width, height;
+    } cases[] = {{200, 101}, {screenW + 277, screenH + 133}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        DriveProcess proc = StartProbe({L"center", std::to_wstring(c.width), std::to_wstring(c.height)});
+        HWND box = WaitBox(proc);  // shown after the centring
+        ASSERT_NE(box, nullptr);
+        HWND window = WaitTopWindow(proc.pid, nullptr, L"VnProbeMain", kWaitMs);
+        ASSERT_NE(window, nullptr);
+        RECT r;
+        GetWindowRect(window, &r);
+        // Truncation toward zero, so a larger window sits at negative coordinates.
+        EXPECT_EQ(r.left, (screenW - c.width) / 2);
+        EXPECT_EQ(r.top, (screenH - c.height) / 2);
+        EXPECT_EQ(r.right - r.left, c.width);
+        Answer(box, IDOK);
+        EXPECT_EQ(Finish(&proc), 0u);
+    }
+}
+
+TEST(AllocChecked, WarnsWithoutOwnerAndReturnsNull) {
+    DriveProcess proc = StartProbe({L"alloc"});
+    HWND box = WaitBox(proc);
+    ASSERT_NE(box, nullptr);
+    MessageBoxView view;
+    ASSERT_TRUE(ReadMessageBox(box, &view));
+    EXPECT_EQ(view.owner, nullptr);
+    EXPECT_EQ(view.caption, L"malloc");
+    EXPECT_EQ(view.text, L"メモリ容量が不足しています。処理を中断します。");
+    EXPECT_EQ(ButtonIds(view), std::vector<int>{IDOK});
+    Answer(box, IDOK);
+    EXPECT_EQ(Finish(&proc), 3u);
+}
+
+TEST(SystemDlls, LoadedFromTheSystemFolderAfterTheRestriction) {
+    // Bits: common controls registered, progress class present, winmm loaded, a tick count read.
+    DriveProcess proc = StartProbe({L"dll"});
+    EXPECT_EQ(Finish(&proc), 15u);
+}
