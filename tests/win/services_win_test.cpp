@@ -320,3 +320,52 @@ TEST(SystemDlls, LoadedFromTheSystemFolderAfterTheRestriction) {
     DriveProcess proc = StartProbe({L"dll"});
     EXPECT_EQ(Finish(&proc), 15u);
 }
+
+// Run by a second CTest test under a Western locale (ANSI code page 1252): what the player reads
+// stays Japanese, what the game reads keeps the system's ANSI meaning.
+TEST(WesternSystem, BoxesShowJapaneseWhileFileNamesFollowTheAnsiCodePage) {
+    ASSERT_EQ(GetACP(), 1252u) << "this test needs LC_ALL=en_US.UTF-8";
+    const std::string title = "アップデータ";
+    const std::string text = "アップデートを中止しました";
+    DriveProcess proc = StartProbe({L"owned", Hex(title), Hex(text)});
+    HWND box = WaitBox(proc);
+    ASSERT_NE(box, nullptr);
+    MessageBoxView view;
+    ASSERT_TRUE(ReadMessageBox(box, &view));
+    EXPECT_EQ(view.text, L"アップデートを中止しました");
+    EXPECT_EQ(view.caption, L"アップデータ");
+    std::wstring clipWide;
+    std::string clipBytes;
+    ASSERT_TRUE(ReadClipboard(&clipWide, &clipBytes));
+    EXPECT_EQ(clipWide, L"アップデートを中止しました");
+    EXPECT_EQ(clipBytes, text);
+    Answer(box, IDOK);
+    box = WaitBox(proc);
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(ReadMessageBox(box, &view));
+    EXPECT_EQ(view.caption, L"アップデータ2");
+    Answer(box, IDNO);
+    EXPECT_EQ(Finish(&proc), 0u);
+
+    // "データ.dat" as the game would spell it in CP932: on this system the bytes mean other
+    // characters, and the file must carry exactly the name CreateFileA gives them.
+    std::wstring folder = MakeScratchFolder(L"vn_western");
+    std::string folderBytes = ToCp932(folder);  // ASCII
+    const std::string name = "データ.dat";
+    DriveProcess create = StartProbe({L"create", Hex(folderBytes + name)});
+    EXPECT_EQ(Finish(&create), 100u);
+    wchar_t ansiName[64] = {};
+    ASSERT_GT(MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, ansiName, 64), 0);
+    EXPECT_NE(std::wstring(ansiName), L"データ.dat");
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"*.dat").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(std::wstring(found.cFileName), std::wstring(ansiName));
+    EXPECT_FALSE(FindNextFileW(find, &found));
+    FindClose(find);
+    HANDLE byAnsi = CreateFileA((folderBytes + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr);
+    EXPECT_NE(byAnsi, INVALID_HANDLE_VALUE);
+    if (byAnsi != INVALID_HANDLE_VALUE) CloseHandle(byAnsi);
+    EXPECT_TRUE(RemoveTree(folder));
+}
