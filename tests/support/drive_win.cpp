@@ -236,3 +236,31 @@ std::string ToCp932(const std::wstring& text) {
     if (n > 0) WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
     return out;
 }
+
+bool SaveScreenshot(const char* name) {
+    // The request goes to a host-side helper through a folder both sides see (drive Z: is the
+    // host's root).
+    char unixDir[MAX_PATH];
+    DWORD n = GetEnvironmentVariableA("VN_WINE_DIR", unixDir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return false;
+    std::string dir = std::string("Z:") + unixDir + "/shots/";
+    for (char& c : dir)
+        if (c == '/') c = '\\';
+    std::string tmp = dir + name + ".tmp-req";
+    std::string req = dir + name + ".req";
+    std::string done = dir + name + ".done";
+    DeleteFileA(done.c_str());
+    HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    if (!MoveFileExA(tmp.c_str(), req.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+    if (!WaitUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000)) return false;
+    char status[16] = {};
+    h = CreateFileA(done.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD got = 0;
+    ReadFile(h, status, sizeof status - 1, &got, nullptr);
+    CloseHandle(h);
+    DeleteFileA(done.c_str());
+    return status[0] == '0';
+}

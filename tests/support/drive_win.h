@@ -82,6 +82,11 @@ bool WaitUntil(Fn fn, DWORD timeoutMs) {
     }
 }
 
+// Saves the whole display (the run's virtual desktop, captions included) as screenshots/NAME.png
+// beside the run's Wine folder, taken by the host's ImageMagick. Returns false when the run has no
+// screenshot service or it failed. name: letters, digits, '_' and '-'.
+bool SaveScreenshot(const char* name);
+
 // The folder for this test's scratch files (under the prefix's temporary folder), made empty.
 std::wstring MakeScratchFolder(const wchar_t* name);
 // Deletes a folder with everything in it. True when it is gone.

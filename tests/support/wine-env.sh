@@ -2,6 +2,8 @@
 # A Japanese locale makes Wine's ANSI code page 932; a bare LANG would lose against LC_* variables.
 # A test that must see another system sets VN_WINE_LOCALE (for example en_US.UTF-8: code page 1252).
 vn_wine_dir=$1
+# Test programs find the run's folder (screenshot requests) through this.
+export VN_WINE_DIR=$vn_wine_dir
 export WINEPREFIX="$vn_wine_dir/prefix"
 export WINEARCH=win64
 export WINEDEBUG=-all

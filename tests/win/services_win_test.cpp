@@ -321,6 +321,20 @@ TEST(SystemDlls, LoadedFromTheSystemFolderAfterTheRestriction) {
     EXPECT_EQ(Finish(&proc), 15u);
 }
 
+TEST(Screenshot, JapaneseMessageBoxOverItsMainWindow) {
+    // For the eye: the picture shows whether the box's Japanese and caption really are legible.
+    DriveProcess proc =
+        StartProbe({L"owned", Hex("アップデータ"), Hex("インストール先が見つかりません。\nアップデートを中止しました")});
+    HWND box = WaitBox(proc);
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(SaveScreenshot("msgbox_ja"));
+    Answer(box, IDOK);
+    box = WaitBox(proc);
+    ASSERT_NE(box, nullptr);
+    Answer(box, IDNO);
+    EXPECT_EQ(Finish(&proc), 0u);
+}
+
 // Run by a second CTest test under a Western locale (ANSI code page 1252): what the player reads
 // stays Japanese, what the game reads keeps the system's ANSI meaning.
 TEST(WesternSystem, BoxesShowJapaneseWhileFileNamesFollowTheAnsiCodePage) {
