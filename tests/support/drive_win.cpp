@@ -135,6 +135,11 @@ bool PressButton(HWND dialog, int id) {
     return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != 0;
 }
 
+bool ClickControl(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    return control && PostMessageW(control, BM_CLICK, 0, 0) != 0;
+}
+
 std::vector<DriveControl> ListControls(HWND dialog) {
     std::vector<DriveControl> controls;
     for (HWND child : DirectChildren(dialog)) {

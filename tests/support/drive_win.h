@@ -51,6 +51,9 @@ bool ReadMessageBox(HWND window, MessageBoxView* out);
 // Presses a button of a dialog or message box by ID, as a click would.
 bool PressButton(HWND dialog, int id);
 
+// Clicks a control the way the mouse would (a check box toggles, then notifies its parent).
+bool ClickControl(HWND dialog, int id);
+
 struct DriveControl {
     int id;                 // low 16 bits of the control ID
     std::wstring className;

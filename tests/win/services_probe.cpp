@@ -148,6 +148,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         DestroyWindow(window);
         return 0;
     }
+    if (strcmp(verb, "controls") == 0) {  // a window with a check box; exits with its last state
+        HWND main = MakeWindow("controls", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 200);
+        HWND check = CreateWindowExW(0, L"Button", L"", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 20, 30, 150, 20,
+                                     main, reinterpret_cast<HMENU>(101), nullptr, nullptr);
+        SetWindowTextCp932(check, "同意する");
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_CLOSE) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        return static_cast<int>(SendMessageW(check, BM_GETCHECK, 0, 0));
+    }
     if (strcmp(verb, "alloc") == 0) {
         void* p = AllocChecked(static_cast<size_t>(-1) / 4);
         return p ? 4 : 3;

@@ -321,6 +321,30 @@ TEST(SystemDlls, LoadedFromTheSystemFolderAfterTheRestriction) {
     EXPECT_EQ(Finish(&proc), 15u);
 }
 
+TEST(DrivingLibrary, ListsAndClicksControls) {
+    // The other Wine tests lean on these reads; a wrong ID, rectangle or check state would make
+    // them pass or fail for the wrong reason.
+    DriveProcess proc = StartProbe({L"controls"});
+    HWND main = WaitTopWindow(proc.pid, L"controls", L"VnProbeMain", kWaitMs);
+    ASSERT_NE(main, nullptr);
+    std::vector<DriveControl> controls = ListControls(main);
+    ASSERT_EQ(controls.size(), 1u);
+    const DriveControl& c = controls[0];
+    EXPECT_EQ(c.id, 101);
+    EXPECT_EQ(c.text, L"同意する");
+    EXPECT_EQ(_wcsicmp(c.className.c_str(), L"Button"), 0);
+    EXPECT_EQ(c.rect.left, 20);
+    EXPECT_EQ(c.rect.top, 30);
+    EXPECT_EQ(c.rect.right, 170);
+    EXPECT_EQ(c.rect.bottom, 50);
+    EXPECT_EQ(c.check, BST_UNCHECKED);
+    EXPECT_TRUE(c.visible && c.enabled);
+    ASSERT_TRUE(ClickControl(main, 101));
+    EXPECT_TRUE(WaitUntil([&] { return ListControls(main)[0].check == BST_CHECKED; }, kWaitMs));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(Finish(&proc), static_cast<DWORD>(BST_CHECKED));
+}
+
 TEST(Screenshot, JapaneseMessageBoxOverItsMainWindow) {
     // For the eye: the picture shows whether the box's Japanese and caption really are legible.
     DriveProcess proc =
