@@ -78,7 +78,7 @@ const char* DecodeArg(const char* arg, char* buf, size_t bufSize) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    RestrictDllLoading();
+    bool restricted = RestrictDllLoading();
     int argc = __argc;
     char** argv = __argv;
     if (argc < 2) return RunAsChild();
@@ -170,7 +170,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         bool progress = GetClassInfoW(nullptr, L"msctls_progress32", &wc) != FALSE;
         DWORD t = SystemTimeGetTime();
         HMODULE winmm = GetModuleHandleW(L"winmm.dll");
-        return (ok ? 1 : 0) | (progress ? 2 : 0) | (winmm ? 4 : 0) | (t != 0 ? 8 : 0);
+        return (ok ? 1 : 0) | (progress ? 2 : 0) | (winmm ? 4 : 0) | (t != 0 ? 8 : 0) | (restricted ? 16 : 0);
     }
     return 90;
 }

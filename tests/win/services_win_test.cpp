@@ -316,9 +316,10 @@ TEST(AllocChecked, WarnsWithoutOwnerAndReturnsNull) {
 }
 
 TEST(SystemDlls, LoadedFromTheSystemFolderAfterTheRestriction) {
-    // Bits: common controls registered, progress class present, winmm loaded, a tick count read.
+    // Bits: common controls registered, progress class present, winmm loaded, a tick count read,
+    // the search restricted.
     DriveProcess proc = StartProbe({L"dll"});
-    EXPECT_EQ(Finish(&proc), 15u);
+    EXPECT_EQ(Finish(&proc), 31u);
 }
 
 TEST(DrivingLibrary, ListsAndClicksControls) {
