@@ -170,7 +170,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         bool progress = GetClassInfoW(nullptr, L"msctls_progress32", &wc) != FALSE;
         DWORD t = SystemTimeGetTime();
         HMODULE winmm = GetModuleHandleW(L"winmm.dll");
-        return (ok ? 1 : 0) | (progress ? 2 : 0) | (winmm ? 4 : 0) | (t != 0 ? 8 : 0) | (restricted ? 16 : 0);
+        wchar_t winmmPath[MAX_PATH] = {}, systemDir[MAX_PATH] = {};
+        GetModuleFileNameW(winmm, winmmPath, MAX_PATH);
+        UINT dirLen = GetSystemDirectoryW(systemDir, MAX_PATH);
+        bool fromSystem = dirLen > 0 && _wcsnicmp(winmmPath, systemDir, dirLen) == 0 && winmmPath[dirLen] == L'\\';
+        return (ok ? 1 : 0) | (progress ? 2 : 0) | (winmm ? 4 : 0) | (t != 0 ? 8 : 0) | (restricted ? 16 : 0) |
+               (fromSystem ? 32 : 0);
     }
     return 90;
 }

@@ -316,10 +316,17 @@ TEST(AllocChecked, WarnsWithoutOwnerAndReturnsNull) {
 }
 
 TEST(SystemDlls, LoadedFromTheSystemFolderAfterTheRestriction) {
+    // A winmm.dll planted beside the program, as in a download folder, must not be the one loaded.
     // Bits: common controls registered, progress class present, winmm loaded, a tick count read,
-    // the search restricted.
-    DriveProcess proc = StartProbe({L"dll"});
-    EXPECT_EQ(Finish(&proc), 31u);
+    // the search restricted, winmm from the system folder.
+    std::wstring folder = MakeScratchFolder(L"vn_planted");
+    ASSERT_TRUE(CopyFileW(ProbePath().c_str(), (folder + L"probe.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((ModuleFolder() + L"planted_dll.dll").c_str(), (folder + L"winmm.dll").c_str(), FALSE));
+    DriveProcess proc;
+    ASSERT_TRUE(StartProgram(L"\"" + folder + L"probe.exe\" dll", &proc, folder.c_str()));
+    EXPECT_EQ(Finish(&proc), 63u);
+    EXPECT_EQ(GetFileAttributesW((folder + L"winmm.dll.loaded").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(RemoveTree(folder));
 }
 
 TEST(DrivingLibrary, ListsAndClicksControls) {
