@@ -141,6 +141,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     if (strcmp(verb, "pump-empty") == 0) return 10 + PumpMessages();
     if (strcmp(verb, "run") == 0) return RunProgram(arg) ? 1 : 0;
+    if (strcmp(verb, "document") == 0) {
+        OpenDocument(arg);
+        return 0;
+    }
     if (strcmp(verb, "center") == 0) {  // arg, arg2: outer width and height
         HWND window = MakeWindow("center", WS_POPUP | WS_VISIBLE, atoi(arg), atoi(arg2));
         CenterWindow(window);

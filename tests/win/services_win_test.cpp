@@ -258,22 +258,48 @@ TEST(RunProgram, StartsAPathWithSpacesAndJapaneseWithoutWaiting) {
     std::wstring child = folder + L"起動 ソフト.exe";
     ASSERT_TRUE(CopyFileW(ProbePath().c_str(), child.c_str(), FALSE));
     std::wstring started = child + L".started";
+    std::wstring release = child + L".release";
 
-    DriveProcess proc = StartProbe({L"run", Hex(ToCp932(child))});
-    // The starter ends while the child still waits to be released.
-    EXPECT_EQ(Finish(&proc), 1u);
-    EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesW(started.c_str()) != INVALID_FILE_ATTRIBUTES; }, kWaitMs));
-    HANDLE release = CreateFileW((child + L".release").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(release, INVALID_HANDLE_VALUE);
-    CloseHandle(release);
-    EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesW(started.c_str()) == INVALID_FILE_ATTRIBUTES; }, kWaitMs));
-
-    // Nothing to start, or a path too long for the command line: nothing is started.
-    const std::wstring refused[] = {folder + L"無い.exe", folder + std::wstring(258, L'a') + L".exe"};
-    for (const auto& path : refused) {
-        DriveProcess none = StartProbe({L"run", path});
-        EXPECT_EQ(Finish(&none), 0u);
+    // RunProgram, and OpenDocument through the shell, on the same program. The starter ends while
+    // the child still waits to be released.
+    const struct {
+        const wchar_t* verb;
+        DWORD exitCode;
+    } starters[] = {{L"run", 1}, {L"document", 0}};
+    for (const auto& s : starters) {
+        SCOPED_TRACE(std::string(ToCp932(s.verb)));
+        DriveProcess proc = StartProbe({s.verb, Hex(ToCp932(child))});
+        EXPECT_EQ(Finish(&proc), s.exitCode);
+        EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesW(started.c_str()) != INVALID_FILE_ATTRIBUTES; }, kWaitMs));
+        HANDLE h = CreateFileW(release.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        CloseHandle(h);
+        EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesW(started.c_str()) == INVALID_FILE_ATTRIBUTES; }, kWaitMs));
+        DeleteFileW(release.c_str());
     }
+    EXPECT_TRUE(WaitUntil([&] { return RemoveTree(folder); }, kWaitMs));
+}
+
+TEST(RunProgram, CommandLineLimit) {
+    // The quoted command line has 260 bytes: a program path of 257 bytes starts, one of 258 bytes
+    // is refused rather than cut (either would be a valid path).
+    std::wstring folder = MakeScratchFolder(L"vn_run_long");
+    size_t folderBytes = ToCp932(folder).size();
+    const struct {
+        size_t pathBytes;
+        DWORD exitCode;
+    } cases[] = {{257, 1}, {258, 0}, {10, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pathBytes);
+        std::wstring path = folder + std::wstring(c.pathBytes > folderBytes + 4 ? c.pathBytes - folderBytes - 4 : 1, L'a') + L".exe";
+        if (c.pathBytes > 10) {
+            ASSERT_EQ(ToCp932(path).size(), c.pathBytes);
+            ASSERT_TRUE(CopyFileW(ProbePath().c_str(), path.c_str(), FALSE));
+        }  // else: a program that does not exist
+        DriveProcess proc = StartProbe({L"run", Hex(ToCp932(path))});
+        EXPECT_EQ(Finish(&proc), c.exitCode);
+    }
+    // The child started from the 257-byte path ends at once: its marker would not fit.
     EXPECT_TRUE(WaitUntil([&] { return RemoveTree(folder); }, kWaitMs));
 }
 
