@@ -70,12 +70,15 @@ std::vector<HWND> TopWindows(DWORD pid) {
 }
 
 std::wstring WindowText(HWND window) {
-    // WM_GETTEXT works across processes; the window's own length first.
-    int len = static_cast<int>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
-    if (len <= 0) return std::wstring();
+    // WM_GETTEXT also reads controls such as edit boxes whose text lives in the other process; a
+    // hung program gives an empty text instead of hanging the test.
+    const UINT flags = SMTO_ABORTIFHUNG | SMTO_BLOCK;
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, flags, 2000, &len) || len == 0) return std::wstring();
     std::wstring text(static_cast<size_t>(len) + 1, L'\0');
-    int n = static_cast<int>(SendMessageW(window, WM_GETTEXT, len + 1, reinterpret_cast<LPARAM>(&text[0])));
-    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    DWORD_PTR n = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, len + 1, reinterpret_cast<LPARAM>(&text[0]), flags, 2000, &n)) n = 0;
+    text.resize(n < len + 1 ? static_cast<size_t>(n) : static_cast<size_t>(len));
     return text;
 }
 
@@ -153,8 +156,11 @@ std::vector<DriveControl> ListControls(HWND dialog) {
         if (_wcsicmp(c.className.c_str(), L"Button") == 0) {
             LONG type = GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK;
             if (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_3STATE || type == BS_AUTO3STATE ||
-                type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON)
-                c.check = static_cast<int>(SendMessageW(child, BM_GETCHECK, 0, 0));
+                type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON) {
+                DWORD_PTR state = 0;
+                SendMessageTimeoutW(child, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &state);
+                c.check = static_cast<int>(state);
+            }
         }
         c.visible = IsWindowVisible(child) != FALSE;
         c.enabled = IsWindowEnabled(child) != FALSE;
