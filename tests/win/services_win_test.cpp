@@ -149,6 +149,23 @@ TEST(ReportError, WithMainWindowIsOwnedAndTakesItsCurrentTitle) {
     }
 }
 
+TEST(ReportError, LongMainWindowTitleIsCutAtACharacter) {
+    // The caption buffer holds 259 bytes: 129 double-byte characters fit, the 130th would need
+    // bytes 259 and 260, so it goes whole instead of leaving half a character.
+    const std::string title = Repeat("ア", 150);
+    DriveProcess proc = StartProbe({L"owned", Hex(title), L"x"});
+    HWND box = WaitBox(proc);
+    ASSERT_NE(box, nullptr);
+    MessageBoxView view;
+    ASSERT_TRUE(ReadMessageBox(box, &view));
+    EXPECT_EQ(view.caption, FromCp932(Repeat("ア", 129)));
+    Answer(box, IDOK);
+    box = WaitBox(proc);
+    ASSERT_NE(box, nullptr);
+    Answer(box, IDNO);
+    EXPECT_EQ(Finish(&proc), 0u);
+}
+
 TEST(ReportRetryable, CancelEndsWithMinusOneRetryReturns) {
     const struct {
         int button;
