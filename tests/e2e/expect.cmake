@@ -1,4 +1,5 @@
-# Runs CMD with ARGS (a ;-list) and checks its exit code and a text in its standard error.
+# Runs CMD with ARGS (a ;-list) and checks its exit code, a text in its standard error (EXPECT_ERR)
+# and a text in its standard output (EXPECT_OUT).
 separate_arguments(arg_list UNIX_COMMAND "${ARGS}")
 execute_process(COMMAND ${CMD} ${arg_list} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc EQUAL EXPECT_RC)
@@ -8,5 +9,11 @@ if(DEFINED EXPECT_ERR)
   string(FIND "${err}" "${EXPECT_ERR}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "stderr lacks '${EXPECT_ERR}':\n${err}")
+  endif()
+endif()
+if(DEFINED EXPECT_OUT)
+  string(FIND "${out}" "${EXPECT_OUT}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "stdout lacks '${EXPECT_OUT}':\n${out}")
   endif()
 endif()

@@ -3,13 +3,6 @@
 
 #include "vnpack/vnpack.h"
 
-static const Verb* FindVerb(const char* name) {
-    for (const Verb* v = kVerbs; v->name; ++v) {
-        if (strcmp(v->name, name) == 0) return v;
-    }
-    return nullptr;
-}
-
 static void PrintHelp(FILE* out) {
     fputs("usage: vnpack VERB [ARGS]\n"
           "Builds and inspects self-extracting game updaters.\n\n"

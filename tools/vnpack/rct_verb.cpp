@@ -1,36 +1,20 @@
 // vnpack rct encode IN.png OUT.rct [--name TEXT] | decode IN.rct OUT.png
-#include <iconv.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "common/alloc.h"
 #include "image/rct.h"
+#include "vnpack/pack_names.h"
 #include "vnpack/png_io.h"
 #include "vnpack/vnpack.h"
 
 static const size_t kMaxNameBytes = 0xFFFF;
 
-// The engine reads names as CP932; the command line gives UTF-8.
-static int ConvertNameToCp932(const char* utf8, char* out, size_t outSize, size_t* outLen) {
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return -1;
-    char* in = const_cast<char*>(utf8);
-    size_t inLeft = strlen(utf8);
-    char* o = out;
-    size_t oLeft = outSize;
-    size_t rc = iconv(cd, &in, &inLeft, &o, &oLeft);
-    iconv_close(cd);
-    if (rc == static_cast<size_t>(-1) || inLeft != 0) return -1;
-    *outLen = outSize - oLeft;
-    return 0;
-}
-
 static int Encode(const char* inPath, const char* outPath, const char* nameUtf8) {
-    static char name[kMaxNameBytes];
-    size_t nameLen = 0;
-    if (nameUtf8 && ConvertNameToCp932(nameUtf8, name, sizeof name, &nameLen) != 0) {
+    // The engine reads names as CP932; the command line gives UTF-8.
+    static char name[kMaxNameBytes + 1];
+    if (nameUtf8 && ConvertUtf8ToCp932(nameUtf8, name, sizeof name) != 0) {
         return Fail(kExitUsage, nullptr, "--name: not representable in CP932 within %zu bytes", kMaxNameBytes);
     }
 
@@ -55,7 +39,8 @@ static int Encode(const char* inPath, const char* outPath, const char* nameUtf8)
         code = Fail(kExitUsage, outPath, "cannot create: %s", strerror(errno));
         goto done;
     }
-    if (WriteRctFile(f, w, h, nameUtf8 ? name : nullptr, nameLen, data, dataLen) != 0 || fclose(f) != 0) {
+    if (WriteRctFile(f, w, h, nameUtf8 ? name : nullptr, nameUtf8 ? strlen(name) : 0, data, dataLen) != 0 ||
+        fclose(f) != 0) {
         f = nullptr;
         remove(outPath);
         code = Fail(kExitUsage, outPath, "cannot write");

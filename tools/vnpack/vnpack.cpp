@@ -1,9 +1,9 @@
-// The message helpers live in the library with the verbs, so tests can run a verb in-process.
-#include "vnpack/vnpack.h"
-
+// The shared pieces of the verbs; they live in the library so tests can run a verb in-process.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+
+#include "vnpack/vnpack.h"
 
 int Fail(int code, const char* file, const char* fmt, ...) {
     va_list args;
@@ -16,9 +16,15 @@ int Fail(int code, const char* file, const char* fmt, ...) {
     return code;
 }
 
-int UsageError(const char* verbName) {
+const Verb* FindVerb(const char* name) {
     for (const Verb* v = kVerbs; v->name; ++v) {
-        if (strcmp(v->name, verbName) == 0) fprintf(stderr, "usage: vnpack %s %s\n", v->name, v->usage);
+        if (strcmp(v->name, name) == 0) return v;
     }
+    return nullptr;
+}
+
+int UsageError(const char* verbName) {
+    const Verb* v = FindVerb(verbName);
+    if (v) fprintf(stderr, "usage: vnpack %s %s\n", v->name, v->usage);
     return kExitUsage;
 }

@@ -20,6 +20,9 @@ struct Verb {
 // The verb table, ended by an entry whose name is null.
 extern const Verb kVerbs[];
 
+// The verb of that name, or null.
+const Verb* FindVerb(const char* name);
+
 // Prints "vnpack: FILE: message" (or "vnpack: message" when file is null) to stderr and returns
 // code, so a verb can end with `return Fail(kExitBadInput, path, "...")`.
 int Fail(int code, const char* file, const char* fmt, ...) __attribute__((format(printf, 3, 4)));

@@ -1,0 +1,74 @@
+#pragma once
+// The key/value lines of install.env: the setting table, lookups, and the named settings.
+#include <cstddef>
+#include <cstdint>
+
+#include "config/env_reader.h"
+
+// One loaded line. The table is newest first, so the latest line that defines a key is met first.
+struct SettingEntry {
+    const char* key;
+    const char* value;  // "|" already turned into spaces
+    const SettingEntry* next;
+};
+
+// How the key/value reader takes one piece.
+enum SettingLineKind {
+    kSettingEnd = 0,   // "[EOF]": reading stops
+    kSettingSkip,      // starts with a blank or "/"
+    kSettingNoValue,   // a key without a value within 99 blanks: dropped
+    kSettingEntry,     // key and value found
+};
+
+constexpr int kMaxSettingLines = 400;
+constexpr size_t kSettingBytes = 128;
+constexpr size_t kUpdaterTitleBytes = 384;
+
+// Splits one piece in place. line is the kEnvLineBytes buffer cleared before the read (zero past
+// the piece); blanks in it become zero bytes. On kSettingEntry, key and value point into line and
+// the value's "|" are not yet replaced.
+int SplitSettingLine(char* line, const char** key, const char** value);
+
+// Reads up to 400 pieces (or to "[EOF]") and adds their entries to the table. Returns 0, or -1 when
+// memory for an entry could not be had (AllocChecked has reported it; the entries so far stay).
+int ParseSettings(EnvReader* reader);
+
+// The program's loader: opens path with OpenGuarded and parses it, ending the process with -1 when
+// memory runs out. Returns 0, or -1 when no file was obtained. Windows only.
+int LoadSettings(const char* path);
+
+// Releases the table and forgets every cached setting, as at start.
+void ResetSettings();
+
+const SettingEntry* FirstSetting();
+// The entry of the latest line whose key equals key byte for byte, or null.
+const SettingEntry* FindSetting(const char* key);
+// Copies the value (or dflt) into buf, cut by bytes at size - 1, zero-filling the rest. Returns buf.
+char* GetSetting(const char* key, char* buf, size_t size, const char* dflt);
+// The value as a decimal integer, wrapping like 32-bit arithmetic; 0 without leading digits;
+// dflt only when the key is absent.
+int32_t GetSettingInt(const char* key, int32_t dflt);
+
+// Named settings. Each returns its own 128-byte buffer, valid for the run. The registry and INI
+// names are fixed by their first call, CHKREGVER too unless it read -1; the others read each time.
+const char* GetRegGlobal();
+const char* GetRegLocal();
+const char* GetIniFile();
+const char* GetIniSection();
+const char* GetTitleBar();
+const char* GetInstTo();
+const char* GetExeName();
+// Null when the key is absent.
+const char* GetInstFol();
+const char* GetKeyFile();
+const char* GetChkReg();
+int32_t GetChkRegVer();
+// "TITLEBAR アップデータ", formed anew in its own 384-byte buffer.
+const char* UpdaterTitle();
+
+// Read with GetSetting at each use: 128 bytes in the menu, 512 after the update.
+// A read-me caption beginning with "-" means there is no read-me.
+constexpr const char kInstReadmeKey[] = "INSTREADME";
+constexpr const char kInstReadmeDefault[] = "-";
+constexpr const char kInstReadmeFileKey[] = "INSTREADMEFL";
+constexpr const char kInstReadmeFileDefault[] = "readme.txt";

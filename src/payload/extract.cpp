@@ -1,0 +1,58 @@
+#include "payload/extract.h"
+
+#include <cstring>
+
+#include "common/str_util.h"
+
+static int FailWalk(ExtractResult* result, const PayloadRecord* rec, int error) {
+    result->error = error;
+    // A refused name may fill its buffer without a terminator.
+    CopyBytes(result->name, sizeof result->name, rec->name, strnlen(rec->name, sizeof rec->name));
+    return -1;
+}
+
+static int NullSink(void*, const uint8_t*, size_t, uint32_t, uint32_t) { return 0; }
+
+static int ExtractFile(PayloadReader* reader, const char* path, const PayloadRecord* rec,
+                       const ExtractOps* ops, void* ctx) {
+    if (ops->openFile && ops->openFile(ctx, path, rec) != 0) return -1;
+    int rc = InflatePayloadRecord(reader, rec, ops->write ? ops->write : NullSink, ctx);
+    if (ops->closeFile && ops->closeFile(ctx, path, rec, rc == 0) != 0) rc = -1;
+    return rc;
+}
+
+int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, const ExtractOps* ops,
+                         void* ctx, ExtractResult* result) {
+    PayloadRecord rec;
+    char path[kPayloadNameBytes];
+    memset(result, 0, sizeof *result);
+    for (;;) {
+        int got = ReadPayloadRecord(reader, &rec);
+        if (got < 0) return FailWalk(result, &rec, reader->error);
+        if (got == 0) return 0;
+        if (mode == kExtractSetupFiles) {
+            int step = FindSetupStep(&rec);
+            if (step == kSetupStop) {
+                result->stopped = true;
+                CopyStr(result->name, sizeof result->name, rec.name);
+                return 0;
+            }
+            if (step == kSetupFail) return FailWalk(result, &rec, kPayloadSetupInFolder);
+            if (step == kSetupSkip) {
+                if (SkipPayloadRecord(reader, &rec) != 0) return FailWalk(result, &rec, reader->error);
+                continue;
+            }
+        }
+        if (JoinPayloadPath(dest, rec.name, path, sizeof path) != 0) {
+            return FailWalk(result, &rec, kPayloadLongPath);
+        }
+        if (rec.isDir) {
+            if (ops->createDir) ops->createDir(ctx, path, &rec);
+            continue;
+        }
+        if (ExtractFile(reader, path, &rec, ops, ctx) != 0) {
+            return FailWalk(result, &rec, reader->error != kPayloadOk ? reader->error : kPayloadSinkFailed);
+        }
+        ++result->files;
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The walk over the payload records that both the program and the studio's tool run: which records
+// each mode takes, where start-up's walk stops, and every check on the way. The caller supplies the
+// file system through ExtractOps, so the platform side stays a few calls thick.
+#include "payload/payload_format.h"
+
+enum ExtractMode {
+    kExtractAll = 0,         // every record, below the install folder
+    kExtractSetupFiles = 1,  // the setup files only, into the work folder, no window
+};
+
+// Paths are "dest\name" in CP932; rec carries the record as stored. Any pointer may be null.
+struct ExtractOps {
+    // A failure is not fatal: a file inside the folder then fails to open.
+    void (*createDir)(void* ctx, const char* path, const PayloadRecord* rec);
+    // Opens (creates or empties) the file; 0, or -1 to fail the walk.
+    int (*openFile)(void* ctx, const char* path, const PayloadRecord* rec);
+    PayloadSink write;
+    // Closes the file after its stream; ok says whether it checked out (then the time is set).
+    // Returns 0, or -1 to fail the walk.
+    int (*closeFile)(void* ctx, const char* path, const PayloadRecord* rec, bool ok);
+};
+
+struct ExtractResult {
+    int error;                         // kPayloadOk, or why the walk failed
+    char name[kPayloadNameBytes];      // the record that failed or stopped the walk; empty at the end marker
+    bool stopped;                      // start-up's walk ended at a deeper directory
+    uint32_t files;                    // file records written
+};
+
+// Walks the records of an open payload into dest (CP932, no trailing backslash). Returns 0 when the
+// walk ends normally, or -1 with result->error and result->name set; nothing written is undone.
+int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, const ExtractOps* ops,
+                         void* ctx, ExtractResult* result);

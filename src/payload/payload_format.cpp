@@ -1,0 +1,300 @@
+#include "payload/payload_format.h"
+
+#include <zlib.h>
+
+#include <cstring>
+
+#include "common/alloc.h"
+#include "common/sjis.h"
+#include "common/str_util.h"
+
+// The shipped program hands zlib the record size of the 32-bit stream structure.
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(z_stream) == 56, "the 32-bit program passes a 56-byte z_stream");
+#endif
+
+// zlib compares only the first character of the version text, so any 1.x library accepts it.
+static const char kZlibVersion[] = "1.2.1";
+
+const char* DescribePayloadError(int error) {
+    switch (error) {
+    case kPayloadOk: return "no error";
+    case kPayloadNoTrailer: return "no payload trailer (file too short, or its offset lies outside the file)";
+    case kPayloadTruncated: return "the payload ends before its end marker";
+    case kPayloadBadName: return "bad record name (empty, not terminated, or over 259 bytes)";
+    case kPayloadUnsafeName: return "unsafe record name (leading separator, drive, colon or '..')";
+    case kPayloadLongPath: return "destination and name exceed 259 bytes";
+    case kPayloadBadDir: return "directory record without a backslash in its name";
+    case kPayloadTooBig: return "file record of 2 GiB or more";
+    case kPayloadBadStream: return "damaged zlib stream or bad Adler-32";
+    case kPayloadLongStream: return "zlib stream runs past its packed size";
+    case kPayloadShortStream: return "zlib stream ends before its packed size";
+    case kPayloadSizeMismatch: return "stream does not inflate to the record's size";
+    case kPayloadSetupInFolder: return "setup file inside a folder: start-up cannot create it";
+    case kPayloadSinkFailed: return "write failed";
+    case kPayloadNoMemory: return "out of memory";
+    case kPayloadReadFailed: return "read error";
+    }
+    return "unknown error";
+}
+
+static uint32_t GetU32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+void FormatPayloadU32(uint32_t value, uint8_t* dst) {
+    dst[0] = static_cast<uint8_t>(value);
+    dst[1] = static_cast<uint8_t>(value >> 8);
+    dst[2] = static_cast<uint8_t>(value >> 16);
+    dst[3] = static_cast<uint8_t>(value >> 24);
+}
+
+static int FailReader(PayloadReader* reader, int error) {
+    if (reader->error == kPayloadOk) reader->error = error;
+    return -1;
+}
+
+// Reads n bytes that the caller has checked lie before the trailer.
+static int ReadBytes(PayloadReader* reader, void* dst, size_t n) {
+    if (fread(dst, 1, n, reader->file) != n) return FailReader(reader, kPayloadReadFailed);
+    reader->pos += static_cast<uint32_t>(n);
+    reader->consumed += static_cast<uint32_t>(n);
+    return 0;
+}
+
+static bool Fits(const PayloadReader* reader, uint64_t n) { return reader->pos + n <= reader->end; }
+
+int OpenPayloadReader(FILE* f, PayloadReader* reader) {
+    memset(reader, 0, sizeof *reader);
+    reader->file = f;
+    uint8_t trailer[kPayloadTrailerBytes];
+    if (fseek(f, 0, SEEK_END) != 0) return FailReader(reader, kPayloadReadFailed);
+    long length = ftell(f);
+    if (length < static_cast<long>(kPayloadTrailerBytes) || static_cast<uint64_t>(length) >= kPayloadSizeLimit) {
+        return FailReader(reader, kPayloadNoTrailer);
+    }
+    reader->end = static_cast<uint32_t>(length) - kPayloadTrailerBytes;
+    if (fseek(f, static_cast<long>(reader->end), SEEK_SET) != 0) return FailReader(reader, kPayloadReadFailed);
+    if (fread(trailer, 1, sizeof trailer, f) != sizeof trailer) return FailReader(reader, kPayloadReadFailed);
+    reader->start = GetU32(trailer);
+    if (reader->start > reader->end) return FailReader(reader, kPayloadNoTrailer);
+    if (fseek(f, static_cast<long>(reader->start), SEEK_SET) != 0) return FailReader(reader, kPayloadReadFailed);
+    reader->pos = reader->start;
+    reader->total = reader->end - reader->start;
+    return 0;
+}
+
+int ReadPayloadRecord(PayloadReader* reader, PayloadRecord* rec) {
+    uint8_t field[8];
+    memset(rec, 0, sizeof *rec);
+    if (reader->error != kPayloadOk) return -1;
+    if (!Fits(reader, 2)) return FailReader(reader, kPayloadTruncated);
+    if (ReadBytes(reader, field, 2) != 0) return -1;
+    rec->nameBytes = static_cast<uint32_t>(field[0] | field[1] << 8);
+    if (rec->nameBytes == 0) return 0;
+    if (rec->nameBytes > kPayloadNameBytes) return FailReader(reader, kPayloadBadName);
+    if (!Fits(reader, rec->nameBytes + 8u)) return FailReader(reader, kPayloadTruncated);
+    if (ReadBytes(reader, rec->name, rec->nameBytes) != 0) return -1;
+    if (ReadBytes(reader, field, 8) != 0) return -1;
+    rec->size = GetU32(field);
+    rec->packedSize = GetU32(field + 4);
+    // The name is used as a C string: a NUL inside would hide the rest of the record's name.
+    if (rec->name[rec->nameBytes - 1] != '\0' || strlen(rec->name) != rec->nameBytes - 1) {
+        return FailReader(reader, kPayloadBadName);
+    }
+    int nameCheck = CheckPayloadName(rec->name);
+    if (nameCheck != kPayloadOk) return FailReader(reader, nameCheck);
+    if (rec->size == kPayloadDirMark) {
+        rec->isDir = true;
+        if (!SjisFindChar(rec->name, '\\')) return FailReader(reader, kPayloadBadDir);
+        return 1;
+    }
+    if (rec->size >= kPayloadSizeLimit) return FailReader(reader, kPayloadTooBig);
+    if (!Fits(reader, 8ull + rec->packedSize)) return FailReader(reader, kPayloadTruncated);
+    if (ReadBytes(reader, field, 8) != 0) return -1;
+    rec->time = static_cast<uint64_t>(GetU32(field + 4)) << 32 | GetU32(field);
+    return 1;
+}
+
+int SkipPayloadRecord(PayloadReader* reader, const PayloadRecord* rec) {
+    if (reader->error != kPayloadOk) return -1;
+    if (rec->isDir) return 0;
+    if (fseek(reader->file, static_cast<long>(reader->pos + rec->packedSize), SEEK_SET) != 0) {
+        return FailReader(reader, kPayloadReadFailed);
+    }
+    reader->pos += rec->packedSize;
+    reader->consumed += rec->packedSize;
+    return 0;
+}
+
+int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, PayloadSink sink, void* ctx) {
+    int rc = -1;
+    int error = kPayloadOk;
+    bool started = false;
+    uint32_t remaining = rec->packedSize;
+    uint32_t written = 0;
+    z_stream zs;
+    memset(&zs, 0, sizeof zs);
+    uint8_t* in = static_cast<uint8_t*>(AllocChecked(kPayloadBlockBytes));
+    uint8_t* out = static_cast<uint8_t*>(AllocChecked(kPayloadBlockBytes));
+    if (reader->error != kPayloadOk || rec->isDir) goto done;
+    if (!in || !out) {
+        error = kPayloadNoMemory;
+        goto done;
+    }
+    if (inflateInit_(&zs, kZlibVersion, static_cast<int>(sizeof(z_stream))) != Z_OK) {
+        error = kPayloadNoMemory;
+        goto done;
+    }
+    started = true;
+    zs.next_out = out;
+    zs.avail_out = kPayloadBlockBytes;
+    for (;;) {
+        if (zs.avail_in == 0 && remaining > 0) {
+            uint32_t chunk = remaining < kPayloadBlockBytes ? remaining : kPayloadBlockBytes;
+            if (ReadBytes(reader, in, chunk) != 0) goto done;
+            remaining -= chunk;
+            zs.next_in = in;
+            zs.avail_in = chunk;
+        }
+        int z = inflate(&zs, Z_NO_FLUSH);
+        if (z == Z_STREAM_END) break;
+        if (z == Z_BUF_ERROR && zs.avail_in == 0 && remaining == 0) {
+            error = kPayloadLongStream;
+            goto done;
+        }
+        if (z != Z_OK) {
+            error = kPayloadBadStream;
+            goto done;
+        }
+        if (zs.avail_out == 0) {
+            // Stop at the record's size: a small stream that inflates to gigabytes never reaches disk.
+            if (rec->size - written < kPayloadBlockBytes) {
+                error = kPayloadSizeMismatch;
+                goto done;
+            }
+            written += kPayloadBlockBytes;
+            if (sink(ctx, out, kPayloadBlockBytes, written, reader->consumed) != 0) {
+                error = kPayloadSinkFailed;
+                goto done;
+            }
+            zs.next_out = out;
+            zs.avail_out = kPayloadBlockBytes;
+        }
+    }
+    // Bytes left behind the stream would be read as the next record's header.
+    if (zs.avail_in != 0 || remaining != 0) {
+        error = kPayloadShortStream;
+        goto done;
+    }
+    {
+        uint32_t pending = kPayloadBlockBytes - zs.avail_out;
+        if (rec->size - written != pending) {
+            error = kPayloadSizeMismatch;
+            goto done;
+        }
+        written += pending;
+        if (pending > 0 && sink(ctx, out, pending, written, reader->consumed) != 0) {
+            error = kPayloadSinkFailed;
+            goto done;
+        }
+    }
+    started = false;
+    if (inflateEnd(&zs) != Z_OK) {
+        error = kPayloadBadStream;
+        goto done;
+    }
+    rc = 0;
+done:
+    if (started) inflateEnd(&zs);
+    FreeChecked(in);
+    FreeChecked(out);
+    if (rc != 0) FailReader(reader, error);
+    return rc;
+}
+
+static bool IsSep(char c) { return c == '\\' || c == '/'; }
+
+// Windows drops trailing dots and spaces from a component, so ". ." or "..." may act as "..".
+static bool ClimbsUp(const char* start, const char* end) {
+    int dots = 0;
+    for (const char* p = start; p < end; ++p) {
+        if (*p == '.') {
+            ++dots;
+        } else if (*p != ' ') {
+            return false;
+        }
+    }
+    return dots >= 2;
+}
+
+// Checks the components of name split at separators found by stepping with next.
+static int CheckComponents(const char* name, const char* (*next)(const char*)) {
+    const char* start = name;
+    bool first = true;
+    for (const char* p = name;; p = next(p)) {
+        if (*p != '\0' && !IsSep(*p)) {
+            if (*p == ':') return kPayloadUnsafeName;
+            continue;
+        }
+        if (first && p == start) return kPayloadUnsafeName;
+        if (ClimbsUp(start, p)) return kPayloadUnsafeName;
+        if (*p == '\0') return kPayloadOk;
+        first = false;
+        start = p + 1;
+    }
+}
+
+static const char* NextByte(const char* s) { return *s ? s + 1 : s; }
+
+int CheckPayloadName(const char* name) {
+    size_t len = strlen(name);
+    if (len == 0 || len >= kPayloadNameBytes) return kPayloadBadName;
+    int rc = CheckComponents(name, SjisNext);
+    if (rc == kPayloadOk) rc = CheckComponents(name, NextByte);
+    return rc;
+}
+
+int JoinPayloadPath(const char* dest, const char* name, char* dst, size_t dstSize) {
+    if (dstSize > kPayloadNameBytes) dstSize = kPayloadNameBytes;
+    return FormatStr(dst, dstSize, "%s\\%s", dest, name);
+}
+
+int FindSetupStep(const PayloadRecord* rec) {
+    if (rec->isDir) {
+        const char* sep = SjisFindChar(rec->name, '\\');
+        return sep && sep[1] != '\0' ? kSetupStop : kSetupSkip;
+    }
+    static const char* const kSetupNames[] = {"insttscr.rct", "install.env", ".txt"};
+    bool wanted = false;
+    for (const char* key : kSetupNames) {
+        if (SjisFindStr(rec->name, key)) wanted = true;
+    }
+    if (!wanted) return kSetupSkip;
+    // The walk creates no folders, so a setup file inside one cannot be opened.
+    if (SjisFindChar(rec->name, '\\') || SjisFindChar(rec->name, '/')) return kSetupFail;
+    return kSetupExtract;
+}
+
+size_t FormatPayloadRecord(const char* name, uint32_t size, uint32_t packedSize, uint64_t time,
+                           uint8_t* dst, size_t dstSize) {
+    size_t nameBytes = strlen(name) + 1;
+    size_t length = 2 + nameBytes + 8 + (size == kPayloadDirMark ? 0 : 8);
+    if (nameBytes > 0xFFFF || length > dstSize) return 0;
+    dst[0] = static_cast<uint8_t>(nameBytes);
+    dst[1] = static_cast<uint8_t>(nameBytes >> 8);
+    memcpy(dst + 2, name, nameBytes);
+    uint8_t* p = dst + 2 + nameBytes;
+    FormatPayloadU32(size, p);
+    FormatPayloadU32(packedSize, p + 4);
+    if (size != kPayloadDirMark) {
+        FormatPayloadU32(static_cast<uint32_t>(time), p + 8);
+        FormatPayloadU32(static_cast<uint32_t>(time >> 32), p + 12);
+    }
+    return length;
+}
+
+size_t GetPayloadPadding(uint64_t length) {
+    return static_cast<size_t>((8 - (length + kPayloadTrailerBytes) % 8) % 8);
+}

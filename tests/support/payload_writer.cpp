@@ -1,0 +1,103 @@
+#include "support/payload_writer.h"
+
+#include <zlib.h>
+
+#include "payload/payload_format.h"
+
+std::string MakeTestPattern(size_t n, uint32_t seed) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        s[i] = static_cast<char>(i % 4 == 0 ? (seed >> 16) : 'a' + i % 5);
+    }
+    return s;
+}
+
+std::string CompressTestData(const std::string& data, int level) {
+    uLongf len = compressBound(static_cast<uLong>(data.size()));
+    std::string out(len, '\0');
+    compress2(reinterpret_cast<Bytef*>(&out[0]), &len, reinterpret_cast<const Bytef*>(data.data()),
+              static_cast<uLong>(data.size()), level);
+    out.resize(len);
+    return out;
+}
+
+void BeginTestPayload(TestPayload* p, size_t stubBytes) {
+    p->bytes.assign(stubBytes, 0);
+    if (stubBytes >= 2) {
+        p->bytes[0] = 'M';
+        p->bytes[1] = 'Z';
+    }
+    p->start = static_cast<uint32_t>(stubBytes);
+}
+
+static void AppendHeader(TestPayload* p, const std::string& name, uint32_t size, uint32_t packed,
+                         uint64_t time) {
+    std::vector<uint8_t> header(name.size() + 32);
+    size_t n = FormatPayloadRecord(name.c_str(), size, packed, time, header.data(), header.size());
+    // Names with a NUL inside are written by hand: the shared formatter takes C strings.
+    if (name.find('\0') != std::string::npos || n == 0) {
+        header.clear();
+        size_t l = name.size() + 1;
+        header.push_back(static_cast<uint8_t>(l));
+        header.push_back(static_cast<uint8_t>(l >> 8));
+        header.insert(header.end(), name.begin(), name.end());
+        header.push_back(0);
+        uint8_t field[4];
+        FormatPayloadU32(size, field);
+        header.insert(header.end(), field, field + 4);
+        FormatPayloadU32(packed, field);
+        header.insert(header.end(), field, field + 4);
+        if (size != kPayloadDirMark) {
+            FormatPayloadU32(static_cast<uint32_t>(time), field);
+            header.insert(header.end(), field, field + 4);
+            FormatPayloadU32(static_cast<uint32_t>(time >> 32), field);
+            header.insert(header.end(), field, field + 4);
+        }
+        n = header.size();
+    }
+    p->bytes.insert(p->bytes.end(), header.begin(), header.begin() + static_cast<long>(n));
+}
+
+void AddTestDir(TestPayload* p, const std::string& name) { AppendHeader(p, name, kPayloadDirMark, 0, 0); }
+
+void AddTestFile(TestPayload* p, const std::string& name, const std::string& data, uint64_t time,
+                 const TestFileFaults& faults) {
+    std::string stream = faults.stream ? *faults.stream : CompressTestData(data);
+    if (faults.badAdler && !stream.empty()) stream.back() = static_cast<char>(stream.back() ^ 1);
+    stream.resize(stream.size() - (faults.cutStream < stream.size() ? faults.cutStream : stream.size()));
+    stream += faults.extra;
+    int64_t size = faults.size >= 0 ? faults.size : static_cast<int64_t>(data.size()) + faults.sizeDelta;
+    int64_t packed = static_cast<int64_t>(stream.size()) + faults.packedDelta;
+    AppendHeader(p, name, static_cast<uint32_t>(size), static_cast<uint32_t>(packed), time);
+    p->bytes.insert(p->bytes.end(), stream.begin(), stream.end());
+}
+
+void EndTestPayload(TestPayload* p, bool endMarker) {
+    // Without an end marker there is no padding either: zero bytes would read as one.
+    if (endMarker) {
+        p->bytes.insert(p->bytes.end(), kPayloadEndBytes, 0);
+        p->bytes.insert(p->bytes.end(), GetPayloadPadding(p->bytes.size()), 0);
+    }
+    uint8_t trailer[4];
+    FormatPayloadU32(p->start, trailer);
+    p->bytes.insert(p->bytes.end(), trailer, trailer + 4);
+}
+
+FILE* OpenTestBytes(const std::vector<uint8_t>& bytes) {
+    FILE* f = tmpfile();
+    if (!f) return nullptr;
+    if (!bytes.empty() && fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+        fclose(f);
+        return nullptr;
+    }
+    rewind(f);
+    return f;
+}
+
+bool SaveTestBytes(const std::vector<uint8_t>& bytes, const std::string& path) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return fclose(f) == 0 && ok;
+}

@@ -1,0 +1,413 @@
+// vnpack build: turns a folder into an updater, the stub followed by the payload and its trailer.
+#include <dirent.h>
+#include <libdeflate.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/alloc.h"
+#include "common/sjis.h"
+#include "common/str_util.h"
+#include "payload/payload_format.h"
+#include "vnpack/pack_names.h"
+#include "vnpack/env_check.h"
+#include "vnpack/vnpack.h"
+
+static const size_t kHostPathBytes = 4096;
+static const size_t kNameWarnBytes = 159;  // leaves under 100 bytes for the install folder
+
+// Record order, which start-up depends on: top-level files (the setup files among them), then every
+// folder, parents before children, then the files inside folders.
+enum EntryGroup { kGroupTopFile = 0, kGroupDir = 1, kGroupInnerFile = 2 };
+
+struct BuildEntry {
+    char name[kPayloadNameBytes];  // the record's CP932 name
+    char path[kHostPathBytes];     // the source on disk, for reading and for messages
+    uint64_t size;
+    uint64_t time;
+    int group;
+};
+
+struct EntryList {
+    BuildEntry* items;
+    size_t count;
+    size_t capacity;
+};
+
+struct BuildOptions {
+    const char* dir;
+    const char* out;
+    const char* stub;
+    const char* stopFolder;
+    int level;
+    bool force;  // pack an install.env on which the updater would stop
+    bool clamp;
+    int64_t epoch;
+};
+
+static BuildEntry* AddEntry(EntryList* list) {
+    if (list->count == list->capacity) {
+        size_t capacity = list->capacity ? list->capacity * 2 : 64;
+        BuildEntry* items = static_cast<BuildEntry*>(AllocChecked(capacity * sizeof(BuildEntry)));
+        if (!items) return nullptr;
+        if (list->count) memcpy(items, list->items, list->count * sizeof(BuildEntry));
+        FreeChecked(list->items);
+        list->items = items;
+        list->capacity = capacity;
+    }
+    BuildEntry* e = &list->items[list->count++];
+    memset(e, 0, sizeof *e);
+    return e;
+}
+
+static int CompareEntries(const void* a, const void* b) {
+    const BuildEntry* x = static_cast<const BuildEntry*>(a);
+    const BuildEntry* y = static_cast<const BuildEntry*>(b);
+    if (x->group != y->group) return x->group - y->group;
+    return strcmp(x->name, y->name);  // bytes compare unsigned, so a parent sorts before its children
+}
+
+static bool HasEntry(const EntryList* list, const char* name) {
+    for (size_t i = 0; i < list->count; ++i) {
+        if (strcmp(list->items[i].name, name) == 0) return true;
+    }
+    return false;
+}
+
+// Characters Windows does not allow in a file name; '\' would also split the record's name.
+static bool HasForbiddenChar(const char* cp932) {
+    for (const char* p = cp932; *p; p = SjisNext(p)) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x20 || strchr("\\/:*?\"<>|", c)) return true;
+    }
+    return false;
+}
+
+// Adds the entry for one directory item and, for a folder, everything below it.
+static int ScanFolder(const BuildOptions* opt, const char* hostDir, const char* prefix, EntryList* list);
+
+static int ScanItem(const BuildOptions* opt, const char* hostDir, const char* prefix, const char* item,
+                    EntryList* list) {
+    char path[kHostPathBytes];
+    char cp932[kPayloadNameBytes * 2];
+    char name[kPayloadNameBytes * 3];
+    struct stat st;
+    if (FormatStr(path, sizeof path, "%s/%s", hostDir, item) != 0) return Fail(kExitBadInput, hostDir, "path too long");
+    if (stat(path, &st) != 0) return Fail(kExitBadInput, path, "%s", strerror(errno));
+    if (ConvertUtf8ToCp932(item, cp932, sizeof cp932) != 0) {
+        return Fail(kExitBadInput, path, "the name cannot be written in CP932 (code page 932)");
+    }
+    if (HasForbiddenChar(cp932)) return Fail(kExitBadInput, path, "the name holds a character Windows does not allow");
+    bool isDir = S_ISDIR(st.st_mode);
+    if (!isDir && !S_ISREG(st.st_mode)) return Fail(kExitBadInput, path, "not a regular file or folder");
+    FormatStr(name, sizeof name, "%s%s%s", prefix, cp932, isDir ? "\\" : "");
+    size_t len = strlen(name);
+    if (len >= kPayloadNameBytes) {
+        return Fail(kExitBadInput, path, "the name is %zu bytes in CP932, over 259", len);
+    }
+    int check = CheckPayloadName(name);
+    if (check != kPayloadOk) return Fail(kExitBadInput, path, "the updater would refuse this name: %s", DescribePayloadError(check));
+    if (len >= kNameWarnBytes) {
+        fprintf(stderr, "vnpack: warning: %s: the name is %zu bytes, leaving less than 100 for the install folder\n",
+                path, len);
+    }
+    if (!isDir && static_cast<uint64_t>(st.st_size) >= kPayloadSizeLimit) {
+        return Fail(kExitBadInput, path, "a file of 2 GiB or more cannot be packed");
+    }
+    BuildEntry* e = AddEntry(list);
+    if (!e) return kExitUsage;
+    CopyStr(e->name, sizeof e->name, name);
+    CopyStr(e->path, sizeof e->path, path);
+    if (isDir) {
+        e->group = kGroupDir;
+        return ScanFolder(opt, path, name, list);  // e may move; it is not used after this
+    }
+    e->group = prefix[0] ? kGroupInnerFile : kGroupTopFile;
+    e->size = static_cast<uint64_t>(st.st_size);
+    int64_t seconds = st.st_mtim.tv_sec;
+    long nanoseconds = st.st_mtim.tv_nsec;
+    if (opt->clamp && seconds >= opt->epoch) {
+        seconds = opt->epoch;
+        nanoseconds = 0;
+    }
+    e->time = GetFileTimeFromUnix(seconds, nanoseconds);
+    return kExitOk;
+}
+
+static int ScanFolder(const BuildOptions* opt, const char* hostDir, const char* prefix, EntryList* list) {
+    DIR* d = opendir(hostDir);
+    if (!d) return Fail(kExitBadInput, hostDir, "%s", strerror(errno));
+    int rc = kExitOk;
+    for (struct dirent* de = readdir(d); de && rc == kExitOk; de = readdir(d)) {
+        if (strcmp(de->d_name, ".") == 0 || strcmp(de->d_name, "..") == 0) continue;
+        rc = ScanItem(opt, hostDir, prefix, de->d_name, list);
+    }
+    closedir(d);
+    return rc;
+}
+
+// --add-stop-folder NAME\SUB: an empty folder two levels deep, where start-up's walk ends.
+static int AddStopFolder(const char* arg, EntryList* list) {
+    char cp932[kPayloadNameBytes];
+    char names[2][kPayloadNameBytes];
+    if (ConvertUtf8ToCp932(arg, cp932, sizeof cp932 - 2) != 0) {
+        return Fail(kExitUsage, arg, "the folder name cannot be written in CP932");
+    }
+    SjisReplaceChar(cp932, '/', '\\');
+    size_t len = strlen(cp932);
+    if (len && SjisFindLastChar(cp932, '\\') == cp932 + len - 1) cp932[len - 1] = '\0';
+    const char* sep = SjisFindChar(cp932, '\\');
+    if (!sep || sep == cp932 || sep[1] == '\0' || SjisFindChar(sep + 1, '\\')) {
+        return Fail(kExitUsage, arg, "--add-stop-folder takes NAME\\SUB");
+    }
+    CopyBytes(names[0], sizeof names[0], cp932, static_cast<size_t>(sep - cp932) + 1);
+    FormatStr(names[1], sizeof names[1], "%s\\", cp932);
+    for (const char* name : names) {
+        if (CheckPayloadName(name) != kPayloadOk) return Fail(kExitUsage, arg, "the updater would refuse this folder name");
+        if (HasEntry(list, name)) continue;
+        BuildEntry* e = AddEntry(list);
+        if (!e) return kExitUsage;
+        CopyStr(e->name, sizeof e->name, name);
+        CopyStr(e->path, sizeof e->path, arg);
+        e->group = kGroupDir;
+    }
+    return kExitOk;
+}
+
+static int CompareNamesNoCase(const void* a, const void* b) {
+    return SjisCompareNoCase((*static_cast<const BuildEntry* const*>(a))->name,
+                             (*static_cast<const BuildEntry* const*>(b))->name);
+}
+
+// Windows file names do not regard case, so "A.dat" and "a.dat" would land on one file.
+static int CheckCaseClashes(const EntryList* list) {
+    if (list->count < 2) return kExitOk;
+    const BuildEntry** sorted = static_cast<const BuildEntry**>(AllocChecked(list->count * sizeof(BuildEntry*)));
+    if (!sorted) return kExitUsage;
+    for (size_t i = 0; i < list->count; ++i) sorted[i] = &list->items[i];
+    qsort(sorted, list->count, sizeof *sorted, CompareNamesNoCase);
+    int rc = kExitOk;
+    for (size_t i = 1; i < list->count && rc == kExitOk; ++i) {
+        if (SjisCompareNoCase(sorted[i - 1]->name, sorted[i]->name) == 0) {
+            rc = Fail(kExitBadInput, sorted[i]->path, "differs from %s only in case; Windows would keep one of them",
+                      sorted[i - 1]->path);
+        }
+    }
+    FreeChecked(sorted);
+    return rc;
+}
+
+static int LoadSource(const BuildEntry* e, uint8_t** data);
+
+// Refuses an install.env on which the updater would stop at start, unless --force.
+static int CheckInstallEnv(const BuildOptions* opt, const BuildEntry* env) {
+    uint8_t* data = nullptr;
+    int rc = LoadSource(env, &data);
+    char reason[1024];
+    if (rc == kExitOk && CheckEnvForUpdater(data, env->size, reason, sizeof reason) != 0) {
+        if (opt->force) {
+            fprintf(stderr, "vnpack: %s: warning: %s\n", env->path, reason);
+        } else {
+            rc = Fail(kExitBadInput, env->path, "%s (see vnpack env; --force packs it anyway)", reason);
+        }
+    }
+    FreeChecked(data);
+    return rc;
+}
+
+// Refuses a tree whose setup files start-up would try to write into a folder it never creates.
+static int CheckSetupWalk(const BuildOptions* opt, const EntryList* list) {
+    const BuildEntry* env = nullptr;
+    for (size_t i = 0; i < list->count; ++i) {
+        const BuildEntry* e = &list->items[i];
+        if (e->group == kGroupTopFile && strcmp(e->name, "install.env") == 0) env = e;
+    }
+    if (!env) return Fail(kExitBadInput, opt->dir, "no install.env at the top level; the updater cannot start without it");
+    int rc = CheckInstallEnv(opt, env);
+    if (rc != kExitOk) return rc;
+    PayloadRecord rec;
+    memset(&rec, 0, sizeof rec);
+    for (size_t i = 0; i < list->count; ++i) {
+        const BuildEntry* e = &list->items[i];
+        CopyStr(rec.name, sizeof rec.name, e->name);
+        rec.isDir = e->group == kGroupDir;
+        int step = FindSetupStep(&rec);
+        if (step == kSetupStop) return kExitOk;
+        if (step == kSetupFail) {
+            return Fail(kExitBadInput, e->path,
+                        "start-up would extract this file (its name contains install.env, insttscr.rct or "
+                        ".txt) into a folder it never creates; move it to the top level or add a folder two "
+                        "levels deep with --add-stop-folder NAME\\SUB");
+        }
+    }
+    return kExitOk;
+}
+
+static int WriteBytes(FILE* out, const void* bytes, size_t n, uint64_t* length) {
+    if (n && fwrite(bytes, 1, n, out) != n) return -1;
+    *length += n;
+    return 0;
+}
+
+static int CopyStub(const BuildOptions* opt, FILE* out, uint64_t* length) {
+    FILE* in = fopen(opt->stub, "rb");
+    if (!in) return Fail(kExitUsage, opt->stub, "cannot read the stub: %s (pass --stub PATH)", strerror(errno));
+    char buf[65536];
+    int rc = kExitOk;
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, in)) > 0) {
+        if (WriteBytes(out, buf, n, length) != 0) {
+            rc = Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
+            break;
+        }
+    }
+    if (rc == kExitOk && ferror(in)) rc = Fail(kExitUsage, opt->stub, "read failed");
+    fclose(in);
+    return rc;
+}
+
+// Reads a whole file of the expected size; the caller frees *data.
+static int LoadSource(const BuildEntry* e, uint8_t** data) {
+    *data = static_cast<uint8_t*>(AllocChecked(e->size ? e->size : 1));
+    if (!*data) return kExitUsage;
+    FILE* in = fopen(e->path, "rb");
+    if (!in) return Fail(kExitBadInput, e->path, "%s", strerror(errno));
+    size_t got = fread(*data, 1, e->size, in);
+    bool more = fgetc(in) != EOF;
+    fclose(in);
+    if (got != e->size || more) return Fail(kExitBadInput, e->path, "the file changed while it was packed");
+    return kExitOk;
+}
+
+static int WriteRecords(const BuildOptions* opt, const EntryList* list, FILE* out, uint64_t* length) {
+    struct libdeflate_compressor* compressor = libdeflate_alloc_compressor(opt->level);
+    if (!compressor) return Fail(kExitUsage, nullptr, "cannot set up compression level %d", opt->level);
+    int rc = kExitOk;
+    uint8_t header[kPayloadNameBytes + 32];
+    for (size_t i = 0; i < list->count && rc == kExitOk; ++i) {
+        const BuildEntry* e = &list->items[i];
+        if (e->group == kGroupDir) {
+            size_t n = FormatPayloadRecord(e->name, kPayloadDirMark, 0, 0, header, sizeof header);
+            if (WriteBytes(out, header, n, length) != 0) rc = Fail(kExitUsage, opt->out, "write failed");
+            continue;
+        }
+        uint8_t* data = nullptr;
+        uint8_t* packed = nullptr;
+        size_t bound = libdeflate_zlib_compress_bound(compressor, e->size);
+        rc = LoadSource(e, &data);
+        if (rc == kExitOk) {
+            packed = static_cast<uint8_t*>(AllocChecked(bound));
+            if (!packed) rc = kExitUsage;
+        }
+        if (rc == kExitOk) {
+            size_t packedSize = libdeflate_zlib_compress(compressor, data, e->size, packed, bound);
+            size_t n = FormatPayloadRecord(e->name, static_cast<uint32_t>(e->size), static_cast<uint32_t>(packedSize),
+                                           e->time, header, sizeof header);
+            if (packedSize == 0) {
+                rc = Fail(kExitUsage, e->path, "compression failed");
+            } else if (*length + n + packedSize + kPayloadEndBytes + 8 + kPayloadTrailerBytes >= kPayloadSizeLimit) {
+                rc = Fail(kExitBadInput, opt->out, "the finished file would be 2 GiB or more");
+            } else if (WriteBytes(out, header, n, length) != 0 || WriteBytes(out, packed, packedSize, length) != 0) {
+                rc = Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
+            }
+        }
+        FreeChecked(data);
+        FreeChecked(packed);
+    }
+    libdeflate_free_compressor(compressor);
+    return rc;
+}
+
+static int WriteUpdater(const BuildOptions* opt, const EntryList* list) {
+    FILE* out = fopen(opt->out, "wb");
+    if (!out) return Fail(kExitUsage, opt->out, "cannot create: %s", strerror(errno));
+    uint64_t length = 0;
+    int rc = CopyStub(opt, out, &length);
+    uint32_t start = static_cast<uint32_t>(length);
+    if (rc == kExitOk && length >= kPayloadSizeLimit) rc = Fail(kExitBadInput, opt->stub, "the stub is 2 GiB or more");
+    if (rc == kExitOk) rc = WriteRecords(opt, list, out, &length);
+    if (rc == kExitOk) {
+        // The end marker, two zero bytes, then padding so that code signing adds none after the trailer.
+        uint8_t tail[kPayloadEndBytes + 8 + kPayloadTrailerBytes] = {};
+        size_t n = kPayloadEndBytes + GetPayloadPadding(length + kPayloadEndBytes);
+        FormatPayloadU32(start, tail + n);
+        if (WriteBytes(out, tail, n + kPayloadTrailerBytes, &length) != 0) rc = Fail(kExitUsage, opt->out, "write failed");
+    }
+    if (fclose(out) != 0 && rc == kExitOk) rc = Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
+    if (rc != kExitOk) {
+        remove(opt->out);
+        return rc;
+    }
+    size_t files = 0;
+    for (size_t i = 0; i < list->count; ++i) files += list->items[i].group != kGroupDir;
+    printf("%s: %zu files, %zu folders, %llu bytes (payload from offset %u)\n", opt->out, files, list->count - files,
+           static_cast<unsigned long long>(length), start);
+    return kExitOk;
+}
+
+static int ParseBuildArgs(int argc, char** argv, BuildOptions* opt, char* stubBuf, size_t stubSize) {
+    memset(opt, 0, sizeof *opt);
+    opt->level = 12;
+    for (int i = 0; i < argc; ++i) {
+        const char* a = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (strcmp(a, "-o") == 0 && hasValue) {
+            opt->out = argv[++i];
+        } else if (strcmp(a, "--stub") == 0 && hasValue) {
+            opt->stub = argv[++i];
+        } else if (strcmp(a, "--add-stop-folder") == 0 && hasValue) {
+            opt->stopFolder = argv[++i];
+        } else if (strcmp(a, "--force") == 0) {
+            opt->force = true;
+        } else if (strcmp(a, "--level") == 0 && hasValue) {
+            char* end;
+            long level = strtol(argv[++i], &end, 10);
+            if (*end || level < 0 || level > 12) return Fail(kExitUsage, nullptr, "--level takes 0 (store) to 12");
+            opt->level = static_cast<int>(level);
+        } else if (a[0] != '-' && !opt->dir) {
+            opt->dir = a;
+        } else {
+            return UsageError("build");
+        }
+    }
+    if (!opt->dir || !opt->out) return UsageError("build");
+    const char* epoch = getenv("SOURCE_DATE_EPOCH");
+    if (epoch && *epoch) {
+        char* end;
+        long long value = strtoll(epoch, &end, 10);
+        if (*end || value < 0) return Fail(kExitUsage, nullptr, "SOURCE_DATE_EPOCH is not a count of seconds");
+        opt->clamp = true;
+        opt->epoch = value;
+    }
+    if (!opt->stub) {
+        // The build puts the program beside vnpack.
+        char self[kHostPathBytes];
+        ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+        if (n < 0) return Fail(kExitUsage, nullptr, "cannot find the stub; pass --stub PATH");
+        self[n] = '\0';
+        char* slash = strrchr(self, '/');
+        if (slash) *slash = '\0';
+        if (FormatStr(stubBuf, stubSize, "%s/vnupdate.exe", self) != 0) return Fail(kExitUsage, nullptr, "path too long");
+        opt->stub = stubBuf;
+    }
+    return kExitOk;
+}
+
+int RunBuild(int argc, char** argv) {
+    BuildOptions opt;
+    char stub[kHostPathBytes];
+    EntryList list = {nullptr, 0, 0};
+    int rc = ParseBuildArgs(argc, argv, &opt, stub, sizeof stub);
+    if (rc == kExitOk) rc = ScanFolder(&opt, opt.dir, "", &list);
+    if (rc == kExitOk && opt.stopFolder) rc = AddStopFolder(opt.stopFolder, &list);
+    if (rc == kExitOk && list.count) qsort(list.items, list.count, sizeof(BuildEntry), CompareEntries);
+    if (rc == kExitOk) rc = CheckCaseClashes(&list);
+    if (rc == kExitOk) rc = CheckSetupWalk(&opt, &list);
+    if (rc == kExitOk) rc = WriteUpdater(&opt, &list);
+    FreeChecked(list.items);
+    return rc;
+}

@@ -1,0 +1,236 @@
+// vnpack list | test | extract: the payload read through the program's own reader and walk.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "common/sjis.h"
+#include "common/str_util.h"
+#include "payload/extract.h"
+#include "payload/payload_format.h"
+#include "vnpack/pack_names.h"
+#include "vnpack/vnpack.h"
+
+static const size_t kHostPathBytes = 4096;
+
+// The shortest install folder a name can meet, so test flags what cannot fit anywhere.
+static const char kTestDest[] = "C:";
+
+static int OpenUpdater(const char* path, FILE** f, PayloadReader* reader) {
+    *f = fopen(path, "rb");
+    if (!*f) return Fail(kExitBadInput, path, "%s", strerror(errno));
+    if (OpenPayloadReader(*f, reader) != 0) {
+        fclose(*f);
+        *f = nullptr;
+        return Fail(kExitBadInput, path, "%s", DescribePayloadError(reader->error));
+    }
+    return kExitOk;
+}
+
+static int FailRecord(const char* path, const char* name, int error) {
+    char shown[kPayloadNameBytes * 4];
+    if (!name[0]) return Fail(kExitBadInput, path, "%s", DescribePayloadError(error));
+    FormatShownName(name, shown, sizeof shown);
+    return Fail(kExitBadInput, path, "record '%s': %s", shown, DescribePayloadError(error));
+}
+
+static void FormatTime(uint64_t fileTime, char* dst, size_t dstSize) {
+    struct timespec ts = GetUnixFromFileTime(fileTime);
+    struct tm tm;
+    if (!gmtime_r(&ts.tv_sec, &tm) || strftime(dst, dstSize, "%Y-%m-%d %H:%M:%S", &tm) == 0) CopyStr(dst, dstSize, "?");
+}
+
+int RunList(int argc, char** argv) {
+    if (argc != 1) return UsageError("list");
+    FILE* f;
+    PayloadReader reader;
+    int rc = OpenUpdater(argv[0], &f, &reader);
+    if (rc != kExitOk) return rc;
+    PayloadRecord rec;
+    uint64_t size = 0, packed = 0;
+    unsigned files = 0, dirs = 0;
+    char shown[kPayloadNameBytes * 4];
+    char when[32];
+    printf("%10s %10s %6s  %-19s  %s\n", "size", "packed", "ratio", "time (UTC)", "name");
+    int got;
+    while ((got = ReadPayloadRecord(&reader, &rec)) == 1) {
+        FormatShownName(rec.name, shown, sizeof shown);
+        if (rec.isDir) {
+            printf("%10s %10s %6s  %-19s  %s\n", "<dir>", "", "", "", shown);
+            ++dirs;
+            continue;
+        }
+        FormatTime(rec.time, when, sizeof when);
+        double ratio = rec.size ? 100.0 * rec.packedSize / rec.size : 100.0;
+        printf("%10u %10u %5.1f%%  %-19s  %s\n", rec.size, rec.packedSize, ratio, when, shown);
+        size += rec.size;
+        packed += rec.packedSize;
+        ++files;
+        if (SkipPayloadRecord(&reader, &rec) != 0) break;
+    }
+    printf("%10llu %10llu %5.1f%%  %u files, %u folders\n", static_cast<unsigned long long>(size),
+           static_cast<unsigned long long>(packed), size ? 100.0 * static_cast<double>(packed) / static_cast<double>(size) : 100.0,
+           files, dirs);
+    fclose(f);
+    if (got != 0) return FailRecord(argv[0], rec.name, reader.error);
+    return kExitOk;
+}
+
+struct TestCounts {
+    unsigned files;
+    unsigned dirs;
+    bool haveEnv;
+};
+
+static void CountDir(void* ctx, const char*, const PayloadRecord*) { static_cast<TestCounts*>(ctx)->dirs++; }
+
+static int ShowSetupFile(void* ctx, const char*, const PayloadRecord* rec) {
+    char shown[kPayloadNameBytes * 4];
+    FormatShownName(rec->name, shown, sizeof shown);
+    printf("start-up extracts %s\n", shown);
+    // Start-up then looks for install.env by that name, and file names do not regard case.
+    if (SjisCompareNoCase(rec->name, "install.env") == 0) static_cast<TestCounts*>(ctx)->haveEnv = true;
+    return 0;
+}
+
+int RunTest(int argc, char** argv) {
+    if (argc != 1) return UsageError("test");
+    const char* path = argv[0];
+    FILE* f;
+    PayloadReader reader;
+    int rc = OpenUpdater(path, &f, &reader);
+    if (rc != kExitOk) return rc;
+    TestCounts counts = {0, 0, false};
+    ExtractResult result;
+    const ExtractOps all = {CountDir, nullptr, nullptr, nullptr};
+    const ExtractOps setup = {nullptr, ShowSetupFile, nullptr, nullptr};
+    if (RunPayloadExtraction(&reader, kTestDest, kExtractAll, &all, &counts, &result) != 0) {
+        rc = FailRecord(path, result.name, result.error);
+    }
+    counts.files = result.files;
+    if (rc == kExitOk && (OpenPayloadReader(f, &reader) != 0 ||
+                          RunPayloadExtraction(&reader, kTestDest, kExtractSetupFiles, &setup, &counts, &result) != 0)) {
+        rc = FailRecord(path, result.name, result.error != kPayloadOk ? result.error : reader.error);
+    }
+    if (rc == kExitOk && !counts.haveEnv) rc = Fail(kExitBadInput, path, "start-up would not find install.env at the top level");
+    fclose(f);
+    if (rc != kExitOk) return rc;
+    char shown[kPayloadNameBytes * 4];
+    FormatShownName(result.name, shown, sizeof shown);
+    if (result.stopped) printf("start-up stops at folder %s\n", shown);
+    printf("%s: ok, %u files, %u folders, %u payload bytes\n", path, counts.files, counts.dirs, reader.total);
+    return kExitOk;
+}
+
+// Extraction on this system: names converted to UTF-8 with '/' separators below DEST.
+struct HostExtract {
+    const char* dest;
+    FILE* out;
+    char path[kHostPathBytes];
+    char why[256];
+    unsigned dirs;
+};
+
+static int MakeHostPath(HostExtract* x, const PayloadRecord* rec) {
+    char utf8[kPayloadNameBytes * 3];
+    if (ConvertCp932ToUtf8(rec->name, utf8, sizeof utf8) != 0) {
+        CopyStr(x->why, sizeof x->why, "the name is not valid CP932");
+        return -1;
+    }
+    for (char* p = utf8; *p; ++p) {
+        if (*p == '\\') *p = '/';  // UTF-8 has no 0x5C inside a character
+    }
+    size_t len = strlen(utf8);
+    if (len && utf8[len - 1] == '/') utf8[len - 1] = '\0';
+    if (FormatStr(x->path, sizeof x->path, "%s/%s", x->dest, utf8) != 0) {
+        CopyStr(x->why, sizeof x->why, "path too long");
+        return -1;
+    }
+    return 0;
+}
+
+static void MakeHostDir(void* ctx, const char*, const PayloadRecord* rec) {
+    HostExtract* x = static_cast<HostExtract*>(ctx);
+    if (MakeHostPath(x, rec) == 0 && (mkdir(x->path, 0777) == 0 || errno == EEXIST)) x->dirs++;
+}
+
+static int OpenHostFile(void* ctx, const char*, const PayloadRecord* rec) {
+    HostExtract* x = static_cast<HostExtract*>(ctx);
+    if (MakeHostPath(x, rec) != 0) return -1;
+    x->out = fopen(x->path, "wb");
+    if (!x->out) {
+        FormatStr(x->why, sizeof x->why, "cannot create %s: %s", x->path, strerror(errno));
+        return -1;
+    }
+    return 0;
+}
+
+static int WriteHostFile(void* ctx, const uint8_t* bytes, size_t n, uint32_t, uint32_t) {
+    HostExtract* x = static_cast<HostExtract*>(ctx);
+    if (fwrite(bytes, 1, n, x->out) == n) return 0;
+    FormatStr(x->why, sizeof x->why, "cannot write %s: %s", x->path, strerror(errno));
+    return -1;
+}
+
+// Like the program, keeps what was written of a failed file, and sets only the last-write time.
+static int CloseHostFile(void* ctx, const char*, const PayloadRecord* rec, bool ok) {
+    HostExtract* x = static_cast<HostExtract*>(ctx);
+    int rc = fclose(x->out);
+    x->out = nullptr;
+    if (rc != 0) {
+        FormatStr(x->why, sizeof x->why, "cannot write %s: %s", x->path, strerror(errno));
+        return -1;
+    }
+    if (ok) {
+        struct timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1] = GetUnixFromFileTime(rec->time);
+        utimensat(AT_FDCWD, x->path, times, 0);
+    }
+    return 0;
+}
+
+int RunExtract(int argc, char** argv) {
+    const char* file = nullptr;
+    const char* dest = nullptr;
+    int mode = kExtractAll;
+    for (int i = 0; i < argc; ++i) {
+        if (strcmp(argv[i], "--setup") == 0) {
+            mode = kExtractSetupFiles;
+        } else if (argv[i][0] == '-' || (file && dest)) {
+            return UsageError("extract");
+        } else if (!file) {
+            file = argv[i];
+        } else {
+            dest = argv[i];
+        }
+    }
+    if (!file || !dest) return UsageError("extract");
+    if (mkdir(dest, 0777) != 0 && errno != EEXIST) return Fail(kExitUsage, dest, "%s", strerror(errno));
+    FILE* f;
+    PayloadReader reader;
+    int rc = OpenUpdater(file, &f, &reader);
+    if (rc != kExitOk) return rc;
+    HostExtract x;
+    memset(&x, 0, sizeof x);
+    x.dest = dest;
+    const ExtractOps ops = {MakeHostDir, OpenHostFile, WriteHostFile, CloseHostFile};
+    ExtractResult result;
+    if (RunPayloadExtraction(&reader, dest, mode, &ops, &x, &result) != 0) {
+        if (x.why[0]) {
+            char shown[kPayloadNameBytes * 4];
+            FormatShownName(result.name, shown, sizeof shown);
+            rc = Fail(kExitBadInput, file, "record '%s': %s", shown, x.why);
+        } else {
+            rc = FailRecord(file, result.name, result.error);
+        }
+    }
+    fclose(f);
+    if (rc != kExitOk) return rc;
+    printf("%s: %u files, %u folders\n", dest, result.files, x.dirs);
+    return kExitOk;
+}
