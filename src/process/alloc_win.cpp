@@ -1,10 +1,13 @@
 #include <windows.h>
 
 #include "common/alloc.h"
+#include "process/ui_text_win.h"
 
 void* AllocChecked(size_t size) {
     void* block = HeapAlloc(GetProcessHeap(), 0, size);
-    if (!block) MessageBoxA(nullptr, "メモリ容量が不足しています。処理を中断します。", "malloc", MB_ICONERROR);
+    // No owner, no clipboard copy and no foreground change: the heap is exhausted, so say only
+    // what must be said.
+    if (!block) MessageBoxCp932(nullptr, "メモリ容量が不足しています。処理を中断します。", "malloc", MB_ICONERROR);
     return block;
 }
 

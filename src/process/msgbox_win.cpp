@@ -1,0 +1,62 @@
+#include "process/msgbox_win.h"
+
+#include <cstdarg>
+#include <cstdlib>
+
+#include "common/str_util.h"
+#include "process/ui_text_win.h"
+
+namespace {
+
+const size_t kMessageBytes = 1024;
+const size_t kCaptionBytes = 260;
+
+HWND s_mainWindow;
+char s_caption[kCaptionBytes];
+
+// Formats, brings the main window forward, optionally copies the text to the clipboard and shows
+// the box owned by the main window with its current title as caption.
+int ShowMessage(const char* fmt, va_list args, UINT style, bool toClipboard) {
+    char text[kMessageBytes];
+    FormatStrV(text, sizeof text, fmt, args);  // a longer text is cut at 1023 bytes
+    if (s_mainWindow) SetForegroundWindow(s_mainWindow);
+    if (toClipboard) CopyTextToClipboard(text);
+    return MessageBoxCp932(s_mainWindow, text, MainWindowTitle(), style);
+}
+
+}  // namespace
+
+void ReportRetryable(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    int choice = ShowMessage(fmt, args, MB_RETRYCANCEL | MB_ICONERROR, true);
+    va_end(args);
+    if (choice == IDCANCEL) exit(-1);  // at-exit handlers run; the work folder stays
+}
+
+void ReportError(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    ShowMessage(fmt, args, MB_OK | MB_ICONERROR, true);
+    va_end(args);
+}
+
+bool AskYesNo(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    int choice = ShowMessage(fmt, args, MB_YESNO | MB_ICONQUESTION, false);
+    va_end(args);
+    return choice == IDYES;
+}
+
+int CopyTextToClipboard(const char* text) { return SetClipboardCp932(GetActiveWindow(), text); }
+
+const char* MainWindowTitle() {
+    s_caption[0] = '\0';
+    if (s_mainWindow) GetWindowTextCp932(s_mainWindow, s_caption, sizeof s_caption);
+    return s_caption;
+}
+
+void SetMainWindow(HWND window) { s_mainWindow = window; }
+
+HWND GetMainWindow() { return s_mainWindow; }

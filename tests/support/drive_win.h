@@ -1,0 +1,103 @@
+#pragma once
+// Drives Windows programs under test the way a player would: starts them, finds their windows, reads
+// what they show and presses their buttons. Texts are read with the wide calls, so Japanese reads back
+// the same whatever the system's code page. Every wait polls against a deadline.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct DriveProcess {
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+};
+
+// Starts commandLine (the program path first, quoted where needed) in folder (null: ours). Returns
+// false when the process could not be created.
+bool StartProgram(const std::wstring& commandLine, DriveProcess* out, const wchar_t* folder = nullptr);
+
+// Waits up to timeoutMs for the process to end and stores its exit code. False on timeout.
+bool WaitProgram(DriveProcess* proc, DWORD timeoutMs, DWORD* exitCode);
+
+// Ends a process that is still running (after a failed check) and releases the handle.
+void EndProgram(DriveProcess* proc);
+
+// Waits up to timeoutMs for a visible top-level window of process pid whose title and/or class equal
+// the given ones (null matches any). Returns the window or null.
+HWND WaitTopWindow(DWORD pid, const wchar_t* title, const wchar_t* className, DWORD timeoutMs);
+
+// The visible top-level windows of the process, in z-order.
+std::vector<HWND> TopWindows(DWORD pid);
+
+std::wstring WindowText(HWND window);
+std::wstring WindowClass(HWND window);
+
+struct DriveButton {
+    int id;
+    std::wstring text;
+};
+
+struct MessageBoxView {
+    std::wstring text;     // the static control with ID 0xFFFF
+    std::wstring caption;  // the box's title
+    HWND owner = nullptr;
+    std::vector<DriveButton> buttons;  // left to right
+    bool hasIcon = false;
+};
+
+// Reads a message box. False when window is not one (no 0xFFFF static).
+bool ReadMessageBox(HWND window, MessageBoxView* out);
+
+// Presses a button of a dialog or message box by ID, as a click would.
+bool PressButton(HWND dialog, int id);
+
+// Clicks a control the way the mouse would (a check box toggles, then notifies its parent).
+bool ClickControl(HWND dialog, int id);
+
+struct DriveControl {
+    int id;                 // low 16 bits of the control ID
+    std::wstring className;
+    std::wstring text;
+    RECT rect;              // in the dialog's client coordinates
+    int check;              // BST_* for check boxes and radio buttons, -1 for other controls
+    bool visible;
+    bool enabled;
+};
+
+// The dialog's child controls in z-order (the tab order of a template).
+std::vector<DriveControl> ListControls(HWND dialog);
+
+// Waits up to timeoutMs until window is gone (destroyed). False on timeout.
+bool WaitWindowGone(HWND window, DWORD timeoutMs);
+
+// Reads the clipboard as CF_UNICODETEXT and as the raw bytes of CF_TEXT. False when it cannot be
+// opened.
+bool ReadClipboard(std::wstring* unicodeText, std::string* ansiBytes);
+
+// Polls until fn() is true or timeoutMs passed; returns the last result.
+template <typename Fn>
+bool WaitUntil(Fn fn, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (fn()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(20);
+    }
+}
+
+// Saves the whole display (the run's virtual desktop, captions included) as screenshots/NAME.png
+// beside the run's Wine folder, taken by the host's ImageMagick. Returns false when the run has no
+// screenshot service or it failed. name: letters, digits, '_' and '-'.
+bool SaveScreenshot(const char* name);
+
+// The folder for this test's scratch files (under the prefix's temporary folder), made empty.
+std::wstring MakeScratchFolder(const wchar_t* name);
+// Deletes a folder with everything in it. True when it is gone.
+bool RemoveTree(const std::wstring& folder);
+
+// This test program's own folder, with a trailing backslash.
+std::wstring ModuleFolder();
+
+// Wide <-> CP932 for building expected texts.
+std::wstring FromCp932(const std::string& bytes);
+std::string ToCp932(const std::wstring& text);

@@ -1,0 +1,185 @@
+// A small program that calls the process services the way the updater does, chosen by its command
+// line, so the Wine tests can watch the real windows and exit codes from outside.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/alloc.h"
+#include "process/dll_win.h"
+#include "process/file_open_win.h"
+#include "process/launch_win.h"
+#include "process/msgbox_win.h"
+#include "process/ui_text_win.h"
+
+namespace {
+
+const char* s_pumpLog;
+
+LRESULT CALLBACK ProbeProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_APP && s_pumpLog) {
+        FILE* f = fopen(s_pumpLog, "ab");
+        if (f) {
+            fprintf(f, "%u\n", static_cast<unsigned>(wParam));
+            fclose(f);
+        }
+        return 0;
+    }
+    return DefWindowProcW(window, msg, wParam, lParam);
+}
+
+HWND MakeWindow(const char* title, DWORD style, int width, int height) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = ProbeProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VnProbeMain";
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, L"VnProbeMain", L"", style, 10, 10, width, height, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    SetWindowTextCp932(window, title);
+    if (style & WS_VISIBLE) UpdateWindow(window);
+    return window;
+}
+
+// Started by RunProgram without arguments: announce, then stay until released, so the test can
+// see that the starter did not wait.
+int RunAsChild() {
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (n == 0 || n + 16 > MAX_PATH) return 2;
+    char started[MAX_PATH], release[MAX_PATH];
+    snprintf(started, sizeof started, "%s.started", self);
+    snprintf(release, sizeof release, "%s.release", self);
+    FILE* f = fopen(started, "wb");
+    if (!f) return 3;
+    fclose(f);
+    for (DWORD t0 = GetTickCount(); GetTickCount() - t0 < 30000; Sleep(20)) {
+        if (GetFileAttributesA(release) != INVALID_FILE_ATTRIBUTES) break;
+    }
+    DeleteFileA(started);
+    return 0;
+}
+
+// "hex:8341..." gives exact bytes whatever the system code page does to a command line.
+const char* DecodeArg(const char* arg, char* buf, size_t bufSize) {
+    if (strncmp(arg, "hex:", 4) != 0) return arg;
+    size_t n = 0;
+    for (const char* p = arg + 4; p[0] && p[1] && n + 1 < bufSize; p += 2) {
+        char pair[3] = {p[0], p[1], 0};
+        buf[n++] = static_cast<char>(strtoul(pair, nullptr, 16));
+    }
+    buf[n] = '\0';
+    return buf;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    bool restricted = RestrictDllLoading();
+    int argc = __argc;
+    char** argv = __argv;
+    if (argc < 2) return RunAsChild();
+    const char* verb = argv[1];
+    static char buf1[1024], buf2[1024];
+    const char* arg = DecodeArg(argc > 2 ? argv[2] : "", buf1, sizeof buf1);
+    const char* arg2 = DecodeArg(argc > 3 ? argv[3] : "", buf2, sizeof buf2);
+
+    if (strcmp(verb, "error") == 0) {
+        ReportError("%s", arg);
+        return 0;
+    }
+    if (strcmp(verb, "format") == 0) {  // a format with arguments, as the callers use them
+        ReportError("[%s] %d/%u %s", arg, -12, 34u, "終");
+        return 0;
+    }
+    if (strcmp(verb, "long") == 0) {  // a text longer than the message buffer, made of "ア"
+        size_t bytes = strtoul(arg, nullptr, 10);
+        char* text = static_cast<char*>(AllocChecked(bytes + 1));
+        for (size_t i = 0; i + 1 < bytes; i += 2) memcpy(text + i, "ア", 2);
+        if (bytes % 2) text[bytes - 1] = 'x';
+        text[bytes] = '\0';
+        ReportError("%s", text);
+        FreeChecked(text);
+        return 0;
+    }
+    if (strcmp(verb, "owned") == 0) {  // arg: main window title, arg2: text
+        HWND main = MakeWindow(arg, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 200);
+        SetMainWindow(main);
+        ReportError("%s", arg2);
+        char title[300];
+        snprintf(title, sizeof title, "%s2", arg);
+        SetWindowTextCp932(main, title);
+        bool yes = AskYesNo("%s?", arg2);
+        DestroyWindow(main);
+        return yes ? 1 : 0;
+    }
+    if (strcmp(verb, "retry") == 0) {
+        ReportRetryable("%s", arg);
+        return 7;
+    }
+    if (strcmp(verb, "open") == 0 || strcmp(verb, "create") == 0) {
+        bool create = verb[0] == 'c';
+        FILE* f = OpenGuarded(arg, create ? "wb" : "rb");
+        int c = create ? 0 : fgetc(f);
+        fclose(f);
+        return 100 + (c < 0 ? 0 : c);
+    }
+    if (strcmp(verb, "exists") == 0) return FileExists(arg) ? 1 : 0;
+    if (strcmp(verb, "pump") == 0) {  // arg: log file of the dispatched messages
+        s_pumpLog = arg;
+        HWND window = MakeWindow("pump", WS_OVERLAPPEDWINDOW, 100, 100);
+        int before = PumpMessages();  // creation leaves nothing that must stay queued
+        if (before < 0) return 98;
+        PostMessageW(window, WM_APP, 1, 0);
+        PostMessageW(window, WM_APP, 2, 0);
+        PostQuitMessage(42);
+        PumpMessages();
+        return 99;  // not reached: WM_QUIT ends the process
+    }
+    if (strcmp(verb, "pump-empty") == 0) return 10 + PumpMessages();
+    if (strcmp(verb, "run") == 0) return RunProgram(arg) ? 1 : 0;
+    if (strcmp(verb, "document") == 0) {
+        OpenDocument(arg);
+        return 0;
+    }
+    if (strcmp(verb, "center") == 0) {  // arg, arg2: outer width and height
+        HWND window = MakeWindow("center", WS_POPUP | WS_VISIBLE, atoi(arg), atoi(arg2));
+        CenterWindow(window);
+        ReportError("centered");
+        DestroyWindow(window);
+        return 0;
+    }
+    if (strcmp(verb, "controls") == 0) {  // a window with a check box; exits with its last state
+        HWND main = MakeWindow("controls", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 200);
+        HWND check = CreateWindowExW(0, L"Button", L"", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 20, 30, 150, 20,
+                                     main, reinterpret_cast<HMENU>(101), nullptr, nullptr);
+        SetWindowTextCp932(check, "同意する");
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_CLOSE) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        return static_cast<int>(SendMessageW(check, BM_GETCHECK, 0, 0));
+    }
+    if (strcmp(verb, "alloc") == 0) {
+        void* p = AllocChecked(static_cast<size_t>(-1) / 4);
+        return p ? 4 : 3;
+    }
+    if (strcmp(verb, "dll") == 0) {
+        bool ok = InitCommonControlClasses(ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS);
+        WNDCLASSW wc;
+        bool progress = GetClassInfoW(nullptr, L"msctls_progress32", &wc) != FALSE;
+        DWORD t = SystemTimeGetTime();
+        HMODULE winmm = GetModuleHandleW(L"winmm.dll");
+        wchar_t winmmPath[MAX_PATH] = {}, systemDir[MAX_PATH] = {};
+        GetModuleFileNameW(winmm, winmmPath, MAX_PATH);
+        UINT dirLen = GetSystemDirectoryW(systemDir, MAX_PATH);
+        bool fromSystem = dirLen > 0 && _wcsnicmp(winmmPath, systemDir, dirLen) == 0 && winmmPath[dirLen] == L'\\';
+        return (ok ? 1 : 0) | (progress ? 2 : 0) | (winmm ? 4 : 0) | (t != 0 ? 8 : 0) | (restricted ? 16 : 0) |
+               (fromSystem ? 32 : 0);
+    }
+    return 90;
+}
