@@ -1,0 +1,28 @@
+#include <cstdio>
+
+#include "image/bitmap_win.h"
+#include "image/rct.h"
+#include "process/file_open_win.h"
+
+BitmapImage* LoadRctImage(const char* fileName) {
+    FILE* f = OpenGuarded(fileName, "rb");
+    RctFile rct;
+    // A short file is refused at once: reopening it would find it just as short.
+    int rc = ReadRctFile(f, &rct);
+    fclose(f);
+    if (rc != kRctOk) return nullptr;
+
+    BitmapImage* image = CreateBitmapImage(rct.width, rct.height);
+    if (image) {
+        const size_t size = static_cast<size_t>(image->stride) * static_cast<size_t>(image->height);
+        if (DecodeRct(rct.data, static_cast<size_t>(rct.dataSize), rct.width, rct.height, image->bits,
+                      size) == kRctOk) {
+            AlignPackedRows(image);
+        } else {
+            DestroyBitmapImage(image);
+            image = nullptr;
+        }
+    }
+    FreeRctFile(&rct);
+    return image;
+}
