@@ -31,6 +31,11 @@ void BeginTestPayload(TestPayload* p, size_t stubBytes) {
     p->start = static_cast<uint32_t>(stubBytes);
 }
 
+void BeginTestPayload(TestPayload* p, const std::vector<uint8_t>& program) {
+    p->bytes = program;
+    p->start = static_cast<uint32_t>(program.size());
+}
+
 static void AppendHeader(TestPayload* p, const std::string& name, uint32_t size, uint32_t packed,
                          uint64_t time) {
     std::vector<uint8_t> header(name.size() + 32);

@@ -28,8 +28,9 @@ std::string MakeTestPattern(size_t n, uint32_t seed);
 
 std::string CompressTestData(const std::string& data, int level = 6);
 
-// Starts a payload behind a stub of stubBytes bytes.
+// Starts a payload behind a stub of stubBytes bytes, or behind a real program.
 void BeginTestPayload(TestPayload* p, size_t stubBytes = 64);
+void BeginTestPayload(TestPayload* p, const std::vector<uint8_t>& program);
 void AddTestDir(TestPayload* p, const std::string& name);
 void AddTestFile(TestPayload* p, const std::string& name, const std::string& data,
                  uint64_t time = 0x01D0000000000000ull, const TestFileFaults& faults = TestFileFaults());
