@@ -139,7 +139,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         PumpMessages();
         return 99;  // not reached: WM_QUIT ends the process
     }
-    if (strcmp(verb, "pump-empty") == 0) return 10 + PumpMessages();
     if (strcmp(verb, "run") == 0) return RunProgram(arg) ? 1 : 0;
     if (strcmp(verb, "document") == 0) {
         OpenDocument(arg);
