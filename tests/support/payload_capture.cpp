@@ -1,0 +1,79 @@
+#include "support/payload_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+
+static void CaptureDir(void* ctx, const char* path, const PayloadRecord*) {
+    static_cast<PayloadCapture*>(ctx)->dirs.push_back(path);
+}
+
+static int CaptureOpen(void* ctx, const char* path, const PayloadRecord* rec) {
+    PayloadCapture* c = static_cast<PayloadCapture*>(ctx);
+    c->files.push_back(path);
+    c->names.push_back(rec->name);
+    c->times.push_back(rec->time);
+    return 0;
+}
+
+static int CaptureWrite(void* ctx, const uint8_t* bytes, size_t n, uint32_t fileWritten, uint32_t consumed) {
+    PayloadCapture* c = static_cast<PayloadCapture*>(ctx);
+    if (c->calls++ == c->failAt) return -1;
+    c->data.append(reinterpret_cast<const char*>(bytes), n);
+    c->written.push_back(fileWritten);
+    c->consumed.push_back(consumed);
+    return 0;
+}
+
+static int CaptureClose(void* ctx, const char*, const PayloadRecord*, bool ok) {
+    if (!ok) static_cast<PayloadCapture*>(ctx)->closedBad++;
+    return 0;
+}
+
+int WalkTestPayload(const std::vector<uint8_t>& bytes, int mode, PayloadCapture* cap, ExtractResult* result,
+                    const char* dest) {
+    static const ExtractOps kOps = {CaptureDir, CaptureOpen, CaptureWrite, CaptureClose};
+    FILE* f = OpenTestBytes(bytes);
+    EXPECT_NE(f, nullptr);
+    if (!f) return -1;
+    PayloadReader reader;
+    int rc = OpenPayloadReader(f, &reader);
+    cap->total = reader.total;
+    if (rc == 0) {
+        rc = RunPayloadExtraction(&reader, dest, mode, &kOps, cap, result);
+    } else {
+        memset(result, 0, sizeof *result);
+        result->error = reader.error;
+    }
+    fclose(f);
+    return rc;
+}
+
+std::vector<uint8_t> MakeNamedPayload(const std::vector<std::string>& names, const TestFileFaults& lastFaults) {
+    TestPayload p;
+    BeginTestPayload(&p);
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string& name = names[i];
+        if (!name.empty() && name.back() == '\\') {
+            AddTestDir(&p, name);
+        } else {
+            AddTestFile(&p, name, name, 0x01D0000000000000ull, i + 1 == names.size() ? lastFaults : TestFileFaults());
+        }
+    }
+    EndTestPayload(&p);
+    return p.bytes;
+}
+
+std::vector<uint8_t> MakeOnePayload(const std::string& name, const std::string& data, const TestFileFaults& faults,
+                                    bool dir) {
+    TestPayload p;
+    BeginTestPayload(&p);
+    if (dir) {
+        AddTestDir(&p, name);
+    } else {
+        AddTestFile(&p, name, data, 0x01D0000000000000ull, faults);
+    }
+    EndTestPayload(&p);
+    return p.bytes;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Runs the payload walk over bytes in memory and records what it would have written, for the tests
+// of the reader (natively and under Wine).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "payload/extract.h"
+#include "support/payload_writer.h"
+
+struct PayloadCapture {
+    std::vector<std::string> dirs;    // joined paths of the folders made, in order
+    std::vector<std::string> files;   // joined paths of the files opened, in order
+    std::vector<std::string> names;   // the record names of those files
+    std::vector<uint64_t> times;      // and their last-write times
+    std::string data;                 // every byte the sink received
+    std::vector<uint32_t> written;    // fileWritten of each sink call
+    std::vector<uint32_t> consumed;   // payloadConsumed of each sink call
+    uint32_t total = 0;               // the reader's payload length
+    int failAt = -1;                  // the sink call that fails, or -1
+    int calls = 0;
+    int closedBad = 0;                // files closed as failed
+};
+
+// Opens bytes as a payload and walks it into dest. Returns the walk's status; a payload the reader
+// cannot open gives -1 with result->error set.
+int WalkTestPayload(const std::vector<uint8_t>& bytes, int mode, PayloadCapture* cap, ExtractResult* result,
+                    const char* dest = "C:\\G");
+
+// A whole payload of one record: a file holding data (with faults), or a folder when dir.
+std::vector<uint8_t> MakeOnePayload(const std::string& name, const std::string& data,
+                                    const TestFileFaults& faults = TestFileFaults(), bool dir = false);
+
+// A whole payload of the given records: a name ending in a backslash is a folder, any other a file
+// holding its own name; lastFaults damages the last record.
+std::vector<uint8_t> MakeNamedPayload(const std::vector<std::string>& names,
+                                      const TestFileFaults& lastFaults = TestFileFaults());

@@ -1,0 +1,37 @@
+#include "support/payload_vnpack.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+
+VerbRun RunVerb(VerbFn verb, std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    int rc = verb(static_cast<int>(argv.size()), argv.data());
+    fflush(stdout);
+    VerbRun r{rc, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
+    return r;
+}
+
+VerbRun BuildTestTree(VerbFn build, const TempDir& t, const std::string& out,
+                      const std::vector<std::string>& extra) {
+    std::string stub = t.path + "/stub.exe";
+    WriteFile(stub, "MZ-stub");
+    std::vector<std::string> args = {t.path + "/in", "-o", t.path + "/" + out, "--stub", stub};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunVerb(build, args);
+}
+
+bool TestPathExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+int64_t GetTestFileTime(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return -1;
+    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
