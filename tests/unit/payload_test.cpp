@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "support/golden_payload.h"
+#include "unit/golden_payload.h"
 #include "support/payload_capture.h"
 
 namespace {
