@@ -106,6 +106,12 @@ FILE* OpenPayload(PayloadReader* reader) {
     return f;
 }
 
+// Checks every path before anything is written, then rewinds to the first record.
+int CheckPaths(FILE* f, PayloadReader* reader, const char* dest) {
+    if (CheckStagePaths(reader, dest) != 0) return -1;
+    return OpenPayloadReader(f, reader);
+}
+
 }  // namespace
 
 void FailPayload() {
@@ -113,12 +119,6 @@ void FailPayload() {
     ReportError("ファイルの読み込みに失敗しました。ファイルが壊れている可能性があります。");
     RemoveWorkFolder();
     exit(-1);
-}
-
-// Checks every path before anything is written, then rewinds to the first record.
-int CheckPaths(FILE* f, PayloadReader* reader, const char* dest) {
-    if (CheckStagePaths(reader, dest) != 0) return -1;
-    return OpenPayloadReader(f, reader);
 }
 
 void ExtractPayload(const char* dest, int mode) {
@@ -130,7 +130,7 @@ void ExtractPayload(const char* dest, int mode) {
     StageJournal journal;
     InitStageJournal(&journal, &kWindowsFs, nullptr, GetTickCount());
     if (mode == kExtractAll) {
-        // The start-up files go into a fresh work folder, which a failure removes whole.
+        // Only the update stages: start-up writes into a fresh work folder that a failure removes whole.
         target.journal = &journal;
         target.window = OpenCopyProgress(static_cast<int32_t>(reader.total));
     }

@@ -228,6 +228,7 @@ TEST_F(ExtractAll, TheWindowShowsTheFileAndBothBarsAndCancelOnlyStopsTheClip) {
     TestPayload p = OnProgram(L"extract_probe.exe");
     AddTestFile(&p, "first.dat", big, 0x01D5000000000010ull);
     AddTestFile(&p, "second.dat", big, 0x01D5000000000011ull);
+    AddTestFile(&p, "third.dat", big, 0x01D5000000000012ull);  // time to watch the clip stand
     std::wstring dest = scratch + L"dest";
     ASSERT_TRUE(CreateDirectoryW(dest.c_str(), nullptr));
     DriveProcess proc = StartUpdater(SaveUpdater(scratch, L"probe.exe", &p), dest);
@@ -244,10 +245,11 @@ TEST_F(ExtractAll, TheWindowShowsTheFileAndBothBarsAndCancelOnlyStopsTheClip) {
     SaveScreenshot("copy_progress");
 
     ASSERT_TRUE(PressButton(window, IDCANCEL));
+    EXPECT_TRUE(IsWindow(window));
     EXPECT_TRUE(ClipStands(animation));
     EXPECT_TRUE(IsWindow(window));
     EXPECT_EQ(FinishUpdater(&proc), 0u);
-    CheckFile(dest, {"second.dat", big, 0x01D5000000000011ull});
+    CheckFile(dest, {"third.dat", big, 0x01D5000000000012ull});
 }
 
 }  // namespace
