@@ -13,114 +13,12 @@
 #include "resources/resource.h"
 #include "support/drive_win.h"
 #include "support/payload_writer.h"
+#include "support/updater_win.h"
 
 namespace {
 
-const DWORD kWaitMs = 30000;
-const DWORD kExitMinusOne = 0xFFFFFFFFu;
-const wchar_t kDamaged[] = L"ファイルの読み込みに失敗しました。ファイルが壊れている可能性があります。";
 const wchar_t kMissing[] =
     L"起動に必要なファイルが不足しています。\nインストールの異常終了、起動するフォルダ異常、等を確認してください。";
-
-std::vector<uint8_t> LoadBytes(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return bytes;
-    bytes.resize(GetFileSize(h, nullptr));
-    DWORD got = 0;
-    if (!ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) got = 0;
-    bytes.resize(got);
-    CloseHandle(h);
-    return bytes;
-}
-
-// Writes program + payload as scratch\name and returns its path.
-std::wstring SaveUpdater(const std::wstring& folder, const wchar_t* name, TestPayload* p) {
-    EndTestPayload(p);
-    std::wstring path = folder + name;  // the scratch folder ends in a backslash
-    EXPECT_TRUE(SaveTestBytes(p->bytes, ToCp932(path)));
-    return path;
-}
-
-TestPayload OnProgram(const wchar_t* program) {
-    std::vector<uint8_t> bytes = LoadBytes(ModuleFolder() + program);
-    EXPECT_GT(bytes.size(), 1024u) << "missing " << ToCp932(program);
-    TestPayload p;
-    BeginTestPayload(&p, bytes);
-    return p;
-}
-
-std::wstring TempFolder() {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    return temp;
-}
-
-std::set<std::wstring> WorkFolders() {
-    std::set<std::wstring> found;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((TempFolder() + L"TempGPInstallFolder_*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return found;
-    do found.insert(fd.cFileName);
-    while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return found;
-}
-
-std::set<std::wstring> FilesIn(const std::wstring& folder) {
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring n = fd.cFileName;
-        if (n != L"." && n != L"..") names.insert(n);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return names;
-}
-
-DriveProcess Start(const std::wstring& exe, const std::wstring& args = L"") {
-    DriveProcess proc;
-    std::wstring cmd = L"\"" + exe + L"\"";
-    if (!args.empty()) cmd += L" " + args;
-    EXPECT_TRUE(StartProgram(cmd, &proc));
-    return proc;
-}
-
-DWORD Finish(DriveProcess* proc) {
-    DWORD code = 0xDEAD;
-    if (!WaitProgram(proc, kWaitMs, &code)) {
-        EndProgram(proc);
-        ADD_FAILURE() << "the program did not end";
-    }
-    return code;
-}
-
-// Reads the one message box the program shows before any main window, answers it and returns its
-// text; the box must have no owner and an empty caption.
-std::wstring AnswerOwnerlessBox(const DriveProcess& proc) {
-    // The copy window is a dialog too: wait for the window that reads as a message box.
-    HWND box = nullptr;
-    MessageBoxView view;
-    WaitUntil(
-        [&] {
-            for (HWND w : TopWindows(proc.pid)) {
-                if (ReadMessageBox(w, &view)) box = w;
-            }
-            return box != nullptr;
-        },
-        kWaitMs);
-    if (!box) {
-        ADD_FAILURE() << "no message box";
-        return L"";
-    }
-    EXPECT_EQ(view.owner, nullptr);
-    EXPECT_EQ(view.caption, L"");
-    EXPECT_EQ(view.buttons.size(), 1u);
-    EXPECT_TRUE(PressButton(box, IDOK));
-    return view.text;
-}
 
 class Startup : public ::testing::Test {
 protected:
@@ -149,8 +47,8 @@ TEST_F(Startup, UnpacksOnlyTheSetupFilesIntoANewWorkFolder) {
     AddTestDir(&p, "data\\");
     AddTestDir(&p, "data\\sub\\");
     AddTestFile(&p, "data\\sub\\late.txt", "after the stop");
-    DriveProcess proc = Start(SaveUpdater(scratch, L"アップデート 1.exe", &p));
-    EXPECT_EQ(Finish(&proc), 0u);
+    DriveProcess proc = StartUpdater(SaveUpdater(scratch, L"アップデート 1.exe", &p));
+    EXPECT_EQ(FinishUpdater(&proc), 0u);
 
     std::vector<std::wstring> made;
     for (const std::wstring& f : WorkFolders()) {
@@ -167,9 +65,9 @@ TEST_F(Startup, UnpacksOnlyTheSetupFilesIntoANewWorkFolder) {
 TEST_F(Startup, WithoutInstallEnvItSaysFilesAreMissingAndCleansUp) {
     TestPayload p = OnProgram(L"vnupdate.exe");
     AddTestFile(&p, "readme.txt", "read me");
-    DriveProcess proc = Start(SaveUpdater(scratch, L"noenv.exe", &p));
+    DriveProcess proc = StartUpdater(SaveUpdater(scratch, L"noenv.exe", &p));
     EXPECT_EQ(AnswerOwnerlessBox(proc), kMissing);
-    EXPECT_EQ(Finish(&proc), kExitMinusOne);
+    EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
     EXPECT_EQ(WorkFolders(), before);
 }
 
@@ -196,9 +94,9 @@ TEST_F(Startup, ADamagedPayloadIsReportedAndCleansUp) {
     for (const Case& c : cases) {
         TestPayload p = OnProgram(L"vnupdate.exe");
         c.build(&p);
-        DriveProcess proc = Start(SaveUpdater(scratch, L"damaged.exe", &p));
-        EXPECT_EQ(AnswerOwnerlessBox(proc), kDamaged) << c.what;
-        EXPECT_EQ(Finish(&proc), kExitMinusOne) << c.what;
+        DriveProcess proc = StartUpdater(SaveUpdater(scratch, L"damaged.exe", &p));
+        EXPECT_EQ(AnswerOwnerlessBox(proc), kDamagedMessage) << c.what;
+        EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne) << c.what;
         EXPECT_EQ(WorkFolders(), before) << c.what;
     }
     // Nothing was written beside the work folder by the name that climbs out.
@@ -270,8 +168,8 @@ TEST_F(ExtractAll, FilesOfEverySizeArriveExactlyWithTheirTimes) {
     AddTestFile(&p, files[4].name, files[4].data, files[4].time);
     std::wstring dest = scratch + L"ゲーム";
     ASSERT_TRUE(CreateDirectoryW(dest.c_str(), nullptr));
-    DriveProcess proc = Start(SaveUpdater(scratch, L"probe.exe", &p), dest);
-    EXPECT_EQ(Finish(&proc), 0u);
+    DriveProcess proc = StartUpdater(SaveUpdater(scratch, L"probe.exe", &p), dest);
+    EXPECT_EQ(FinishUpdater(&proc), 0u);
     for (const Expected& e : files) CheckFile(dest, e);
 }
 
@@ -283,9 +181,9 @@ TEST_F(ExtractAll, ADamagedLastRecordIsReportedAfterTheOthers) {
     AddTestFile(&p, "last.dat", MakeTestPattern(4000, 5), 0x01D0000000000000ull, cut);
     std::wstring dest = scratch + L"dest";
     ASSERT_TRUE(CreateDirectoryW(dest.c_str(), nullptr));
-    DriveProcess proc = Start(SaveUpdater(scratch, L"probe.exe", &p), dest);
-    EXPECT_EQ(AnswerOwnerlessBox(proc), kDamaged);
-    EXPECT_EQ(Finish(&proc), kExitMinusOne);
+    DriveProcess proc = StartUpdater(SaveUpdater(scratch, L"probe.exe", &p), dest);
+    EXPECT_EQ(AnswerOwnerlessBox(proc), kDamagedMessage);
+    EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
 }
 
 int BarPos(HWND window, int id) {
@@ -308,7 +206,7 @@ std::vector<COLORREF> Snapshot(HWND control) {
 // True once the clip shows another frame than `from`.
 bool ClipMoves(HWND animation) {
     std::vector<COLORREF> from = Snapshot(animation);
-    return WaitUntil([&] { return Snapshot(animation) != from; }, kWaitMs);
+    return WaitUntil([&] { return Snapshot(animation) != from; }, kUpdaterWaitMs);
 }
 
 // True once the clip shows the same frame for longer than several frame times.
@@ -319,7 +217,7 @@ bool ClipStands(HWND animation) {
             Sleep(500);  // five frames at ten a second: a playing clip would have moved
             return Snapshot(animation) == a;
         },
-        kWaitMs);
+        kUpdaterWaitMs);
 }
 
 // A large payload keeps the window up long enough to watch it and to press Cancel.
@@ -330,26 +228,28 @@ TEST_F(ExtractAll, TheWindowShowsTheFileAndBothBarsAndCancelOnlyStopsTheClip) {
     TestPayload p = OnProgram(L"extract_probe.exe");
     AddTestFile(&p, "first.dat", big, 0x01D5000000000010ull);
     AddTestFile(&p, "second.dat", big, 0x01D5000000000011ull);
+    AddTestFile(&p, "third.dat", big, 0x01D5000000000012ull);  // time to watch the clip stand
     std::wstring dest = scratch + L"dest";
     ASSERT_TRUE(CreateDirectoryW(dest.c_str(), nullptr));
-    DriveProcess proc = Start(SaveUpdater(scratch, L"probe.exe", &p), dest);
+    DriveProcess proc = StartUpdater(SaveUpdater(scratch, L"probe.exe", &p), dest);
 
-    HWND window = WaitTopWindow(proc.pid, L"ファイルのコピー中...", nullptr, kWaitMs);
+    HWND window = WaitTopWindow(proc.pid, L"ファイルのコピー中...", nullptr, kUpdaterWaitMs);
     ASSERT_NE(window, nullptr);
     HWND animation = GetDlgItem(window, IDC_COPY_ANIMATION);
     EXPECT_TRUE(ClipMoves(animation));
     std::wstring expectedPath = dest + L"\\first.dat";
     EXPECT_TRUE(WaitUntil([&] { return WindowText(GetDlgItem(window, IDC_COPY_FILE_NAME)) == expectedPath; },
-                          kWaitMs));
-    EXPECT_TRUE(WaitUntil([&] { return BarPos(window, IDC_COPY_FILE_BAR) > 0; }, kWaitMs));
-    EXPECT_TRUE(WaitUntil([&] { return BarPos(window, IDC_COPY_TOTAL_BAR) > 0; }, kWaitMs));
+                          kUpdaterWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return BarPos(window, IDC_COPY_FILE_BAR) > 0; }, kUpdaterWaitMs));
+    EXPECT_TRUE(WaitUntil([&] { return BarPos(window, IDC_COPY_TOTAL_BAR) > 0; }, kUpdaterWaitMs));
     SaveScreenshot("copy_progress");
 
     ASSERT_TRUE(PressButton(window, IDCANCEL));
+    EXPECT_TRUE(IsWindow(window));
     EXPECT_TRUE(ClipStands(animation));
     EXPECT_TRUE(IsWindow(window));
-    EXPECT_EQ(Finish(&proc), 0u);
-    CheckFile(dest, {"second.dat", big, 0x01D5000000000011ull});
+    EXPECT_EQ(FinishUpdater(&proc), 0u);
+    CheckFile(dest, {"third.dat", big, 0x01D5000000000012ull});
 }
 
 }  // namespace

@@ -1,0 +1,102 @@
+#include "support/updater_win.h"
+
+#include <gtest/gtest.h>
+
+const wchar_t kDamagedMessage[] = L"ファイルの読み込みに失敗しました。ファイルが壊れている可能性があります。";
+
+std::vector<uint8_t> LoadBytes(const std::wstring& path) {
+    std::vector<uint8_t> bytes;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return bytes;
+    bytes.resize(GetFileSize(h, nullptr));
+    DWORD got = 0;
+    if (!ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) got = 0;
+    bytes.resize(got);
+    CloseHandle(h);
+    return bytes;
+}
+
+std::wstring SaveUpdater(const std::wstring& folder, const wchar_t* name, TestPayload* p) {
+    EndTestPayload(p);
+    std::wstring path = folder + name;
+    EXPECT_TRUE(SaveTestBytes(p->bytes, ToCp932(path)));
+    return path;
+}
+
+TestPayload OnProgram(const wchar_t* program) {
+    std::vector<uint8_t> bytes = LoadBytes(ModuleFolder() + program);
+    EXPECT_GT(bytes.size(), 1024u) << "missing " << ToCp932(program);
+    TestPayload p;
+    BeginTestPayload(&p, bytes);
+    return p;
+}
+
+std::wstring TempFolder() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return temp;
+}
+
+std::set<std::wstring> WorkFolders() {
+    std::set<std::wstring> found;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((TempFolder() + L"TempGPInstallFolder_*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return found;
+    do found.insert(fd.cFileName);
+    while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return found;
+}
+
+std::set<std::wstring> FilesIn(const std::wstring& folder) {
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::wstring n = fd.cFileName;
+        if (n != L"." && n != L"..") names.insert(n);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return names;
+}
+
+DriveProcess StartUpdater(const std::wstring& exe, const std::wstring& args) {
+    DriveProcess proc;
+    std::wstring cmd = L"\"" + exe + L"\"";
+    if (!args.empty()) cmd += L" " + args;
+    EXPECT_TRUE(StartProgram(cmd, &proc));
+    return proc;
+}
+
+DWORD FinishUpdater(DriveProcess* proc) {
+    DWORD code = 0xDEAD;
+    if (!WaitProgram(proc, kUpdaterWaitMs, &code)) {
+        EndProgram(proc);
+        ADD_FAILURE() << "the program did not end";
+    }
+    return code;
+}
+
+std::wstring AnswerOwnerlessBox(const DriveProcess& proc) {
+    // The copy window is a dialog too: wait for the window that reads as a message box.
+    HWND box = nullptr;
+    MessageBoxView view;
+    WaitUntil(
+        [&] {
+            for (HWND w : TopWindows(proc.pid)) {
+                if (ReadMessageBox(w, &view)) box = w;
+            }
+            return box != nullptr;
+        },
+        kUpdaterWaitMs);
+    if (!box) {
+        ADD_FAILURE() << "no message box";
+        return L"";
+    }
+    EXPECT_EQ(view.owner, nullptr);
+    EXPECT_EQ(view.caption, L"");
+    EXPECT_EQ(view.buttons.size(), 1u);
+    EXPECT_TRUE(PressButton(box, IDOK));
+    return view.text;
+}

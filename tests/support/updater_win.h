@@ -1,0 +1,44 @@
+#pragma once
+// Updaters made in a test from a program of the build and a payload, run and answered the way a
+// player meets them. Shared by the tests of start-up and of the update's extraction.
+#include <windows.h>
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/drive_win.h"
+#include "support/payload_writer.h"
+
+const DWORD kUpdaterWaitMs = 30000;
+const DWORD kExitMinusOne = 0xFFFFFFFFu;
+extern const wchar_t kDamagedMessage[];
+
+// The whole file, or nothing when it cannot be read.
+std::vector<uint8_t> LoadBytes(const std::wstring& path);
+
+// A payload begun behind a program built beside the test (L"vnupdate.exe", L"extract_probe.exe").
+TestPayload OnProgram(const wchar_t* program);
+
+// Ends the payload and writes program + payload as folder + name (folder ends in a backslash).
+std::wstring SaveUpdater(const std::wstring& folder, const wchar_t* name, TestPayload* p);
+
+// The system's temporary folder, ending in a backslash.
+std::wstring TempFolder();
+
+// The names of the program's work folders in the temporary folder.
+std::set<std::wstring> WorkFolders();
+
+// The names directly inside folder.
+std::set<std::wstring> FilesIn(const std::wstring& folder);
+
+// Starts exe with args and returns the running process (a failed start is a test failure).
+DriveProcess StartUpdater(const std::wstring& exe, const std::wstring& args = L"");
+
+// Waits for the end and returns the exit code (0xDEAD, and a failure, when it does not end).
+DWORD FinishUpdater(DriveProcess* proc);
+
+// Reads the one message box the program shows before any main window, answers it and returns its
+// text; the box must have no owner and an empty caption.
+std::wstring AnswerOwnerlessBox(const DriveProcess& proc);
