@@ -1,198 +1,74 @@
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "payload/staging.h"
-#include "support/payload_writer.h"
+#include "support/staging_fake_fs.h"
 
 namespace {
 
-struct Node {
-    std::string name;  // as created, the key folds case as Windows does
-    int kind;
-    bool readOnly;
-    std::string data;
-    bool operator==(const Node& o) const {
-        return name == o.name && kind == o.kind && readOnly == o.readOnly && data == o.data;
-    }
-};
-
-// A folder tree in memory whose calls fail on demand.
-struct FakeFs {
-    std::map<std::string, Node> nodes;
-    int renames = 0;
-    std::vector<int> failRenames;       // these renames (counting from 1) fail
-    std::vector<std::string> failRemove;  // files whose removal fails
-    std::vector<std::string> failRenameFrom;
-
-    static std::string Key(const std::string& path) {
-        std::string k = path;
-        for (char& c : k) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-        return k;
-    }
-    void AddFile(const std::string& path, const std::string& data, bool readOnly = false) {
-        nodes[Key(path)] = {path, kStageFile, readOnly, data};
-    }
-    void AddFolder(const std::string& path) { nodes[Key(path)] = {path, kStageFolder, false, ""}; }
-    const Node* Find(const std::string& path) const {
-        auto it = nodes.find(Key(path));
-        return it == nodes.end() ? nullptr : &it->second;
-    }
-    size_t CountTemporaries() const {
-        size_t n = 0;
-        for (const auto& kv : nodes) n += kv.second.name.find("~vn") != std::string::npos;
-        return n;
-    }
-};
-
-bool Listed(const std::vector<std::string>& list, const std::string& path) {
-    for (const std::string& s : list) {
-        if (FakeFs::Key(s) == FakeFs::Key(path)) return true;
-    }
-    return false;
-}
-
-int FakeKind(void* ctx, const char* path, bool* readOnly) {
-    const Node* n = static_cast<FakeFs*>(ctx)->Find(path);
-    if (!n) return kStageMissing;
-    *readOnly = n->readOnly;
-    return n->kind;
-}
-
-int FakeRename(void* ctx, const char* from, const char* to) {
-    FakeFs* fs = static_cast<FakeFs*>(ctx);
-    ++fs->renames;
-    for (int n : fs->failRenames) {
-        if (n == fs->renames) return -1;
-    }
-    if (Listed(fs->failRenameFrom, from)) return -1;
-    const Node* n = fs->Find(from);
-    if (!n || n->kind != kStageFile || fs->Find(to)) return -1;
-    Node moved = *n;
-    moved.name = to;
-    fs->nodes.erase(FakeFs::Key(from));
-    fs->nodes[FakeFs::Key(to)] = moved;
-    return 0;
-}
-
-int FakeRemoveFile(void* ctx, const char* path) {
-    FakeFs* fs = static_cast<FakeFs*>(ctx);
-    const Node* n = fs->Find(path);
-    if (!n || n->kind != kStageFile || Listed(fs->failRemove, path)) return -1;
-    fs->nodes.erase(FakeFs::Key(path));
-    return 0;
-}
-
-int FakeRemoveDir(void* ctx, const char* path) {
-    FakeFs* fs = static_cast<FakeFs*>(ctx);
-    const Node* n = fs->Find(path);
-    if (!n || n->kind != kStageFolder) return -1;
-    std::string prefix = FakeFs::Key(path) + "\\";
-    for (const auto& kv : fs->nodes) {
-        if (kv.first.compare(0, prefix.size(), prefix) == 0) return -1;
-    }
-    fs->nodes.erase(FakeFs::Key(path));
-    return 0;
-}
-
-const StageFs kFakeOps = {FakeKind, FakeRename, FakeRemoveFile, FakeRemoveDir};
-
-struct NewFile {
-    const char* dest;
-    const char* data;
-};
-
-// A game folder with two files, one in a folder, as an update meets it.
-FakeFs MakeGame() {
-    FakeFs fs;
-    fs.AddFolder("C:\\G");
-    fs.AddFolder("C:\\G\\data");
-    fs.AddFile("C:\\G\\game.exe", "old exe");
-    fs.AddFile("C:\\G\\data\\a.dat", "old a");
-    return fs;
-}
-
-// Stages files the way the extraction does: a folder created before the files inside it.
-void Stage(StageJournal* j, FakeFs* fs, const std::vector<NewFile>& files) {
-    fs->AddFolder("C:\\G\\new");
-    ASSERT_EQ(AddCreatedFolder(j, "C:\\G\\new"), 0);
-    for (const NewFile& f : files) {
-        char temp[kPayloadNameBytes];
-        ASSERT_EQ(AddStagedFile(j, f.dest, temp, sizeof temp), 0) << f.dest;
-        EXPECT_EQ(fs->Find(temp), nullptr);
-        fs->AddFile(temp, f.data);
-    }
-}
-
-const std::vector<NewFile> kUpdate = {
-    {"C:\\G\\game.exe", "new exe"},
-    {"C:\\G\\new\\b.dat", "new b"},
-    {"C:\\G\\data\\a.dat", "new a"},
-};
+const std::vector<FakeNewFile> kTwice = {{"C:\\G\\game.exe", "first"}, {"C:\\G\\GAME.EXE", "second"}};
 
 TEST(Staging, CommitReplacesEveryFileAndLeavesNoTemporary) {
-    FakeFs fs = MakeGame();
-    StageJournal j;
-    InitStageJournal(&j, &kFakeOps, &fs, 0xFFFFE);  // ids wrap past the last five-digit name
-    Stage(&j, &fs, kUpdate);
-    ASSERT_EQ(CommitStaged(&j), 0);
-    for (const NewFile& f : kUpdate) {
-        ASSERT_NE(fs.Find(f.dest), nullptr) << f.dest;
-        EXPECT_EQ(fs.Find(f.dest)->data, f.data);
-    }
-    EXPECT_EQ(fs.CountTemporaries(), 0u);
-    EXPECT_EQ(fs.nodes.size(), 6u);
-    FreeStageJournal(&j);
-}
-
-// Every rename of the commit fails in turn, and so does every staging step before it: the folder
-// always comes back exactly as it was.
-TEST(Staging, AnyFailureLeavesTheFolderAsItWas) {
-    const FakeFs original = MakeGame();
-    for (int failAt = 0; failAt <= 6; ++failAt) {  // two moves per replaced file, one per new file
-        FakeFs fs = original;
+    struct Case {
+        uint32_t seed;
+        std::vector<FakeNewFile> files;
+        std::vector<FakeNewFile> want;
+    } cases[] = {
+        {0xFFFFE, kFakeUpdate, kFakeUpdate},  // ids wrap past the last five-digit name
+        {0, kTwice, {{"C:\\G\\game.exe", "second"}, {"C:\\G\\data\\a.dat", "old a"}}},
+    };
+    for (const Case& c : cases) {
+        FakeFs fs = MakeFakeGame();
         StageJournal j;
-        InitStageJournal(&j, &kFakeOps, &fs, 7);
-        Stage(&j, &fs, kUpdate);
-        fs.failRenames = {failAt};
-        if (failAt == 0) {
-            EXPECT_EQ(RollBackStaged(&j), 0);  // a record failed before the commit
-        } else if (failAt <= 5) {
-            EXPECT_EQ(CommitStaged(&j), -1) << failAt;
-        } else {
-            EXPECT_EQ(CommitStaged(&j), 0);  // there are only five moves
-        }
-        if (failAt <= 5) {
-            EXPECT_EQ(fs.nodes, original.nodes) << failAt;
-        }
+        InitStageJournal(&j, &kFakeOps, &fs, c.seed);
+        StageFake(&j, &fs, c.files);
+        ASSERT_EQ(CommitStaged(&j), 0);
+        for (const FakeNewFile& w : c.want) EXPECT_EQ(fs.Data(w.dest), w.data) << w.dest;
+        EXPECT_EQ(fs.CountTemporaries(), 0u);
+        EXPECT_EQ(fs.nodes.size(), 3 + c.want.size());  // C:\G, data, new and the files
         FreeStageJournal(&j);
     }
 }
 
-TEST(Staging, DestinationsThatCannotBeReplacedFailTheCommit) {
+// Every rename of the commit fails in turn (two moves per replaced file, one per new file), a record
+// fails before the commit (-1: roll back instead), or a destination cannot be replaced: the folder
+// always comes back exactly as it was.
+TEST(Staging, AnyFailureLeavesTheFolderAsItWas) {
     struct Case {
         const char* what;
+        int failAt;
         void (*spoil)(FakeFs*);
+        const std::vector<FakeNewFile>* files;
     } cases[] = {
-        {"read-only file", [](FakeFs* fs) { fs->AddFile("C:\\G\\data\\a.dat", "old a", true); }},
-        {"folder in the way", [](FakeFs* fs) {
+        {"record failed", -1, nullptr, &kFakeUpdate},
+        {"move 1", 1, nullptr, &kFakeUpdate},
+        {"move 2", 2, nullptr, &kFakeUpdate},
+        {"move 3", 3, nullptr, &kFakeUpdate},
+        {"move 4", 4, nullptr, &kFakeUpdate},
+        {"move 5", 5, nullptr, &kFakeUpdate},
+        {"name given twice", 4, nullptr, &kTwice},
+        {"read-only file", 0, [](FakeFs* fs) { fs->AddFile("C:\\G\\data\\a.dat", "old a", true); },
+         &kFakeUpdate},
+        {"folder in the way", 0,
+         [](FakeFs* fs) {
              fs->nodes.erase(FakeFs::Key("C:\\G\\data\\a.dat"));
              fs->AddFolder("C:\\G\\data\\a.dat");
-         }},
-        {"file held open", [](FakeFs* fs) { fs->failRenameFrom.push_back("C:\\G\\data\\a.dat"); }},
+         },
+         &kFakeUpdate},
+        {"file held open", 0, [](FakeFs* fs) { fs->failRenameFrom.push_back("C:\\G\\data\\a.dat"); },
+         &kFakeUpdate},
     };
     for (const Case& c : cases) {
-        FakeFs fs = MakeGame();
-        c.spoil(&fs);
+        FakeFs fs = MakeFakeGame();
+        if (c.spoil) c.spoil(&fs);
         const FakeFs before = fs;
         StageJournal j;
-        InitStageJournal(&j, &kFakeOps, &fs, 0);
-        Stage(&j, &fs, kUpdate);
-        EXPECT_EQ(CommitStaged(&j), -1) << c.what;
+        InitStageJournal(&j, &kFakeOps, &fs, 7);
+        StageFake(&j, &fs, *c.files);
+        fs.failRenames = {c.failAt};
+        EXPECT_EQ(c.failAt < 0 ? RollBackStaged(&j) : CommitStaged(&j), c.failAt < 0 ? 0 : -1) << c.what;
         EXPECT_EQ(fs.nodes, before.nodes) << c.what;
         FreeStageJournal(&j);
     }
@@ -200,75 +76,37 @@ TEST(Staging, DestinationsThatCannotBeReplacedFailTheCommit) {
 
 // With seed 0 the temporaries are ids 0..2 and the asides 3 (game.exe) and 4 (a.dat). The moves:
 // exe aside (1), exe in (2), b in (3), a aside (4), a in (5); undoing a: a back (6), exe back (7).
-// When undoing fails too, the old file is kept at its aside name rather than lost.
-TEST(Staging, AnOldFileThatCannotGoBackStaysAside) {
+// An old file that cannot go back or be deleted is kept at its aside name rather than lost.
+TEST(Staging, AnOldFileThatCannotGoBackOrBeDeletedStaysAside) {
     struct Case {
         const char* what;
         std::vector<int> failRenames;
         const char* failRemove;
+        int rc;
         const char* keptAside;
         const char* keptData;
     } cases[] = {
-        {"putting the old file back", {5, 6}, nullptr, "C:\\G\\data\\~vn00004.tmp", "old a"},
-        {"removing the new file from its place", {5}, "C:\\G\\game.exe", "C:\\G\\~vn00003.tmp", "old exe"},
+        {"putting the old file back", {5, 6}, nullptr, -1, "C:\\G\\data\\~vn00004.tmp", "old a"},
+        {"removing the new file from its place", {5}, "C:\\G\\game.exe", -1, "C:\\G\\~vn00003.tmp", "old exe"},
+        {"deleting the old file after a success", {}, "C:\\G\\~vn00003.tmp", 0, "C:\\G\\~vn00003.tmp", "old exe"},
     };
     for (const Case& c : cases) {
-        FakeFs fs = MakeGame();
+        FakeFs fs = MakeFakeGame();
         StageJournal j;
         InitStageJournal(&j, &kFakeOps, &fs, 0);
-        Stage(&j, &fs, kUpdate);
+        StageFake(&j, &fs, kFakeUpdate);
         fs.failRenames = c.failRenames;
         if (c.failRemove) fs.failRemove.push_back(c.failRemove);
-        EXPECT_EQ(CommitStaged(&j), -1) << c.what;
-        const Node* kept = fs.Find(c.keptAside);
-        ASSERT_NE(kept, nullptr) << c.what;
-        EXPECT_EQ(kept->data, c.keptData);
-        // Everything else was undone.
-        EXPECT_EQ(fs.Find("C:\\G\\new\\b.dat"), nullptr);
-        EXPECT_EQ(fs.CountTemporaries(), 1u) << c.what;
-        FreeStageJournal(&j);
-    }
-}
-
-TEST(Staging, OldFilesThatCannotBeDeletedStayAfterASuccess) {
-    FakeFs fs = MakeGame();
-    StageJournal j;
-    InitStageJournal(&j, &kFakeOps, &fs, 0);
-    Stage(&j, &fs, kUpdate);
-    fs.failRemove.push_back("C:\\G\\~vn00003.tmp");
-    ASSERT_EQ(CommitStaged(&j), 0);
-    EXPECT_EQ(fs.Find("C:\\G\\game.exe")->data, "new exe");
-    EXPECT_EQ(fs.Find("C:\\G\\~vn00003.tmp")->data, "old exe");
-    EXPECT_EQ(fs.CountTemporaries(), 1u);
-    FreeStageJournal(&j);
-}
-
-TEST(Staging, ANameGivenTwiceEndsWithTheLaterFileOrTheOriginal) {
-    const std::vector<NewFile> twice = {
-        {"C:\\G\\game.exe", "first"},
-        {"C:\\G\\GAME.EXE", "second"},
-    };
-    for (int failAt : {0, 4}) {
-        FakeFs fs = MakeGame();
-        const FakeFs before = fs;
-        StageJournal j;
-        InitStageJournal(&j, &kFakeOps, &fs, 0);
-        Stage(&j, &fs, twice);
-        fs.failRenames = {failAt};
-        if (failAt == 0) {
-            ASSERT_EQ(CommitStaged(&j), 0);
-            EXPECT_EQ(fs.Find("C:\\G\\game.exe")->data, "second");
-            EXPECT_EQ(fs.CountTemporaries(), 0u);
-        } else {
-            EXPECT_EQ(CommitStaged(&j), -1);
-            EXPECT_EQ(fs.nodes, before.nodes);
-        }
+        EXPECT_EQ(CommitStaged(&j), c.rc) << c.what;
+        EXPECT_EQ(fs.Data(c.keptAside), c.keptData) << c.what;
+        EXPECT_EQ(fs.Data("C:\\G\\new\\b.dat"), c.rc == 0 ? "new b" : "(missing)") << c.what;
+        EXPECT_EQ(fs.CountTemporaries(), 1u) << c.what;  // everything else was done or undone
         FreeStageJournal(&j);
     }
 }
 
 TEST(Staging, TemporaryNamesAvoidEveryNameInUse) {
-    FakeFs fs = MakeGame();
+    FakeFs fs = MakeFakeGame();
     fs.AddFile("C:\\G\\~vn00000.tmp", "someone else's");
     StageJournal j;
     InitStageJournal(&j, &kFakeOps, &fs, 0);
@@ -288,7 +126,7 @@ TEST(Staging, TemporaryNamesAvoidEveryNameInUse) {
 }
 
 TEST(Staging, FolderCreatedByTheRunIsRemovedOnlyWhenEmpty) {
-    FakeFs fs = MakeGame();
+    FakeFs fs = MakeFakeGame();
     StageJournal j;
     InitStageJournal(&j, &kFakeOps, &fs, 0);
     fs.AddFolder("C:\\G\\x");
@@ -306,43 +144,14 @@ TEST(Staging, FolderCreatedByTheRunIsRemovedOnlyWhenEmpty) {
     FreeStageJournal(&j);
 }
 
-int CheckPaths(const std::vector<std::string>& names, const std::string& dest) {
-    TestPayload p;
-    BeginTestPayload(&p);
-    for (const std::string& n : names) {
-        if (n.back() == '\\') {
-            AddTestDir(&p, n);
-        } else {
-            AddTestFile(&p, n, "data");
-        }
-    }
-    EndTestPayload(&p);
-    FILE* f = OpenTestBytes(p.bytes);
-    PayloadReader reader;
-    int rc = OpenPayloadReader(f, &reader);
-    if (rc == 0) rc = CheckStagePaths(&reader, dest.c_str());
-    if (rc != 0) rc = reader.error;
-    fclose(f);
-    return rc;
-}
-
 TEST(Staging, PathChecksCoverTheTemporaryNames) {
     std::string dest = "C:\\" + std::string(240, 'd');  // 243 bytes
     // dest + "\" + 15 bytes is 259: the file fits, and so does its temporary name.
-    EXPECT_EQ(CheckPaths({"x\\", "x\\" + std::string(13, 'n')}, dest), kPayloadOk);
+    EXPECT_EQ(CheckFakePaths({"x\\", "x\\" + std::string(13, 'n')}, dest), kPayloadOk);
     // A short name deep down: the file fits, "~vnXXXXX.tmp" beside it does not.
-    EXPECT_EQ(CheckPaths({"a.txt", std::string(10, 'f') + "\\a.dat"}, dest), kPayloadLongPath);
-    EXPECT_EQ(CheckPaths({"a.txt", std::string(20, 'n')}, dest), kPayloadLongPath);
-    std::vector<uint8_t> cut;
-    TestPayload p;
-    BeginTestPayload(&p);
-    AddTestFile(&p, "a.txt", "data");
-    EndTestPayload(&p, false);
-    FILE* f = OpenTestBytes(p.bytes);
-    PayloadReader reader;
-    ASSERT_EQ(OpenPayloadReader(f, &reader), 0);
-    EXPECT_EQ(CheckStagePaths(&reader, "C:\\G"), -1);  // no end marker
-    fclose(f);
+    EXPECT_EQ(CheckFakePaths({"a.txt", std::string(10, 'f') + "\\a.dat"}, dest), kPayloadLongPath);
+    EXPECT_EQ(CheckFakePaths({"a.txt", std::string(20, 'n')}, dest), kPayloadLongPath);
+    EXPECT_NE(CheckFakePaths({"a.txt"}, "C:\\G", false), kPayloadOk);  // no end marker
 }
 
 }  // namespace
