@@ -85,14 +85,19 @@ TEST_F(Startup, TwoStartsInOneMillisecondGetTheirOwnFolders) {
     std::vector<std::wstring> taken = TakeNextWorkFolders(first, 150);
     int second = CreateWorkFolder();
     std::wstring secondFolder = FromCp932(GetWorkFolder());
+    wchar_t after[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, after);
     SetCurrentDirectoryW(cwd);
-    for (const std::wstring& t : taken) RemoveDirectoryW(t.c_str());
-    RemoveDirectoryW(first.c_str());
-    if (second == 0) {
+    if (second == 0) {  // a fresh folder, entered
         EXPECT_NE(secondFolder, first);
         for (const std::wstring& t : taken) EXPECT_NE(secondFolder, t);
+        EXPECT_EQ(secondFolder, after);
         RemoveDirectoryW(secondFolder.c_str());
+    } else {  // every name was taken: no folder of another copy was entered
+        EXPECT_EQ(first, after);
     }
+    for (const std::wstring& t : taken) RemoveDirectoryW(t.c_str());
+    RemoveDirectoryW(first.c_str());
 }
 
 // The update's extraction, run by a probe that extracts its own payload into a folder. A payload
