@@ -1,5 +1,7 @@
 #include "support/drive_win.h"
 
+#include <gtest/gtest.h>
+
 #include <cwchar>
 
 bool StartProgram(const std::wstring& commandLine, DriveProcess* out, const wchar_t* folder) {
@@ -274,4 +276,13 @@ bool SaveScreenshot(const char* name) {
     CloseHandle(h);
     DeleteFileA(done.c_str());
     return status[0] == '0';
+}
+
+DWORD FinishProgram(DriveProcess* proc, DWORD timeoutMs) {
+    DWORD code = 0xDEAD;
+    if (!WaitProgram(proc, timeoutMs, &code)) {
+        EndProgram(proc);
+        ADD_FAILURE() << "the program did not end";
+    }
+    return code;
 }

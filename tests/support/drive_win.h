@@ -19,6 +19,12 @@ bool StartProgram(const std::wstring& commandLine, DriveProcess* out, const wcha
 // Waits up to timeoutMs for the process to end and stores its exit code. False on timeout.
 bool WaitProgram(DriveProcess* proc, DWORD timeoutMs, DWORD* exitCode);
 
+const DWORD kExitMinusOne = 0xFFFFFFFFu;
+
+// Waits for the process to end and returns its exit code; when it does not end in time, ends it,
+// fails the test and returns 0xDEAD.
+DWORD FinishProgram(DriveProcess* proc, DWORD timeoutMs);
+
 // Ends a process that is still running (after a failed check) and releases the handle.
 void EndProgram(DriveProcess* proc);
 

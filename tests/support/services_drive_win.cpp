@@ -55,14 +55,7 @@ std::string ClipboardBytes(std::wstring* wide) {
     return bytes;
 }
 
-DWORD Finish(DriveProcess* proc) {
-    DWORD code = 0xDEAD;
-    if (!WaitProgram(proc, kProbeWaitMs, &code)) {
-        EndProgram(proc);
-        ADD_FAILURE() << "the probe did not end";
-    }
-    return code;
-}
+DWORD Finish(DriveProcess* proc) { return FinishProgram(proc, kProbeWaitMs); }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -9,7 +9,6 @@
 #include "support/drive_win.h"
 
 const DWORD kProbeWaitMs = 15000;
-const DWORD kExitMinusOne = 0xFFFFFFFFu;
 
 std::wstring ProbePath();
 // "hex:..." spelling of exact bytes, which the probe decodes whatever the code page does to arguments.

@@ -69,14 +69,7 @@ DriveProcess StartUpdater(const std::wstring& exe, const std::wstring& args) {
     return proc;
 }
 
-DWORD FinishUpdater(DriveProcess* proc) {
-    DWORD code = 0xDEAD;
-    if (!WaitProgram(proc, kUpdaterWaitMs, &code)) {
-        EndProgram(proc);
-        ADD_FAILURE() << "the program did not end";
-    }
-    return code;
-}
+DWORD FinishUpdater(DriveProcess* proc) { return FinishProgram(proc, kUpdaterWaitMs); }
 
 std::wstring AnswerOwnerlessBox(const DriveProcess& proc) {
     // The copy window is a dialog too: wait for the window that reads as a message box.

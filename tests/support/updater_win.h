@@ -12,7 +12,6 @@
 #include "support/payload_writer.h"
 
 const DWORD kUpdaterWaitMs = 30000;
-const DWORD kExitMinusOne = 0xFFFFFFFFu;
 extern const wchar_t kDamagedMessage[];
 
 // The whole file, or nothing when it cannot be read.
