@@ -10,8 +10,6 @@
 
 static HWND s_window;
 static HWND s_animation;
-// Cancel is recorded but nothing stops the extraction: a half-applied update is worse than waiting.
-static bool s_cancelRequested;
 
 // Units of 128 KiB as signed 32-bit divisions: sizes stay below 2 GiB.
 static WPARAM Units(uint32_t bytes) {
@@ -40,11 +38,9 @@ static INT_PTR OnInitDialog(HWND dialog) {
     return TRUE;
 }
 
+// Cancel only stops the clip: the extraction goes on, since stopping halfway helps no player.
 static INT_PTR OnCommand(WPARAM wParam) {
-    if (wParam == IDCANCEL) {
-        s_cancelRequested = true;
-        SendMessageW(s_animation, ACM_STOP, 0, 0);
-    }
+    if (wParam == IDCANCEL) SendMessageW(s_animation, ACM_STOP, 0, 0);
     return FALSE;
 }
 
@@ -58,7 +54,6 @@ INT_PTR CALLBACK CopyProgressProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 HWND OpenCopyProgress(int32_t total) {
     CloseCopyProgress();
-    s_cancelRequested = false;
     HWND owner = GetMainWindow();
     HINSTANCE instance = owner ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE))
                                : GetModuleHandleW(nullptr);
