@@ -286,3 +286,16 @@ DWORD FinishProgram(DriveProcess* proc, DWORD timeoutMs) {
     }
     return code;
 }
+
+std::vector<std::wstring> ListFolder(const std::wstring& folder, const wchar_t* pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return names;
+}

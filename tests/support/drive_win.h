@@ -98,6 +98,9 @@ bool SaveScreenshot(const char* name);
 
 // The folder for this test's scratch files (under the prefix's temporary folder), made empty.
 std::wstring MakeScratchFolder(const wchar_t* name);
+// The names in folder (ending in a backslash) that match pattern, without "." and "..".
+std::vector<std::wstring> ListFolder(const std::wstring& folder, const wchar_t* pattern);
+
 // Deletes a folder with everything in it. True when it is gone.
 bool RemoveTree(const std::wstring& folder);
 

@@ -79,15 +79,3 @@ std::string ReadFileBytes(const std::wstring& path) {
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::vector<std::wstring> ListFolder(const std::wstring& folder, const wchar_t* pattern) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
-    return names;
-}

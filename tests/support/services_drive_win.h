@@ -35,5 +35,3 @@ DWORD Finish(DriveProcess* proc);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool PathExists(const std::wstring& path);
-// The names in a folder that match pattern, without "." and "..".
-std::vector<std::wstring> ListFolder(const std::wstring& folder, const wchar_t* pattern);

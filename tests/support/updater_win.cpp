@@ -38,27 +38,13 @@ std::wstring TempFolder() {
 }
 
 std::set<std::wstring> WorkFolders() {
-    std::set<std::wstring> found;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((TempFolder() + L"TempGPInstallFolder_*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return found;
-    do found.insert(fd.cFileName);
-    while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return found;
+    std::vector<std::wstring> names = ListFolder(TempFolder(), L"TempGPInstallFolder_*");
+    return std::set<std::wstring>(names.begin(), names.end());
 }
 
 std::set<std::wstring> FilesIn(const std::wstring& folder) {
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring n = fd.cFileName;
-        if (n != L"." && n != L"..") names.insert(n);
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return names;
+    std::vector<std::wstring> names = ListFolder(folder + L"\\", L"*");
+    return std::set<std::wstring>(names.begin(), names.end());
 }
 
 DriveProcess StartUpdater(const std::wstring& exe, const std::wstring& args) {
