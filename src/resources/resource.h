@@ -6,3 +6,7 @@
 #define IDC_COPY_FILE_NAME 1012
 #define IDC_COPY_TOTAL_BAR 1019
 #define IDC_COPY_ANIMATION 1020
+
+// ENDINSTALL and ENDINSTALL_SHORT, the completion dialogs
+#define IDC_END_README 1007
+#define IDC_END_RUN 1009
