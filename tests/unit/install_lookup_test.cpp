@@ -7,50 +7,11 @@
 #include <vector>
 
 #include "common/str_util.h"
-#include "config/settings.h"
-#include "update/install_lookup.h"
+#include "support/lookup_fake_registry.h"
 
 namespace {
 
-// A registry of the current user, as the lookup queries it: keys that exist (some refusing full
-// access), their values, and every query in order.
-struct FakeValue {
-    uint32_t type;
-    std::string data;  // stored bytes, terminator included when the writer put one
-};
-std::set<std::string> s_keys;
-std::set<std::string> s_lockedKeys;
-std::map<std::string, FakeValue> s_values;  // "keyPath|name"
-std::set<std::string> s_files;
-std::vector<std::string> s_log;
-
-int FakeQuery(const char* keyPath, const char* valueName, uint32_t* type, char* data, uint32_t* dataLen) {
-    s_log.push_back(std::string(keyPath) + "|" + valueName);
-    if (!s_keys.count(keyPath) || s_lockedKeys.count(keyPath)) return -1;
-    auto it = s_values.find(std::string(keyPath) + "|" + valueName);
-    if (it == s_values.end() || it->second.data.size() > *dataLen) return -1;
-    memcpy(data, it->second.data.data(), it->second.data.size());
-    *type = it->second.type;
-    *dataLen = static_cast<uint32_t>(it->second.data.size());
-    return 0;
-}
-
-bool FakeFileExists(const char* path) {
-    s_log.push_back(std::string("file:") + path);
-    return s_files.count(path) != 0;
-}
-
-const LookupSource kFakeSource = {FakeQuery, FakeFileExists};
 const char kKey[] = "Software\\Soft\\Game";
-
-FakeValue Sz(const std::string& text) { return {kRegTypeSz, text + std::string(1, '\0')}; }
-
-void LoadSettingsText(const std::string& text) {
-    ResetSettings();
-    EnvReader reader;
-    OpenEnvBytes(&reader, text.data(), text.size());
-    ASSERT_EQ(ParseSettings(&reader), 0);
-}
 
 class Lookup : public ::testing::Test {
 protected:
