@@ -103,11 +103,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         fclose(f);
         return 0;
     }
-    if (strcmp(verb, "write") == 0) {  // write GLOBAL RESULT LOCAL NAME TEXT: WriteRegString's result
-        char name[1024], text[1024];
-        DecodeArg(__argc > 5 ? __argv[5] : "", name, sizeof name);
-        DecodeArg(__argc > 6 ? __argv[6] : "", text, sizeof text);
-        return WriteRegString(env, arg, name, text) == 0 ? 0 : 1;
-    }
     return 90;
 }

@@ -61,6 +61,7 @@ TEST(Transfer, IniLines) {
         {"表REP_INSTALL=ソ\\", kLineWritten, "表C:\\Games\\App", "ソ\\", 0},
         // 0x83 'R' is one character, so no placeholder starts at the R.
         {"x=\x83REP_INSTALL", kLineWritten, "x", "\x83REP_INSTALL", 0},
+        {"x=\x83REP_CDROMDRIVE", kLineWritten, "x", "\x83REP_CDROMDRIVE", 0},
         {"no separator", kLineNoSeparator, "", "", 0},
         {"", kLineNoSeparator, "", "", 0},
         {fits, kLineWritten, "k", "C:\\Games\\App" + std::string(497, 'x'), 0},
