@@ -71,6 +71,12 @@ TEST(RctDecode, MalformedDataIsRefusedWithoutStrayAccess) {
     EXPECT_EQ(DecodeExact(Cat({Px(0), {0x80}}), 2, 1, &out, 5), kRctBadSize) << "buffer below the picture";
 }
 
+// A bitmap row holds 3 bytes a pixel, rounded up to 4 bytes (not the width to 4 pixels).
+TEST(RctRows, StrideRoundsTheRowUpToFourBytes) {
+    const struct { int32_t width, stride; } cases[] = {{1, 4}, {2, 8}, {3, 12}, {4, 12}, {5, 16}, {7, 24}, {641, 1924}};
+    for (const auto& c : cases) EXPECT_EQ(RowStride(c.width), c.stride) << "width " << c.width;
+}
+
 TEST(RctRows, AlignMovesEveryRowToItsStrideLastFirst) {
     for (int32_t w = 1; w <= 9; ++w) {
         for (int32_t h = 1; h <= 4; ++h) {
