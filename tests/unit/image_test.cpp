@@ -103,6 +103,7 @@ TEST(RctFile, ReadsBothFormsAndRefusesBadOrCutFiles) {
         {"bytes after the data are ignored", Cat({RctHeader(plain, 2, 1, 4), data, {1, 2, 3}}), kRctOk},
         {"named form with an empty name", Cat({RctHeader(kRctMagicNamed, 2, 1, 4), {0, 0}, data}), kRctOk},
         {"named form with a name", Cat({RctHeader(kRctMagicNamed, 2, 1, 4), {3, 0, 'a', 'b', 'c'}, data}), kRctOk},
+        {"name of 257 bytes", Cat({RctHeader(kRctMagicNamed, 2, 1, 4), {1, 1}, Bytes(257, 'n'), data}), kRctOk},
         {"unknown magic", Cat({{0x98, 0x5A, 0x92, 0x9A, 'T', 'C', '0', '2'}, Le32(2), Le32(1), Le32(4), data}),
          kRctBadMagic},
         {"name longer than the file", Cat({RctHeader(kRctMagicNamed, 2, 1, 4), {200, 0}, data}), kRctTruncated},
