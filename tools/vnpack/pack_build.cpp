@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/le_bytes.h"
 #include "common/sjis.h"
 #include "common/str_util.h"
 #include "payload/payload_format.h"
@@ -291,7 +292,7 @@ static int WriteRecords(const BuildOptions* opt, const EntryList* list, FILE* ou
     for (size_t i = 0; i < list->count && rc == kExitOk; ++i) {
         const BuildEntry* e = &list->items[i];
         if (e->group == kGroupDir) {
-            size_t n = FormatPayloadRecord(e->name, kPayloadDirMark, 0, 0, header, sizeof header);
+            size_t n = FormatPayloadRecord(e->name, strlen(e->name), kPayloadDirMark, 0, 0, header, sizeof header);
             if (WriteBytes(out, header, n, length) != 0) rc = Fail(kExitUsage, opt->out, "write failed");
             continue;
         }
@@ -305,7 +306,7 @@ static int WriteRecords(const BuildOptions* opt, const EntryList* list, FILE* ou
         }
         if (rc == kExitOk) {
             size_t packedSize = libdeflate_zlib_compress(compressor, data, e->size, packed, bound);
-            size_t n = FormatPayloadRecord(e->name, static_cast<uint32_t>(e->size), static_cast<uint32_t>(packedSize),
+            size_t n = FormatPayloadRecord(e->name, strlen(e->name), static_cast<uint32_t>(e->size), static_cast<uint32_t>(packedSize),
                                            e->time, header, sizeof header);
             if (packedSize == 0) {
                 rc = Fail(kExitUsage, e->path, "compression failed");
@@ -334,7 +335,7 @@ static int WriteUpdater(const BuildOptions* opt, const EntryList* list) {
         // The end marker, two zero bytes, then padding so that code signing adds none after the trailer.
         uint8_t tail[kPayloadEndBytes + 8 + kPayloadTrailerBytes] = {};
         size_t n = kPayloadEndBytes + GetPayloadPadding(length + kPayloadEndBytes);
-        FormatPayloadU32(start, tail + n);
+        PutLe32(tail + n, start);
         if (WriteBytes(out, tail, n + kPayloadTrailerBytes, &length) != 0) rc = Fail(kExitUsage, opt->out, "write failed");
     }
     if (fclose(out) != 0 && rc == kExitOk) rc = Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
