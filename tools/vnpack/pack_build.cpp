@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/grow_array.h"
 #include "common/le_bytes.h"
 #include "common/sjis.h"
 #include "common/str_util.h"
@@ -51,15 +52,9 @@ struct BuildOptions {
 };
 
 static BuildEntry* AddEntry(EntryList* list) {
-    if (list->count == list->capacity) {
-        size_t capacity = list->capacity ? list->capacity * 2 : 64;
-        BuildEntry* items = static_cast<BuildEntry*>(AllocChecked(capacity * sizeof(BuildEntry)));
-        if (!items) return nullptr;
-        if (list->count) memcpy(items, list->items, list->count * sizeof(BuildEntry));
-        FreeChecked(list->items);
-        list->items = items;
-        list->capacity = capacity;
-    }
+    void* items = list->items;
+    if (GrowArray(&items, list->count, &list->capacity, sizeof(BuildEntry)) != 0) return nullptr;
+    list->items = static_cast<BuildEntry*>(items);
     BuildEntry* e = &list->items[list->count++];
     memset(e, 0, sizeof *e);
     return e;
