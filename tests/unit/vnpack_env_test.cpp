@@ -95,6 +95,13 @@ TEST(Cp932Text, ConvertsAndFlags) {
     Cp932ToUtf8("abポ", 4, out, 5, kEscapeInvalid);
     EXPECT_STREQ(out, "ab");  // never half a character
     EXPECT_EQ(Cp932ToUtf8("a\x83\x40", 2, out, sizeof out, kEscapeInvalid), 1);  // nothing read past the length
+    // Names for the host's file system: whole and exact, or refused.
+    EXPECT_EQ(ConvertCp932ToUtf8("a\tポ", out, sizeof out), 0);
+    EXPECT_STREQ(out, "a\t\xE3\x83\x9D");
+    EXPECT_EQ(ConvertCp932ToUtf8("a\x85\x40", out, sizeof out), -1);
+    EXPECT_EQ(ConvertCp932ToUtf8("abポ", out, 5), -1);
+    EXPECT_EQ(ConvertUtf8ToCp932("a\xE3\x83\x9D", out, sizeof out), 0);
+    EXPECT_STREQ(out, "a\x83\x7C");
 }
 
 }  // namespace

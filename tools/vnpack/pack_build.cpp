@@ -15,8 +15,9 @@
 #include "common/sjis.h"
 #include "common/str_util.h"
 #include "payload/payload_format.h"
-#include "vnpack/pack_names.h"
+#include "vnpack/cp932_text.h"
 #include "vnpack/env_check.h"
+#include "vnpack/pack_times.h"
 #include "vnpack/vnpack.h"
 
 static const size_t kHostPathBytes = 4096;
