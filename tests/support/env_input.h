@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/env_reader.h"
+#include "support/verb_run.h"
 
 // A reader over bytes held in memory, or over a temporary file holding them.
 struct EnvInput {
@@ -29,12 +30,5 @@ std::vector<std::string> ReadPieces(EnvReader* reader, bool* terminated);
 // The four section lists as "name{line|line}" for each list that has lines, in list order.
 std::string DumpSectionLists();
 
-struct EnvVerbRun {
-    int rc;
-    std::string out;
-    std::string err;
-};
-// Runs a verb with args, capturing what it prints.
-EnvVerbRun RunEnvVerb(int (*verb)(int, char**), std::vector<std::string> args);
 // Writes bytes to a temporary file and runs the verb on it, with extra after the file's path.
-EnvVerbRun RunEnvVerbOn(int (*verb)(int, char**), const std::string& bytes, const char* extra = nullptr);
+VerbRun RunEnvVerbOn(int (*verb)(int, char**), const std::string& bytes, const char* extra = nullptr);

@@ -44,21 +44,7 @@ std::string DumpSectionLists() {
     return out;
 }
 
-EnvVerbRun RunEnvVerb(int (*verb)(int, char**), std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    EnvVerbRun run;
-    run.rc = verb(static_cast<int>(args.size()), argv.data());
-    fflush(stdout);
-    run.out = testing::internal::GetCapturedStdout();
-    run.err = testing::internal::GetCapturedStderr();
-    return run;
-}
-
-EnvVerbRun RunEnvVerbOn(int (*verb)(int, char**), const std::string& bytes, const char* extra) {
+VerbRun RunEnvVerbOn(int (*verb)(int, char**), const std::string& bytes, const char* extra) {
     char path[] = "/tmp/vnpack_env_XXXXXX";
     int fd = mkstemp(path);
     EXPECT_GE(fd, 0);
@@ -66,7 +52,7 @@ EnvVerbRun RunEnvVerbOn(int (*verb)(int, char**), const std::string& bytes, cons
     close(fd);
     std::vector<std::string> args{path};
     if (extra) args.push_back(extra);
-    EnvVerbRun run = RunEnvVerb(verb, args);
+    VerbRun run = RunVerb(verb, args);
     unlink(path);
     return run;
 }

@@ -7,15 +7,13 @@
 #include "vnpack/cp932_text.h"
 #include "vnpack/vnpack.h"
 
-int RunEnv(int argc, char** argv);
-
 namespace {
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Runs `vnpack env` on the bytes and expects the exit code and each part in what it prints.
-EnvVerbRun ExpectReport(const std::string& bytes, const char* extra, int rc, std::initializer_list<const char*> parts) {
-    EnvVerbRun run = RunEnvVerbOn(RunEnv, bytes, extra);
+VerbRun ExpectReport(const std::string& bytes, const char* extra, int rc, std::initializer_list<const char*> parts) {
+    VerbRun run = RunEnvVerbOn(RunEnv, bytes, extra);
     EXPECT_EQ(run.rc, rc) << bytes.substr(0, 40) << "\n" << run.err;
     for (const char* part : parts) EXPECT_TRUE(Has(run.out, part)) << part << "\n" << run.out;
     return run;
@@ -71,11 +69,11 @@ TEST(VnpackEnv, JsonEscapesAndReplaces) {
 }
 
 TEST(VnpackEnv, BadUsageAndMissingFile) {
-    EnvVerbRun run = RunEnvVerb(RunEnv, {"/nonexistent/install.env"});
+    VerbRun run = RunVerb(RunEnv, {"/nonexistent/install.env"});
     EXPECT_EQ(run.rc, kExitBadInput);
     EXPECT_TRUE(Has(run.err, "vnpack: /nonexistent/install.env: cannot open it")) << run.err;
-    EXPECT_EQ(RunEnvVerb(RunEnv, {}).rc, kExitUsage);
-    EXPECT_EQ(RunEnvVerb(RunEnv, {"/nonexistent/install.env", "--frob"}).rc, kExitUsage);
+    EXPECT_EQ(RunVerb(RunEnv, {}).rc, kExitUsage);
+    EXPECT_EQ(RunVerb(RunEnv, {"/nonexistent/install.env", "--frob"}).rc, kExitUsage);
 }
 
 TEST(Cp932Text, ConvertsAndFlags) {

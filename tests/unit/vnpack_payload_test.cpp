@@ -8,6 +8,7 @@
 #include "unit/golden_payload.h"
 #include "support/payload_capture.h"
 #include "support/payload_vnpack.h"
+#include "vnpack/vnpack.h"
 
 namespace {
 
