@@ -40,10 +40,6 @@ int ParseSections(EnvReader* reader, int* openSection);
 // The same walk without storing anything: kSectionsOk or kSectionsOpen.
 int CheckSections(EnvReader* reader, int* openSection);
 
-// The program's loader: parses path and returns only when every section was closed. Otherwise it
-// reports why and ends the process with -1 (Retry does not retry). Windows only.
-void LoadSections(const char* path);
-
 // The message the program shows for a failed status (kSectionsOpen or kSectionsCannotOpen).
 void FormatSectionsFailure(int status, const char* path, int section, char* buf, size_t bufSize);
 

@@ -33,10 +33,6 @@ int SplitSettingLine(char* line, const char** key, const char** value);
 // memory for an entry could not be had (AllocChecked has reported it; the entries so far stay).
 int ParseSettings(EnvReader* reader);
 
-// The program's loader: opens path with OpenGuarded and parses it, ending the process with -1 when
-// memory runs out. Returns 0, or -1 when no file was obtained. Windows only.
-int LoadSettings(const char* path);
-
 // Releases the table and forgets every cached setting, as at start.
 void ResetSettings();
 
