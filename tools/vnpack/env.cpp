@@ -4,10 +4,14 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/str_util.h"
 #include "config/sections.h"
 #include "config/settings.h"
+#include "update/install_lookup.h"
+#include "vnpack/cp932_text.h"
 #include "vnpack/env_analysis.h"
 #include "vnpack/env_check.h"
+#include "vnpack/env_transfer.h"
 #include "vnpack/vnpack.h"
 
 static const size_t kMaxEnvFileBytes = 64u << 20;
@@ -51,9 +55,15 @@ done:
 int RunEnv(int argc, char** argv) {
     const char* path = nullptr;
     bool json = false;
+    char installDir[kInstallPathBytes];  // CP932, for the [ini]/[reg] preview
+    CopyStr(installDir, sizeof installDir, kSampleInstallDir);
     for (int i = 0; i < argc; ++i) {
         if (strcmp(argv[i], "--json") == 0) {
             json = true;
+        } else if (strcmp(argv[i], "--install-dir") == 0 && i + 1 < argc) {
+            if (ConvertUtf8ToCp932(argv[++i], installDir, sizeof installDir) != 0 || installDir[0] == '\0') {
+                return Fail(kExitUsage, nullptr, "--install-dir: a folder of 1 to 259 bytes in CP932 is needed");
+            }
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return UsageError("env");
         } else if (path) {
@@ -69,7 +79,7 @@ int RunEnv(int argc, char** argv) {
     if (rc != 0) return rc;
 
     EnvAnalysis* an = static_cast<EnvAnalysis*>(AllocChecked(sizeof(EnvAnalysis)));
-    if (!an || AnalyseEnv(data, size, an) != 0) {
+    if (!an || AnalyseEnv(data, size, installDir, an) != 0) {
         rc = kExitUsage;
     } else {
         char reason[1024];

@@ -12,6 +12,7 @@
 #include "common/str_util.h"
 #include "config/sections.h"
 #include "vnpack/cp932_text.h"
+#include "vnpack/env_transfer.h"
 
 const EnvNamedSetting kEnvNamedSettings[] = {
     {kRegGlobalKey, "registry key, first name; \"-\" turns the [reg] transfer off"},
@@ -103,16 +104,6 @@ char* Show(const char* cp932, size_t len) {
     return out;
 }
 
-// The same, cut to its first 60 bytes at a character boundary, for quoting a line.
-const char* ShowShort(const char* cp932) {
-    const char* end = cp932;
-    while (*end && end - cp932 < 60) end = SjisNext(end);
-    if (*end == '\0') return ShowEnvText(cp932);
-    char* out = Show(cp932, static_cast<size_t>(end - cp932));
-    AppendStr(out, kEnvShownBytes, "...");
-    return out;
-}
-
 int FindNamed(const char* key) {
     for (int i = 0; i < kEnvNamedCount; ++i) {
         if (strcmp(kEnvNamedSettings[i].key, key) == 0) return i;
@@ -159,7 +150,7 @@ void CheckLineBytes(Watch* w, int line) {
     if (!IsValidCp932(text, len) && ++w->badLines <= 5) {
         char shown[kEnvLineBytes];
         CopyBytes(shown, sizeof shown, text, len);
-        Warn(w, line, kGroupBytes, 0, 0, "not valid CP932: %s", ShowShort(shown));
+        Warn(w, line, kGroupBytes, 0, 0, "not valid CP932: %s", ShowEnvLine(shown));
     }
     w->lineLen = 0;
 }
@@ -214,19 +205,14 @@ void OnRawLine(Watch* w, const EnvEvent* e, int section) {
     for (int i = 0; i < kSectionCount; ++i) {
         if (StartsWithNoCase(e->text, SectionHeader(i))) {
             Warn(w, e->line, kGroupPieces, e->piece, kSideSections,
-                 "\"%s\" is no section header (headers are lower case): %s", ShowShort(e->text),
+                 "\"%s\" is no section header (headers are lower case): %s", ShowEnvLine(e->text),
                  section >= 0 ? "it is stored as a line of the open section" : "the line is ignored");
         }
     }
-    // What the transfer skips: an [ini] line needs "=", and only string values reach the registry.
-    if (section == kIni && !SjisFindChar(e->text, '=')) {
-        Warn(w, e->line, kGroupPieces, e->piece, kSideSections, "[ini] line without \"=\": the updater skips it: %s",
-             ShowShort(e->text));
-    }
-    if (section == kReg && !SjisFindStr(e->text, "\"=\"")) {
-        Warn(w, e->line, kGroupPieces, e->piece, kSideSections,
-             "[reg] line without the separator \"=\" (only string values are written): the updater skips it: %s",
-             ShowShort(e->text));
+    // The transfer's own transforms judge the lines it will write.
+    char skip[kEnvShownBytes + 256];
+    if (DescribeTransferSkip(section, e->text, w->an->installDir, skip, sizeof skip)) {
+        Warn(w, e->line, kGroupPieces, e->piece, kSideSections, "%s", skip);
     }
 }
 
@@ -388,6 +374,15 @@ int CompareWarnings(const void* a, const void* b) {
 
 char* ShowEnvText(const char* cp932) { return Show(cp932, strlen(cp932)); }
 
+const char* ShowEnvLine(const char* cp932) {
+    const char* end = cp932;
+    while (*end && end - cp932 < 60) end = SjisNext(end);
+    if (*end == '\0') return ShowEnvText(cp932);
+    char* out = Show(cp932, static_cast<size_t>(end - cp932));
+    AppendStr(out, kEnvShownBytes, "...");
+    return out;
+}
+
 int GetLatestEnvLine(const EnvAnalysis* an, const char* key) {
     for (int i = an->rowCount - 1; i >= 0; --i) {
         if (strcmp(an->rows[i].key, key) == 0) return an->rows[i].line;
@@ -425,8 +420,9 @@ EnvNamedValue GetEnvNamedValue(const EnvAnalysis* an, int index) {
     return v;
 }
 
-int AnalyseEnv(const unsigned char* data, size_t size, EnvAnalysis* an) {
+int AnalyseEnv(const unsigned char* data, size_t size, const char* installDir, EnvAnalysis* an) {
     memset(an, 0, sizeof *an);
+    an->installDir = installDir;
     ResetSettings();
     ResetSections();
     int rc = -1;

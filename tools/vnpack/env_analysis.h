@@ -32,12 +32,14 @@ struct EnvAnalysis {
     int warningCount;
     int warningsDropped;
     int openSection;  // left open at the end, or -1
+    const char* installDir;  // CP932: the game's folder the [ini]/[reg] preview assumes
 };
 
 // Loads data into the setting table and the section lists with the program's readers (they stay
-// loaded for the reports; ResetSettings and ResetSections release them) and fills an. Returns 0, or
-// -1 when memory ran out (AllocChecked has reported it).
-int AnalyseEnv(const unsigned char* data, size_t size, EnvAnalysis* an);
+// loaded for the reports; ResetSettings and ResetSections release them) and fills an, judging the
+// [ini]/[reg] lines with the game in installDir (kept, not copied). Returns 0, or -1 when memory ran
+// out (AllocChecked has reported it).
+int AnalyseEnv(const unsigned char* data, size_t size, const char* installDir, EnvAnalysis* an);
 
 // The settings the program reads, in the order the reports list them.
 struct EnvNamedSetting {
@@ -63,6 +65,10 @@ int GetLatestEnvLine(const EnvAnalysis* an, const char* key);
 
 // CP932 as UTF-8 for the terminal, odd bytes as \xNN. The result lives until the fourth call after.
 char* ShowEnvText(const char* cp932);
+// The same for quoting a line in a warning: its first 60 bytes, cut at a character boundary.
+const char* ShowEnvLine(const char* cp932);
+// CP932 as a JSON string, bytes that are not CP932 as U+FFFD.
+void PrintEnvJsonText(FILE* out, const char* cp932);
 
 // The reports; the text and JSON forms hold the same parts in the same order.
 void PrintEnvText(FILE* out, const char* path, const EnvAnalysis* an);

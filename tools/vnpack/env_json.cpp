@@ -4,8 +4,9 @@
 #include "config/sections.h"
 #include "vnpack/cp932_text.h"
 #include "vnpack/env_analysis.h"
+#include "vnpack/env_transfer.h"
 
-static void PrintCp932(FILE* out, const char* cp932) {
+void PrintEnvJsonText(FILE* out, const char* cp932) {
     static char s_utf8[kEnvShownBytes];
     Cp932ToUtf8(cp932, strlen(cp932), s_utf8, sizeof s_utf8, kReplaceInvalid);
     PrintJsonString(out, s_utf8);
@@ -28,9 +29,9 @@ static void PrintTable(FILE* out, const EnvAnalysis* an) {
     for (int i = an->rowCount - 1; i >= 0; --i) {
         const EnvTableRow* r = &an->rows[i];
         fprintf(out, "%s\n    {\"line\": %d, \"key\": ", i == an->rowCount - 1 ? "" : ",", r->line);
-        PrintCp932(out, r->key);
+        PrintEnvJsonText(out, r->key);
         fputs(", \"value\": ", out);
-        PrintCp932(out, r->value);
+        PrintEnvJsonText(out, r->value);
         fputs(", \"section\": ", out);
         if (r->section >= 0) {
             PrintJsonString(out, SectionName(r->section));
@@ -50,7 +51,7 @@ static void PrintNamed(FILE* out, const EnvAnalysis* an) {
         if (v.isInteger) {
             fprintf(out, "%d", v.integer);
         } else if (v.text) {
-            PrintCp932(out, v.text);
+            PrintEnvJsonText(out, v.text);
         } else {
             fputs("null", out);
         }
@@ -70,7 +71,7 @@ static void PrintSections(FILE* out) {
     for (int s = 0; s < kSectionCount; ++s) {
         fprintf(out, "%s\n    \"%s\": [", s ? "," : "", SectionName(s));
         for (const SectionLine* l = GetSectionList(s); l; l = l->next) {
-            PrintCp932(out, l->text);
+            PrintEnvJsonText(out, l->text);
             if (l->next) fputs(", ", out);
         }
         fputs("]", out);
@@ -96,8 +97,7 @@ static void PrintWarnings(FILE* out, const EnvAnalysis* an) {
 }
 
 void PrintEnvJson(FILE* out, const char* path, const EnvAnalysis* an, const char* stopReason) {
-    // One member per part of the report, each opened here; a part printed before the warnings goes
-    // in before them.
+    // One member per part of the report, each opened here.
     fputs("{\n  \"file\": ", out);
     PrintJsonString(out, path);
     fputs(",\n  \"updaterStops\": ", out);
@@ -107,9 +107,11 @@ void PrintEnvJson(FILE* out, const char* path, const EnvAnalysis* an, const char
     fputs(",\n  \"settings\": ", out);
     PrintNamed(out, an);
     fputs(",\n  \"updaterTitle\": ", out);
-    PrintCp932(out, UpdaterTitle());
+    PrintEnvJsonText(out, UpdaterTitle());
     fputs(",\n  \"sections\": ", out);
     PrintSections(out);
+    fputs(",\n  \"transfer\": ", out);
+    PrintTransferPreviewJson(out, an->installDir);
     fputs(",\n  \"warnings\": ", out);
     PrintWarnings(out, an);
     fprintf(out, ",\n  \"warningsLeftOut\": %d\n}\n", an->warningsDropped);

@@ -4,6 +4,7 @@
 #include "common/str_util.h"
 #include "config/sections.h"
 #include "vnpack/env_analysis.h"
+#include "vnpack/env_transfer.h"
 
 static void PrintTable(FILE* out, const EnvAnalysis* an) {
     fprintf(out, "Settings table, in lookup order (the latest line first), %d entr%s:\n", an->rowCount,
@@ -71,9 +72,10 @@ static void PrintWarnings(FILE* out, const EnvAnalysis* an) {
 
 void PrintEnvText(FILE* out, const char* path, const EnvAnalysis* an) {
     fprintf(out, "%s: how the updater reads it\n\n", path);
-    // One block per part of the report; a part printed before the warnings goes in here.
+    // One block per part of the report.
     PrintTable(out, an);
     PrintNamed(out, an);
     PrintSections(out);
+    PrintTransferPreview(out, an->installDir);
     PrintWarnings(out, an);
 }
