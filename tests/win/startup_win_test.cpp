@@ -161,27 +161,40 @@ TEST_F(ExtractAll, FilesOfEverySizeArriveExactlyWithTheirTimes) {
     }
 }
 
-// A large payload keeps the window up long enough to watch it and to press Cancel.
+// The probe holds its extraction once both bars moved (see extract_probe.cpp), so the window is
+// looked at in a known state however fast or loaded the machine is.
 TEST_F(ExtractAll, TheWindowShowsTheFileAndBothBarsAndCancelOnlyStopsTheClip) {
-    const std::string big = MakeSparseBytes(96u * 1024 * 1024);
+    const std::vector<TimedFile> files = {{"first.dat", MakeTestPattern(4u << 20, 7), 0x01D5000000000010ull},
+                                          {"second.dat", MakeTestPattern(300000, 8), 0x01D5000000000011ull}};
     TestPayload p = OnProgram(L"extract_probe.exe");
-    AddTimedFiles(&p, {{"first.dat", big, 0x01D5000000000010ull}, {"second.dat", big, 0x01D5000000000011ull},
-                       {"third.dat", big, 0x01D5000000000012ull}});  // the third: time to watch the clip stand
+    AddTimedFiles(&p, files);
+    const std::wstring hold = L"vnupdate_hold_" + std::to_wstring(GetCurrentProcessId());
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, (hold + L"_held").c_str());
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, (hold + L"_release").c_str());
+    ASSERT_TRUE(held && release);
+    SetEnvironmentVariableW(L"VN_PROBE_HOLD", hold.c_str());
     DriveProcess proc = Probe(&p);
+    SetEnvironmentVariableW(L"VN_PROBE_HOLD", nullptr);
+    EndOnExit ender{&proc};
+    ASSERT_EQ(WaitForSingleObject(held, kUpdaterWaitMs), WAIT_OBJECT_0) << "the probe never held";
+
     HWND window = WaitTopWindow(proc.pid, L"ファイルのコピー中...", nullptr, kUpdaterWaitMs);
     ASSERT_NE(window, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(window, IDC_COPY_FILE_NAME)), dest + L"\\first.dat");
+    EXPECT_GT(BarPos(window, IDC_COPY_FILE_BAR), 0);
+    EXPECT_GT(BarPos(window, IDC_COPY_TOTAL_BAR), 0);
     HWND animation = GetDlgItem(window, IDC_COPY_ANIMATION);
     EXPECT_TRUE(ClipMoves(animation));
-    HWND name = GetDlgItem(window, IDC_COPY_FILE_NAME);
-    EXPECT_TRUE(WaitUntil([&] { return WindowText(name) == dest + L"\\first.dat"; }, kUpdaterWaitMs));
-    EXPECT_TRUE(WaitUntil([&] { return BarPos(window, IDC_COPY_FILE_BAR) > 0; }, kUpdaterWaitMs));
-    EXPECT_TRUE(WaitUntil([&] { return BarPos(window, IDC_COPY_TOTAL_BAR) > 0; }, kUpdaterWaitMs));
     SaveScreenshot("copy_progress");
     ASSERT_TRUE(PressButton(window, IDCANCEL));
     EXPECT_TRUE(ClipStands(animation));
     EXPECT_TRUE(IsWindow(window));
+
+    SetEvent(release);  // the extraction goes on to its end
     EXPECT_EQ(FinishUpdater(&proc), 0u);
-    ExpectTimedFile(dest, {"third.dat", big, 0x01D5000000000012ull});
+    for (const TimedFile& f : files) ExpectTimedFile(dest, f);
+    CloseHandle(held);
+    CloseHandle(release);
 }
 
 }  // namespace
