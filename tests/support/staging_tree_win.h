@@ -182,13 +182,20 @@ inline bool ClipMoves(HWND animation) {
     return WaitUntil([&] { return Snapshot(animation) != from; }, kUpdaterWaitMs);
 }
 
-// True once the clip shows the same frame for longer than several frame times.
+// True once the clip has shown the same frame for longer than several frame times (watched
+// throughout, so a slow machine only makes the watch longer).
 inline bool ClipStands(HWND animation) {
+    std::vector<COLORREF> last = Snapshot(animation);
+    DWORD since = GetTickCount();
     return WaitUntil(
         [&] {
-            std::vector<COLORREF> a = Snapshot(animation);
-            Sleep(500);  // five frames at ten a second: a playing clip would have moved
-            return Snapshot(animation) == a;
+            std::vector<COLORREF> now = Snapshot(animation);
+            if (now != last) {
+                last = now;
+                since = GetTickCount();
+                return false;
+            }
+            return GetTickCount() - since >= 500;  // five frames at ten a second: a playing clip would have moved
         },
         kUpdaterWaitMs);
 }
