@@ -18,6 +18,7 @@ namespace {
 
 const size_t kMessageBytes = 1024;
 
+HINSTANCE s_instance;
 MenuSlot s_slots[kMenuSlotCount];
 bool s_busy;
 BitmapImage* s_splash;
@@ -29,6 +30,19 @@ char s_setting[kSettingBytes];
 bool IsFolder(const char* name) {
     DWORD attributes = GetFileAttributesA(name);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Modal frames show no caption icon unless the window is given one.
+void SetProgramIcon(HWND dialog) {
+    const struct {
+        WPARAM which;
+        int metricX, metricY;
+    } icons[] = {{ICON_SMALL, SM_CXSMICON, SM_CYSMICON}, {ICON_BIG, SM_CXICON, SM_CYICON}};
+    for (const auto& i : icons) {
+        HANDLE icon = LoadImageW(s_instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, GetSystemMetrics(i.metricX),
+                                 GetSystemMetrics(i.metricY), LR_SHARED);
+        if (icon) SendMessageW(dialog, WM_SETICON, i.which, reinterpret_cast<LPARAM>(icon));
+    }
 }
 
 void CloseMenu(HWND dialog) {
@@ -43,6 +57,7 @@ void OnInitDialog(HWND dialog) {
     CenterWindow(dialog);
     s_busy = false;
     SetWindowTextCp932(dialog, UpdaterTitle());
+    SetProgramIcon(dialog);
 
     GetSetting(kInstReadmeKey, s_setting, sizeof s_setting, kInstReadmeDefault);
     FillMenuSlots(IsFolder("DirectX"), s_setting, s_slots);
@@ -135,6 +150,7 @@ INT_PTR CALLBACK MenuProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 }  // namespace
 
 int RunMenuStartup(HINSTANCE instance) {
+    s_instance = instance;
     LoadSettings("install.env");
     LoadSections("install.env");
 

@@ -7,6 +7,9 @@
 #define IDC_COPY_TOTAL_BAR 1019
 #define IDC_COPY_ANIMATION 1020
 
+// The program's icon: the lowest ID, so Explorer shows it for the file.
+#define IDI_PROGRAM 1
+
 // MAINDIALOG, the menu: slot i is the button 1000 + i, stacked from the bottom.
 #define IDC_MENU_SLOT_0 1000
 #define IDC_MENU_SLOT_1 1001
