@@ -10,8 +10,11 @@
 #include "common/str_util.h"
 #include "config/sections.h"
 #include "config/settings.h"
+#include "update/install_lookup.h"
 #include "vnpack/cp932_text.h"
 #include "vnpack/env_check.h"
+#include "vnpack/env_transfer.h"
+#include "vnpack/pack_names.h"
 #include "vnpack/vnpack.h"
 
 namespace {
@@ -64,6 +67,7 @@ struct Analysis {
 };
 
 Analysis* s_an;
+char s_installDir[kInstallPathBytes];  // CP932, for the [ini]/[reg] preview
 
 void Warn(int line, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void Warn(int line, const char* fmt, ...) {
@@ -216,13 +220,8 @@ void Analyse(const unsigned char* data, size_t size) {
                          open >= 0 ? "it is stored as a line of the open section" : "the line is ignored");
                 }
             }
-            if (open == kIni && !SjisFindChar(work, '=')) {
-                Warn(line, "[ini] line without \"=\": the updater skips it: %s", ShowShort(work));
-            }
-            if (open == kReg && !SjisFindStr(work, "\"=\"")) {
-                Warn(line, "[reg] line without the separator \"=\" (only string values are written): "
-                           "the updater skips it: %s", ShowShort(work));
-            }
+            char skip[kUtf8Bytes + 256];
+            if (DescribeTransferSkip(open, work, s_installDir, skip, sizeof skip)) Warn(line, "%s", skip);
             if (open >= 0 && strncmp(work, "[EOF]", 5) == 0) {
                 Warn(line, "\"[EOF]\" inside [%s] is stored as a line of the section%s", SectionName(open),
                      kvActive ? ", and it ends the settings here" : "");
@@ -437,6 +436,7 @@ void PrintText(FILE* out, const char* path) {
         fprintf(out, "  [%s] %d line%s%s\n", SectionName(s), n, n == 1 ? "" : "s", n ? ":" : "");
         for (const SectionLine* l = GetSectionList(s); l; l = l->next) fprintf(out, "    %s\n", Show(l->text));
     }
+    PrintTransferPreview(out, s_installDir);
     if (s_an->warningCount == 0) {
         fputs("\nNo warnings.\n", out);
         return;
@@ -518,7 +518,9 @@ void PrintJson(FILE* out, const char* path, const char* stopReason) {
         }
         fputs("]", out);
     }
-    fputs("\n  },\n  \"warnings\": [", out);
+    fputs("\n  },\n  \"transfer\": ", out);
+    PrintTransferPreviewJson(out, s_installDir);
+    fputs(",\n  \"warnings\": [", out);
     for (int i = 0; i < s_an->warningCount; ++i) {
         const Warning* w = &s_an->warnings[i];
         fprintf(out, "%s\n    {\"line\": ", i ? "," : "");
@@ -575,9 +577,14 @@ done:
 int RunEnv(int argc, char** argv) {
     const char* path = nullptr;
     bool json = false;
+    CopyStr(s_installDir, sizeof s_installDir, kSampleInstallDir);
     for (int i = 0; i < argc; ++i) {
         if (strcmp(argv[i], "--json") == 0) {
             json = true;
+        } else if (strcmp(argv[i], "--install-dir") == 0 && i + 1 < argc) {
+            if (ConvertUtf8ToCp932(argv[++i], s_installDir, sizeof s_installDir) != 0 || s_installDir[0] == '\0') {
+                return Fail(kExitUsage, nullptr, "--install-dir: a folder of 1 to 259 bytes in CP932 is needed");
+            }
         } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
             return UsageError("env");
         } else if (path) {

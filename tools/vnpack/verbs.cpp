@@ -16,7 +16,7 @@ const Verb kVerbs[] = {
      RunTest},
     {"extract", "FILE DEST [--setup]",
      "writes the files, folders and times the program writes (--setup: only start-up's files)", RunExtract},
-    {"env", "FILE [--json]", "show how the updater reads an install.env, and warn about its traps", RunEnv},
+    {"env", "FILE [--json] [--install-dir PATH]", "show how the updater reads an install.env, and warn about its traps", RunEnv},
     {"rct", "encode IN.png OUT.rct [--name TEXT] | decode IN.rct OUT.png",
      "converts a picture between PNG and RCT (a name is stored as CP932)", RunRct},
     {nullptr, nullptr, nullptr, nullptr},
