@@ -219,12 +219,28 @@ static int CheckInstallEnv(const BuildOptions* opt, const BuildEntry* env) {
     return rc;
 }
 
+// Start-up matches the setup files' names exactly, so "INSTALL.ENV" would never be extracted and
+// every player's updater would stop at start.
+static int CheckSetupNameCase(const BuildEntry* e) {
+    static const char* const kSetupFiles[] = {"install.env", "insttscr.rct"};
+    for (const char* wanted : kSetupFiles) {
+        if (SjisCompareNoCase(e->name, wanted) == 0 && strcmp(e->name, wanted) != 0) {
+            return Fail(kExitBadInput, e->path, "start-up looks for %s and matches the name exactly, case included; "
+                        "rename the file to %s", wanted, wanted);
+        }
+    }
+    return kExitOk;
+}
+
 // Refuses a tree whose setup files start-up would try to write into a folder it never creates.
 static int CheckSetupWalk(const BuildOptions* opt, const EntryList* list) {
     const BuildEntry* env = nullptr;
     for (size_t i = 0; i < list->count; ++i) {
         const BuildEntry* e = &list->items[i];
-        if (e->group == kGroupTopFile && strcmp(e->name, "install.env") == 0) env = e;
+        if (e->group != kGroupTopFile) continue;
+        int rc = CheckSetupNameCase(e);
+        if (rc != kExitOk) return rc;
+        if (strcmp(e->name, "install.env") == 0) env = e;
     }
     if (!env) return Fail(kExitBadInput, opt->dir, "no install.env at the top level; the updater cannot start without it");
     int rc = CheckInstallEnv(opt, env);
