@@ -3,8 +3,9 @@
 #include <cstdlib>
 
 #include "common/str_util.h"
-#include "config/sections.h"
+#include "config/sections_win.h"
 #include "config/settings.h"
+#include "config/settings_win.h"
 #include "image/bitmap_win.h"
 #include "menu/menu_slots.h"
 #include "process/launch_win.h"

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "config/sections.h"
-#include "config/settings.h"
+#include "config/sections_win.h"
+#include "config/settings_win.h"
 #include "process/msgbox_win.h"
 #include "process/ui_text_win.h"
 #include "update/install_lookup_win.h"

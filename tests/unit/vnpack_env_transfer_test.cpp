@@ -8,19 +8,17 @@
 #include "support/env_input.h"
 #include "vnpack/vnpack.h"
 
-int RunEnv(int argc, char** argv);
-
 namespace {
 
 // `vnpack env` on bytes written to a file, with args after its path.
-EnvVerbRun RunOn(const std::string& bytes, std::vector<std::string> args) {
+VerbRun RunOn(const std::string& bytes, std::vector<std::string> args) {
     char path[] = "/tmp/vnpack_env_transfer_XXXXXX";
     int fd = mkstemp(path);
     EXPECT_GE(fd, 0);
     EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     close(fd);
     args.insert(args.begin(), path);
-    EnvVerbRun run = RunEnvVerb(RunEnv, args);
+    VerbRun run = RunVerb(RunEnv, args);
     unlink(path);
     return run;
 }
@@ -63,14 +61,14 @@ TEST(VnpackEnvTransfer, ShowsWhatEachLineWritesAndWhyOthersAreSkipped) {
           "  Registry: nothing (REG_GLOBAL begins with \"-\")\n"}},
     };
     for (const auto& c : cases) {
-        EnvVerbRun run = RunOn(c.env, c.args);
+        VerbRun run = RunOn(c.env, c.args);
         EXPECT_EQ(run.rc, kExitOk) << run.err;
         for (const auto& part : c.expected) EXPECT_NE(run.out.find(part), std::string::npos) << part << "\n" << run.out;
     }
 }
 
 TEST(VnpackEnvTransfer, Json) {
-    EnvVerbRun run = RunOn(kHead + "[ini]\n" + kLong + "\n-\n[reg]\n\"a\"=dword:1\n-\n", {"--json"});
+    VerbRun run = RunOn(kHead + "[ini]\n" + kLong + "\n-\n[reg]\n\"a\"=dword:1\n-\n", {"--json"});
     EXPECT_EQ(run.rc, kExitOk) << run.err;
     for (const std::string& part : std::vector<std::string>{
              "\"transfer\": {\n    \"installDir\": \"C:\\\\Games\\\\Sample\", \"cdromRoot\": \"E:\\\\\"",

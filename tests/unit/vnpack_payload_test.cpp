@@ -8,7 +8,8 @@
 #include "unit/golden_payload.h"
 #include "support/payload_capture.h"
 #include "support/payload_vnpack.h"
-#include "vnpack/pack_names.h"
+#include "vnpack/cp932_text.h"
+#include "vnpack/vnpack.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include "update/install_lookup.h"
 #include "update/transfer.h"
 #include "vnpack/cp932_text.h"
+#include "vnpack/env_analysis.h"
 
 namespace {
 
 constexpr size_t kLongestFolder = kInstallPathBytes - 1;  // what the lookup can return
-constexpr size_t kShownBytes = 4 * kTransferTextBytes + 16;
 
 // A machine without a CD-ROM drive, the usual case today: the updater then uses E:\.
 bool NoCdrom(const char*) { return false; }
@@ -65,27 +65,6 @@ const char* SkipReason(int section, int status) {
     }
 }
 
-char* Show(const char* cp932, InvalidStyle style = kEscapeInvalid) {
-    static char s_ring[4][kShownBytes];
-    static int s_next;
-    char* out = s_ring[s_next++ % 4];
-    Cp932ToUtf8(cp932, strlen(cp932), out, kShownBytes, style);
-    return out;
-}
-
-// A line quoted in a warning: its first 60 bytes, cut at a character boundary.
-const char* ShowShort(const char* cp932) {
-    const char* end = cp932;
-    while (*end && end - cp932 < 60) end = SjisNext(end);
-    char cut[kTransferTextBytes];
-    CopyBytes(cut, sizeof cut, cp932, static_cast<size_t>(end - cp932));
-    char* out = Show(cut);
-    if (*end) AppendStr(out, kShownBytes, "...");
-    return out;
-}
-
-void PrintJsonCp932(FILE* out, const char* cp932) { PrintJsonString(out, Show(cp932, kReplaceInvalid)); }
-
 bool RegistryOff() { return GetRegGlobal()[0] == '-'; }
 
 }  // namespace
@@ -98,15 +77,15 @@ bool DescribeTransferSkip(int section, const char* line, const char* installDir,
     if (p.status == kLineNoSeparator) {
         // Worded as before the preview existed, for scripts that look for it.
         FormatStr(warning, warningSize, "%s line without %s: the updater skips it: %s", name,
-                  section == kIni ? "\"=\"" : "the separator \"=\" (only string values are written)", ShowShort(line));
+                  section == kIni ? "\"=\"" : "the separator \"=\" (only string values are written)", ShowEnvLine(line));
     } else if (p.status != kLineWritten) {
         FormatStr(warning, warningSize, "%s line %s with the game in %s: the updater skips it: %s", name,
-                  SkipReason(section, p.status), Show(installDir), ShowShort(line));
+                  SkipReason(section, p.status), ShowEnvText(installDir), ShowEnvLine(line));
     } else if (p.longestFolder >= 0) {
         FormatStr(warning, warningSize,
                   "%s line grows past 511 bytes when the game's folder is longer than %d bytes: the updater "
                   "then skips it: %s",
-                  name, p.longestFolder, ShowShort(line));
+                  name, p.longestFolder, ShowEnvLine(line));
     } else {
         return false;
     }
@@ -117,18 +96,18 @@ void PrintTransferPreview(FILE* out, const char* installDir) {
     char root[kCdromRootBytes];
     SampleCdromRoot(root, sizeof root);
     fprintf(out, "\nWhat the [ini] and [reg] lines write, with the game in \"%s\" (--install-dir) and %s for the "
-                 "CD-ROM drive:\n", Show(installDir), root);
+                 "CD-ROM drive:\n", ShowEnvText(installDir), root);
     const char* iniFile = GetIniFile();
-    fprintf(out, "  INI file \"%s\"%s, section [%s]:%s\n", Show(iniFile),
+    fprintf(out, "  INI file \"%s\"%s, section [%s]:%s\n", ShowEnvText(iniFile),
             SjisFindLastSep(iniFile) || SjisFindChar(iniFile, ':') ? "" : " (in the Windows folder)",
-            Show(GetIniSection()), IniList() ? "" : " nothing");
+            ShowEnvText(GetIniSection()), IniList() ? "" : " nothing");
     LinePreview p;
     for (const SectionLine* l = IniList(); l; l = l->next) {
         PreviewLine(kIni, l->text, installDir, &p);
         if (p.status == kLineWritten) {
-            fprintf(out, "    %s = \"%s\"\n", Show(p.first), Show(p.second));
+            fprintf(out, "    %s = \"%s\"\n", ShowEnvText(p.first), ShowEnvText(p.second));
         } else {
-            fprintf(out, "    skipped (%s): %s\n", SkipReason(kIni, p.status), Show(l->text));
+            fprintf(out, "    skipped (%s): %s\n", SkipReason(kIni, p.status), ShowEnvText(l->text));
         }
     }
     char key[kRegKeyPathBytes];
@@ -137,15 +116,15 @@ void PrintTransferPreview(FILE* out, const char* installDir) {
         fprintf(out, "  Registry: nothing (REG_GLOBAL begins with \"-\")\n");
         return;
     }
-    fprintf(out, "  Registry key HKEY_CURRENT_USER\\%s:%s\n", Show(key), RegList() ? "" : " nothing");
+    fprintf(out, "  Registry key HKEY_CURRENT_USER\\%s:%s\n", ShowEnvText(key), RegList() ? "" : " nothing");
     for (const SectionLine* l = RegList(); l; l = l->next) {
         PreviewLine(kReg, l->text, installDir, &p);
         if (p.status != kLineWritten) {
-            fprintf(out, "    skipped (%s): %s\n", SkipReason(kReg, p.status), Show(l->text));
+            fprintf(out, "    skipped (%s): %s\n", SkipReason(kReg, p.status), ShowEnvText(l->text));
         } else if (p.first[0] == '\0') {
-            fprintf(out, "    (default) = \"%s\"\n", Show(p.second));
+            fprintf(out, "    (default) = \"%s\"\n", ShowEnvText(p.second));
         } else {
-            fprintf(out, "    \"%s\" = \"%s\"\n", Show(p.first), Show(p.second));
+            fprintf(out, "    \"%s\" = \"%s\"\n", ShowEnvText(p.first), ShowEnvText(p.second));
         }
     }
 }
@@ -154,13 +133,13 @@ void PrintTransferPreviewJson(FILE* out, const char* installDir) {
     char root[kCdromRootBytes];
     SampleCdromRoot(root, sizeof root);
     fputs("{\n    \"installDir\": ", out);
-    PrintJsonCp932(out, installDir);
+    PrintEnvJsonText(out, installDir);
     fputs(", \"cdromRoot\": ", out);
-    PrintJsonCp932(out, root);
+    PrintEnvJsonText(out, root);
     fputs(",\n    \"ini\": {\"file\": ", out);
-    PrintJsonCp932(out, GetIniFile());
+    PrintEnvJsonText(out, GetIniFile());
     fputs(", \"section\": ", out);
-    PrintJsonCp932(out, GetIniSection());
+    PrintEnvJsonText(out, GetIniSection());
     fputs(", \"entries\": [", out);
     char path[kRegKeyPathBytes];
     FormatRegKeyPath(GetRegGlobal(), GetRegLocal(), path, sizeof path);
@@ -169,24 +148,24 @@ void PrintTransferPreviewJson(FILE* out, const char* installDir) {
     for (int section : {kIni, kReg}) {
         if (section == kReg) {
             fputs("]},\n    \"reg\": {\"key\": ", out);
-            PrintJsonCp932(out, key);
+            PrintEnvJsonText(out, key);
             fprintf(out, ", \"written\": %s, \"entries\": [", RegistryOff() ? "false" : "true");
         }
         for (const SectionLine* l = GetSectionList(section); l; l = l->next) {
             LinePreview p;
             PreviewLine(section, l->text, installDir, &p);
             fprintf(out, "\n      {\"line\": ");
-            PrintJsonCp932(out, l->text);
+            PrintEnvJsonText(out, l->text);
             fputs(section == kIni ? ", \"key\": " : ", \"name\": ", out);
             bool written = p.status == kLineWritten;
             if (written) {
-                PrintJsonCp932(out, p.first);
+                PrintEnvJsonText(out, p.first);
             } else {
                 fputs("null", out);
             }
             fputs(", \"value\": ", out);
             if (written) {
-                PrintJsonCp932(out, p.second);
+                PrintEnvJsonText(out, p.second);
             } else {
                 fputs("null", out);
             }

@@ -1,12 +1,5 @@
 #include "vnpack/vnpack.h"
 
-int RunBuild(int argc, char** argv);
-int RunList(int argc, char** argv);
-int RunTest(int argc, char** argv);
-int RunExtract(int argc, char** argv);
-int RunEnv(int argc, char** argv);
-int RunRct(int argc, char** argv);
-
 // Each verb adds its line here; the order is the order of --help.
 const Verb kVerbs[] = {
     {"build", "DIR -o OUT.exe [--stub PATH] [--level N] [--add-stop-folder NAME\\SUB] [--force]",
