@@ -40,6 +40,8 @@ void RemoveWorkFolder() {
     SetCurrentDirectoryA(s_startFolder);
     DeleteMatchingFiles(s_workFolder, "*.*");
     RemoveDirectoryA(s_workFolder);
+    // Gone (or left to the player when it held folders): a later call must not enter it again.
+    s_workFolder[0] = '\0';
 }
 
 void DeleteMatchingFiles(const char* folder, const char* pattern) {

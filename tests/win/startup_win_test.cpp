@@ -62,12 +62,16 @@ TEST_F(Startup, UnpacksOnlyTheSetupFilesIntoANewWorkFolder) {
                        {"install.env.bak", "old"}, {"NOTES.TXT", "upper case is not taken"}, {"game.exe", "MZ"},
                        {"data\\"}, {"data\\sub\\"}, {"data\\sub\\late.txt", "after the stop"}});
     DriveProcess proc = Start(L"アップデート 1.exe", &p);
-    EXPECT_EQ(FinishUpdater(&proc), 0u);
+    // Looked at while the menu is open: leaving it removes the folder.
+    HWND menu = WaitTopWindow(proc.pid, L"demo アップデータ", nullptr, kUpdaterWaitMs);
+    ASSERT_NE(menu, nullptr);
     std::vector<std::wstring> made = NewWorkFolders(before);
     ASSERT_EQ(made.size(), 1u);
     EXPECT_TRUE(IsWorkFolderName(made[0])) << ToCp932(made[0]);
     EXPECT_EQ(FilesIn(TempFolder() + made[0]),
               (std::set<std::wstring>{L"install.env", L"insttscr.rct", L"readme.txt", L"install.env.bak"}));
+    EXPECT_TRUE(PressButton(menu, 1000));
+    EXPECT_EQ(FinishUpdater(&proc), 0u);
 }
 
 TEST_F(Startup, AMissingOrDamagedPayloadIsReportedAndCleansUp) {
