@@ -20,3 +20,8 @@ target_link_options(e2e_recorder PRIVATE -s)
 add_test(NAME e2e_updaters COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/make-updaters ${VN_HOST_VNPACK}
   $<TARGET_FILE:vnupdate> $<TARGET_FILE:e2e_recorder> ${CMAKE_CURRENT_BINARY_DIR}/updaters)
 set_tests_properties(e2e_updaters PROPERTIES FIXTURES_SETUP e2e_updaters)
+
+vn_win_test(update_e2e_test ${CMAKE_CURRENT_SOURCE_DIR}/update_e2e_test.cpp)
+set_tests_properties(update_e2e_test PROPERTIES FIXTURES_REQUIRED "wine;e2e_updaters")
+add_dependencies(update_e2e_test host_vnpack e2e_recorder vnupdate)
+
