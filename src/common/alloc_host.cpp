@@ -3,8 +3,18 @@
 
 #include "common/alloc.h"
 
+static long s_calls;
+static long s_failAt;
+
+long SetAllocFault(long nth) {
+    long calls = s_calls;
+    s_calls = 0;
+    s_failAt = nth;
+    return calls;
+}
+
 void* AllocChecked(size_t size) {
-    void* block = malloc(size);
+    void* block = ++s_calls == s_failAt ? nullptr : malloc(size);
     if (!block) fprintf(stderr, "vnpack: out of memory (%zu bytes)\n", size);
     return block;
 }
