@@ -35,6 +35,7 @@ struct FakeFs {
     int failRemoveAt = 0;                   // this removal (of a file or folder) fails
     int failWriteAt = 0;                    // this write fails
     int dieAfter = -1;                      // after this many changes every call fails: killed
+    int dieAfterRenames = -1;               // the same after this many renames
     std::vector<std::string> failRemove;    // files whose removal fails
     std::vector<std::string> failRenameFrom;
     std::vector<std::string> inUse;         // files that cannot be opened without sharing
@@ -68,7 +69,9 @@ struct FakeFs {
         }
         return false;
     }
-    bool Dead() const { return dieAfter >= 0 && changes >= dieAfter; }
+    bool Dead() const {
+        return (dieAfter >= 0 && changes >= dieAfter) || (dieAfterRenames >= 0 && renames >= dieAfterRenames);
+    }
     // Counts one change; false when the process is dead or this write is the one to fail.
     bool Change() {
         if (Dead()) return false;

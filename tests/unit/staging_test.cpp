@@ -308,6 +308,28 @@ TEST(StagedRun, AnUpdateKilledAnywhereIsFinishedOrUndoneByTheNextRun) {
     }
 }
 
+// Killed once game.exe was replaced, the update is finished by the next run, but not while the
+// game (started again meanwhile) holds a file that still has to be replaced: that run fails and
+// changes nothing, the journal stays, and a later run finishes the job.
+TEST(StagedRun, ANextRunDoesNotFinishOverAFileInUse) {
+    FakeFs fs = MakeFakeGame();
+    FaultyBytes in;
+    in.bytes = MakeFakeUpdatePayload();
+    fs.dieAfterRenames = 2;
+    RunFakeUpdate(&fs, &in);
+    ASSERT_TRUE(fs.Dead());
+    fs.dieAfterRenames = -1;
+    ASSERT_EQ(fs.Data("C:\\G\\game.exe"), "new exe");
+    ASSERT_EQ(fs.Data("C:\\G\\data\\a.dat"), "old a");
+    fs.inUse = {"C:\\G\\data\\a.dat"};
+    const FakeFs stuck = fs;
+    EXPECT_EQ(RecoverStaged(&kFakeOps, &fs, "C:\\G", 3), -1);
+    EXPECT_EQ(fs.nodes, stuck.nodes);
+    fs.inUse.clear();
+    EXPECT_EQ(RecoverStaged(&kFakeOps, &fs, "C:\\G", 3), 0);
+    EXPECT_EQ(fs.nodes, MakeFakeUpdated().nodes);
+}
+
 // Journals this program did not write, or that would lead outside the folder, are refused whole:
 // nothing is touched. A line torn by a kill is a step never taken.
 TEST(StagedRun, AJournalNotOursIsRefused) {
