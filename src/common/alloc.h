@@ -6,7 +6,3 @@
 
 void* AllocChecked(size_t size);
 void FreeChecked(void* block);
-
-// Native builds only, for fault-injecting tests: makes the nth AllocChecked from now on fail (0:
-// none fails) and returns how many calls were made since the previous SetAllocFault.
-long SetAllocFault(long nth);

@@ -1,10 +1,15 @@
+#include "common/alloc_host.h"
+
 #include <cstdio>
 #include <cstdlib>
 
 #include "common/alloc.h"
 
+static void (*s_report)(size_t size);
 static long s_calls;
 static long s_failAt;
+
+void SetAllocFailureReport(void (*report)(size_t size)) { s_report = report; }
 
 long SetAllocFault(long nth) {
     long calls = s_calls;
@@ -15,7 +20,13 @@ long SetAllocFault(long nth) {
 
 void* AllocChecked(size_t size) {
     void* block = ++s_calls == s_failAt ? nullptr : malloc(size);
-    if (!block) fprintf(stderr, "vnpack: out of memory (%zu bytes)\n", size);
+    if (!block) {
+        if (s_report) {
+            s_report(size);
+        } else {
+            fprintf(stderr, "out of memory (%zu bytes)\n", size);
+        }
+    }
     return block;
 }
 

@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "config/sections.h"
+#include "config/sections_win.h"
 #include "process/msgbox_win.h"
 
 void LoadSections(const char* path) {

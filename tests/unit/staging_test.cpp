@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/alloc.h"
+#include "common/alloc_host.h"
 #include "payload/staging.h"
 #include "support/staging_fake_fs.h"
 

@@ -10,11 +10,14 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/grow_array.h"
+#include "common/le_bytes.h"
 #include "common/sjis.h"
 #include "common/str_util.h"
 #include "payload/payload_format.h"
-#include "vnpack/pack_names.h"
+#include "vnpack/cp932_text.h"
 #include "vnpack/env_check.h"
+#include "vnpack/pack_times.h"
 #include "vnpack/vnpack.h"
 
 static const size_t kHostPathBytes = 4096;
@@ -50,15 +53,9 @@ struct BuildOptions {
 };
 
 static BuildEntry* AddEntry(EntryList* list) {
-    if (list->count == list->capacity) {
-        size_t capacity = list->capacity ? list->capacity * 2 : 64;
-        BuildEntry* items = static_cast<BuildEntry*>(AllocChecked(capacity * sizeof(BuildEntry)));
-        if (!items) return nullptr;
-        if (list->count) memcpy(items, list->items, list->count * sizeof(BuildEntry));
-        FreeChecked(list->items);
-        list->items = items;
-        list->capacity = capacity;
-    }
+    void* items = list->items;
+    if (GrowArray(&items, list->count, &list->capacity, sizeof(BuildEntry)) != 0) return nullptr;
+    list->items = static_cast<BuildEntry*>(items);
     BuildEntry* e = &list->items[list->count++];
     memset(e, 0, sizeof *e);
     return e;
@@ -219,12 +216,28 @@ static int CheckInstallEnv(const BuildOptions* opt, const BuildEntry* env) {
     return rc;
 }
 
+// Start-up matches the setup files' names exactly, so "INSTALL.ENV" would never be extracted and
+// every player's updater would stop at start.
+static int CheckSetupNameCase(const BuildEntry* e) {
+    static const char* const kSetupFiles[] = {"install.env", "insttscr.rct"};
+    for (const char* wanted : kSetupFiles) {
+        if (SjisCompareNoCase(e->name, wanted) == 0 && strcmp(e->name, wanted) != 0) {
+            return Fail(kExitBadInput, e->path, "start-up looks for %s and matches the name exactly, case included; "
+                        "rename the file to %s", wanted, wanted);
+        }
+    }
+    return kExitOk;
+}
+
 // Refuses a tree whose setup files start-up would try to write into a folder it never creates.
 static int CheckSetupWalk(const BuildOptions* opt, const EntryList* list) {
     const BuildEntry* env = nullptr;
     for (size_t i = 0; i < list->count; ++i) {
         const BuildEntry* e = &list->items[i];
-        if (e->group == kGroupTopFile && strcmp(e->name, "install.env") == 0) env = e;
+        if (e->group != kGroupTopFile) continue;
+        int rc = CheckSetupNameCase(e);
+        if (rc != kExitOk) return rc;
+        if (strcmp(e->name, "install.env") == 0) env = e;
     }
     if (!env) return Fail(kExitBadInput, opt->dir, "no install.env at the top level; the updater cannot start without it");
     int rc = CheckInstallEnv(opt, env);
@@ -291,7 +304,7 @@ static int WriteRecords(const BuildOptions* opt, const EntryList* list, FILE* ou
     for (size_t i = 0; i < list->count && rc == kExitOk; ++i) {
         const BuildEntry* e = &list->items[i];
         if (e->group == kGroupDir) {
-            size_t n = FormatPayloadRecord(e->name, kPayloadDirMark, 0, 0, header, sizeof header);
+            size_t n = FormatPayloadRecord(e->name, strlen(e->name), kPayloadDirMark, 0, 0, header, sizeof header);
             if (WriteBytes(out, header, n, length) != 0) rc = Fail(kExitUsage, opt->out, "write failed");
             continue;
         }
@@ -305,7 +318,7 @@ static int WriteRecords(const BuildOptions* opt, const EntryList* list, FILE* ou
         }
         if (rc == kExitOk) {
             size_t packedSize = libdeflate_zlib_compress(compressor, data, e->size, packed, bound);
-            size_t n = FormatPayloadRecord(e->name, static_cast<uint32_t>(e->size), static_cast<uint32_t>(packedSize),
+            size_t n = FormatPayloadRecord(e->name, strlen(e->name), static_cast<uint32_t>(e->size), static_cast<uint32_t>(packedSize),
                                            e->time, header, sizeof header);
             if (packedSize == 0) {
                 rc = Fail(kExitUsage, e->path, "compression failed");
@@ -334,7 +347,7 @@ static int WriteUpdater(const BuildOptions* opt, const EntryList* list) {
         // The end marker, two zero bytes, then padding so that code signing adds none after the trailer.
         uint8_t tail[kPayloadEndBytes + 8 + kPayloadTrailerBytes] = {};
         size_t n = kPayloadEndBytes + GetPayloadPadding(length + kPayloadEndBytes);
-        FormatPayloadU32(start, tail + n);
+        PutLe32(tail + n, start);
         if (WriteBytes(out, tail, n + kPayloadTrailerBytes, &length) != 0) rc = Fail(kExitUsage, opt->out, "write failed");
     }
     if (fclose(out) != 0 && rc == kExitOk) rc = Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
