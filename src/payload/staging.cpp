@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/grow_array.h"
 #include "common/sjis.h"
 #include "common/str_util.h"
 
@@ -42,19 +43,6 @@ void FreeStageJournal(StageJournal* journal) {
     FreeChecked(journal->folders);
     FreeChecked(journal->reserved);
     memset(journal, 0, sizeof *journal);
-}
-
-// Makes room for one more element in a growing array. Returns 0 or -1.
-static int GrowArray(void** items, size_t count, size_t* capacity, size_t itemSize) {
-    if (count < *capacity) return 0;
-    size_t more = *capacity ? *capacity * 2 : 64;
-    void* grown = AllocChecked(more * itemSize);
-    if (!grown) return -1;
-    if (count) memcpy(grown, *items, count * itemSize);
-    FreeChecked(*items);
-    *items = grown;
-    *capacity = more;
-    return 0;
 }
 
 // Length of dest's folder part, without the separator.
@@ -274,8 +262,8 @@ int RollBackStaged(StageJournal* journal) {
         journal->undoing = true;
     }
     // Backwards, so that a name the payload holds twice gets its first old file back last.
-    for (size_t i = journal->count; i-- > 0;) {
-        if (UndoEntry(journal, &journal->entries[i]) != 0) rc = -1;
+    for (size_t i = journal->count; i > 0; --i) {
+        if (UndoEntry(journal, &journal->entries[i - 1]) != 0) rc = -1;
     }
     if (RemoveCreatedFolders(journal) != 0) rc = -1;
     if (rc != 0) journal->unclean = true;
