@@ -4,3 +4,7 @@
 #include <cstddef>
 
 void SetAllocFailureReport(void (*report)(size_t size));
+
+// For fault-injecting tests: makes the nth AllocChecked from now on fail (0: none fails) and
+// returns how many calls were made since the previous SetAllocFault.
+long SetAllocFault(long nth);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/str_util.h"
+#include "payload/staging.h"
 
 static int FailWalk(ExtractResult* result, const PayloadRecord* rec, int error) {
     result->error = error;
@@ -25,6 +26,7 @@ int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, cons
                          void* ctx, ExtractResult* result) {
     PayloadRecord rec;
     char path[kPayloadNameBytes];
+    char temp[kPayloadNameBytes];
     memset(result, 0, sizeof *result);
     for (;;) {
         int got = ReadPayloadRecord(reader, &rec);
@@ -43,11 +45,15 @@ int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, cons
                 continue;
             }
         }
-        if (JoinPayloadPath(dest, rec.name, path, sizeof path) != 0) {
+        // The update writes each file to a temporary name beside it first: that must fit as well.
+        if (JoinPayloadPath(dest, rec.name, path, sizeof path) != 0 ||
+            (mode == kExtractAll && !rec.isDir && FormatStagePath(path, 0, temp, sizeof temp) != 0)) {
             return FailWalk(result, &rec, kPayloadLongPath);
         }
         if (rec.isDir) {
-            if (ops->createDir) ops->createDir(ctx, path, &rec);
+            if (ops->createDir && ops->createDir(ctx, path, &rec) != 0) {
+                return FailWalk(result, &rec, kPayloadSinkFailed);
+            }
             continue;
         }
         if (ExtractFile(reader, path, &rec, ops, ctx) != 0) {

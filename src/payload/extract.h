@@ -11,8 +11,9 @@ enum ExtractMode {
 
 // Paths are "dest\name" in CP932; rec carries the record as stored. Any pointer may be null.
 struct ExtractOps {
-    // A failure is not fatal: a file inside the folder then fails to open.
-    void (*createDir)(void* ctx, const char* path, const PayloadRecord* rec);
+    // Creates the folder. Returns 0, or -1 to fail the walk. A folder that exists already, or
+    // cannot be made, is no failure here: a file inside it then fails to open.
+    int (*createDir)(void* ctx, const char* path, const PayloadRecord* rec);
     // Opens (creates or empties) the file; 0, or -1 to fail the walk.
     int (*openFile)(void* ctx, const char* path, const PayloadRecord* rec);
     PayloadSink write;
@@ -28,7 +29,8 @@ struct ExtractResult {
     uint32_t files;                    // file records written
 };
 
-// Walks the records of an open payload into dest (CP932, no trailing backslash). Returns 0 when the
+// Walks the records of an open payload into dest (CP932, no trailing backslash). In kExtractAll
+// mode every file's temporary name beside it must fit too (kPayloadLongPath). Returns 0 when the
 // walk ends normally, or -1 with result->error and result->name set; nothing written is undone.
 int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, const ExtractOps* ops,
                          void* ctx, ExtractResult* result);

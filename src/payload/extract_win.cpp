@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "common/alloc.h"
 #include "common/str_util.h"
 
 #include "payload/progress_win.h"
@@ -18,9 +19,7 @@ namespace {
 struct Target {
     HWND window;
     FILE* out;
-    StageJournal* journal;          // ExtractAll only: files go to temporary names first
-    bool failed;                    // a created folder could not be recorded
-    char temp[kPayloadNameBytes];   // where the open file is written
+    const char* dest;               // the folder extracted into
 };
 
 int GetKind(void*, const char* path, bool* readOnly) {
@@ -33,30 +32,62 @@ int GetKind(void*, const char* path, bool* readOnly) {
 int RenameFile(void*, const char* from, const char* to) { return MoveFileA(from, to) ? 0 : -1; }
 int RemoveFile(void*, const char* path) { return DeleteFileA(path) ? 0 : -1; }
 int RemoveDir(void*, const char* path) { return RemoveDirectoryA(path) ? 0 : -1; }
+int MakeDir(void*, const char* path) { return CreateDirectoryA(path, nullptr) ? 0 : -1; }
 
-const StageFs kWindowsFs = {GetKind, RenameFile, RemoveFile, RemoveDir};
-
-void CreateDir(void* ctx, const char* path, const PayloadRecord*) {
-    Target* t = static_cast<Target*>(ctx);
-    // Usually exists already; a missing one fails the next open.
-    if (!CreateDirectoryA(path, nullptr) || !t->journal) return;
-    if (AddCreatedFolder(t->journal, path) != 0) {
-        RemoveDirectoryA(path);
-        t->failed = true;
-    }
+// A running program's image or a loaded library can be renamed, but not opened for writing.
+int OpenExclusive(void*, const char* path) {
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    CloseHandle(h);
+    return 0;
 }
 
+// Written straight to the system: once WriteFile returns, the line outlives this process.
+int AppendFile(void*, const char* path, const char* bytes, size_t n) {
+    HANDLE h = CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    DWORD done = 0;
+    BOOL ok = WriteFile(h, bytes, static_cast<DWORD>(n), &done, nullptr) && done == n;
+    return CloseHandle(h) && ok ? 0 : -1;
+}
+
+int LoadFile(void*, const char* path, size_t maxBytes, char** bytes, size_t* n) {
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    int rc = -1;
+    DWORD high = 0;
+    DWORD size = GetFileSize(h, &high);
+    DWORD got = 0;
+    char* block = nullptr;
+    if (size == INVALID_FILE_SIZE || high != 0 || size > maxBytes) goto done;
+    block = static_cast<char*>(AllocChecked(size ? size : 1));
+    if (!block || !ReadFile(h, block, size, &got, nullptr) || got != size) goto done;
+    *bytes = block;
+    *n = size;
+    block = nullptr;
+    rc = 0;
+done:
+    FreeChecked(block);
+    CloseHandle(h);
+    return rc;
+}
+
+const StageFs kWindowsFs = {GetKind, RenameFile, RemoveFile, RemoveDir, MakeDir, OpenExclusive, AppendFile, LoadFile};
+
+int CreateDir(void*, const char* path, const PayloadRecord*) {
+    CreateDirectoryA(path, nullptr);  // usually exists already; a missing one fails the next open
+    return 0;
+}
+
+// Opens path for writing; during the update that is the file's temporary name.
 int OpenFile(void* ctx, const char* path, const PayloadRecord* rec) {
     Target* t = static_cast<Target*>(ctx);
-    if (t->failed) return -1;
-    if (!t->journal) {
-        CopyStr(t->temp, sizeof t->temp, path);
-    } else if (AddStagedFile(t->journal, path, t->temp, sizeof t->temp) != 0) {
-        return -1;
-    }
-    t->out = fopen(t->temp, "wb");
+    t->out = fopen(path, "wb");
     if (!t->out) return -1;
-    ShowCopyFile(t->window, path, rec->size);  // the player sees where the file goes, not its temporary name
+    char shown[kPayloadNameBytes];
+    // The player sees where the file goes, not its temporary name.
+    if (JoinPayloadPath(t->dest, rec->name, shown, sizeof shown) != 0) CopyStr(shown, sizeof shown, path);
+    ShowCopyFile(t->window, shown, rec->size);
     return 0;
 }
 
@@ -78,13 +109,13 @@ void SetWriteTime(const char* path, uint64_t time) {
     CloseHandle(h);
 }
 
-int CloseFile(void* ctx, const char*, const PayloadRecord* rec, bool ok) {
+int CloseFile(void* ctx, const char* path, const PayloadRecord* rec, bool ok) {
     Target* t = static_cast<Target*>(ctx);
     if (!t->out) return ok ? 0 : -1;
     bool closed = fclose(t->out) == 0;  // a full disk may only show when the buffer is flushed
     t->out = nullptr;
     if (!ok || !closed) return -1;
-    SetWriteTime(t->temp, rec->time);  // a rename keeps it
+    SetWriteTime(path, rec->time);  // a rename keeps it
     return 0;
 }
 
@@ -106,12 +137,6 @@ FILE* OpenPayload(PayloadReader* reader) {
     return f;
 }
 
-// Checks every path before anything is written, then rewinds to the first record.
-int CheckPaths(FILE* f, PayloadReader* reader, const char* dest) {
-    if (CheckStagePaths(reader, dest) != 0) return -1;
-    return OpenPayloadReader(f, reader);
-}
-
 }  // namespace
 
 void FailPayload() {
@@ -127,28 +152,18 @@ void ExtractPayload(const char* dest, int mode) {
     if (!f) FailExtraction(nullptr);
 
     Target target = {};
-    StageJournal journal;
-    InitStageJournal(&journal, &kWindowsFs, nullptr, GetTickCount());
-    if (mode == kExtractAll) {
-        // Only the update stages: start-up writes into a fresh work folder that a failure removes whole.
-        target.journal = &journal;
-        target.window = OpenCopyProgress(static_cast<int32_t>(reader.total));
-    }
+    target.dest = dest;
     ExtractOps ops = {CreateDir, OpenFile, WriteBlock, CloseFile};
     ExtractResult result;
-    int rc = 0;
-    if (target.journal) rc = CheckPaths(f, &reader, dest);
-    if (rc == 0) rc = RunPayloadExtraction(&reader, dest, mode, &ops, &target, &result);
-    if (target.out) fclose(target.out);
-    if (rc == 0 && target.failed) rc = -1;
-    if (target.journal) {
-        if (rc == 0) {
-            rc = CommitStaged(&journal);
-        } else {
-            RollBackStaged(&journal);
-        }
+    int rc;
+    if (mode == kExtractAll) {
+        // Only the update stages: start-up writes into a fresh work folder that a failure removes whole.
+        target.window = OpenCopyProgress(static_cast<int32_t>(reader.total));
+        rc = RunStagedExtraction(&reader, dest, &kWindowsFs, &ops, &target, GetTickCount(), &result);
+    } else {
+        rc = RunPayloadExtraction(&reader, dest, mode, &ops, &target, &result);
     }
-    FreeStageJournal(&journal);
+    if (target.out) fclose(target.out);
     if (rc != 0) FailExtraction(f);
     fclose(f);
     CloseCopyProgress();

@@ -3,16 +3,38 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/grow_array.h"
 #include "common/sjis.h"
 #include "common/str_util.h"
 
 static const char kStagePrefix[] = "~vn";
 static const char kStageSuffix[] = ".tmp";
+const char kStageJournalName[] = "~vnjournal.tmp";
 
-void InitStageJournal(StageJournal* journal, const StageFs* fs, void* ctx, uint32_t seed) {
+// The journal is text, one step a line, each written before the step it names:
+//   D <name>          a folder this run creates
+//   T <id> <name>     the new file for <name> is written to ~vn<id>.tmp beside it
+//   C                 every file checked out and no destination is in use: the moves begin
+//   A <id> <aside>    the entry with temporary <id> moves into place, its old file first to
+//                     ~vn<aside>.tmp, or "-" when there is none
+//   U                 a move failed: this run undoes the commit
+// Names are relative to the game folder; ids are five upper-case hex digits.
+static const char kJournalHeader[] = "vnupdate journal 1";
+static const size_t kJournalLineBytes = kPayloadNameBytes + 16;
+
+static StageStepHook s_stepHook;
+
+void SetStageStepHook(StageStepHook hook) { s_stepHook = hook; }
+
+static void ReachStep(const char* step, uint32_t n) {
+    if (s_stepHook) s_stepHook(step, n);
+}
+
+void InitStageJournal(StageJournal* journal, const StageFs* fs, void* ctx, const char* folder, uint32_t seed) {
     memset(journal, 0, sizeof *journal);
     journal->fs = fs;
     journal->ctx = ctx;
+    CopyStr(journal->folder, sizeof journal->folder, folder);
     journal->seed = seed % kStageIdCount;
 }
 
@@ -21,19 +43,6 @@ void FreeStageJournal(StageJournal* journal) {
     FreeChecked(journal->folders);
     FreeChecked(journal->reserved);
     memset(journal, 0, sizeof *journal);
-}
-
-// Makes room for one more element in a growing array. Returns 0 or -1.
-static int GrowArray(void** items, size_t count, size_t* capacity, size_t itemSize) {
-    if (count < *capacity) return 0;
-    size_t more = *capacity ? *capacity * 2 : 64;
-    void* grown = AllocChecked(more * itemSize);
-    if (!grown) return -1;
-    if (count) memcpy(grown, *items, count * itemSize);
-    FreeChecked(*items);
-    *items = grown;
-    *capacity = more;
-    return 0;
 }
 
 // Length of dest's folder part, without the separator.
@@ -85,6 +94,15 @@ static bool IsReserved(const StageJournal* journal, uint32_t id) {
     return false;
 }
 
+static int Reserve(StageJournal* journal, uint32_t id) {
+    void* items = journal->reserved;
+    if (GrowArray(&items, journal->reservedCount, &journal->reservedCapacity, sizeof *journal->reserved) != 0)
+        return -1;
+    journal->reserved = static_cast<uint32_t*>(items);
+    journal->reserved[journal->reservedCount++] = id;
+    return 0;
+}
+
 // Hands out the next id whose name beside dest is free. Ids are never reused within a run, so a
 // temporary name cannot meet another one of this run even after its file has moved.
 static int TakeStageId(StageJournal* journal, const char* dest, uint32_t* id, char* path, size_t pathSize) {
@@ -117,15 +135,48 @@ static int ReserveStageName(StageJournal* journal, const char* dest) {
         return 0;
     }
     if (IsReserved(journal, id)) return 0;
-    void* items = journal->reserved;
-    if (GrowArray(&items, journal->reservedCount, &journal->reservedCapacity, sizeof *journal->reserved) != 0)
+    return Reserve(journal, id);
+}
+
+static int FormatJournalPath(const char* folder, char* dst, size_t dstSize) {
+    return FormatStr(dst, dstSize, "%s\\%s", folder, kStageJournalName);
+}
+
+// A name below the game folder as the journal may hold it: one the payload could have given, with
+// no control byte that could end a line, and not the journal itself.
+static bool IsJournalName(const char* folder, const char* rel, bool file) {
+    for (const char* p = rel; *p; ++p) {
+        if (static_cast<unsigned char>(*p) < 0x20) return false;
+    }
+    if (CheckPayloadName(rel) != kPayloadOk || SjisCompareNoCase(rel, kStageJournalName) == 0) return false;
+    char path[kPayloadNameBytes];
+    char temp[kPayloadNameBytes];
+    if (JoinPayloadPath(folder, rel, path, sizeof path) != 0) return false;
+    return !file || FormatStagePath(path, 0, temp, sizeof temp) == 0;
+}
+
+// path relative to the game folder, or null when it does not lie below it.
+static const char* RelativeName(const StageJournal* journal, const char* path) {
+    size_t n = strlen(journal->folder);
+    if (strncmp(path, journal->folder, n) != 0 || path[n] != '\\') return nullptr;
+    return path + n + 1;
+}
+
+// Appends one line to the journal file, creating it with its header first. Returns 0 or -1.
+static int WriteJournalLine(StageJournal* journal, const char* line) {
+    char path[kPayloadNameBytes];
+    char text[sizeof kJournalHeader + kJournalLineBytes];
+    if (FormatJournalPath(journal->folder, path, sizeof path) != 0) return -1;
+    if (FormatStr(text, sizeof text, "%s%s%s\n", journal->journaled ? "" : kJournalHeader,
+                  journal->journaled ? "" : "\n", line) != 0)
         return -1;
-    journal->reserved = static_cast<uint32_t*>(items);
-    journal->reserved[journal->reservedCount++] = id;
-    return 0;
+    journal->journaled = true;  // even a failed write may have left part of the file
+    return journal->fs->appendFile(journal->ctx, path, text, strlen(text));
 }
 
 int AddStagedFile(StageJournal* journal, const char* dest, char* temp, size_t tempSize) {
+    const char* rel = RelativeName(journal, dest);
+    if (!rel || !IsJournalName(journal->folder, rel, true)) return -1;
     if (ReserveStageName(journal, dest) != 0) return -1;
     void* items = journal->entries;
     if (GrowArray(&items, journal->count, &journal->capacity, sizeof *journal->entries) != 0) return -1;
@@ -134,12 +185,15 @@ int AddStagedFile(StageJournal* journal, const char* dest, char* temp, size_t te
     memset(e, 0, sizeof *e);
     if (CopyStr(e->dest, sizeof e->dest, dest) != 0) return -1;
     if (TakeStageId(journal, dest, &e->tempId, temp, tempSize) != 0) return -1;
+    char line[kJournalLineBytes];
+    if (FormatStr(line, sizeof line, "T %05X %s", static_cast<unsigned>(e->tempId), rel) != 0) return -1;
+    if (WriteJournalLine(journal, line) != 0) return -1;
     e->state = kStageWritten;
     ++journal->count;
     return 0;
 }
 
-int AddCreatedFolder(StageJournal* journal, const char* path) {
+static int AddFolderEntry(StageJournal* journal, const char* path) {
     void* items = journal->folders;
     if (GrowArray(&items, journal->folderCount, &journal->folderCapacity, sizeof *journal->folders) != 0)
         return -1;
@@ -149,20 +203,17 @@ int AddCreatedFolder(StageJournal* journal, const char* path) {
     return 0;
 }
 
-int CheckStagePaths(PayloadReader* reader, const char* dest) {
-    PayloadRecord rec;
-    char path[kPayloadNameBytes];
-    char temp[kPayloadNameBytes];
-    for (;;) {
-        int got = ReadPayloadRecord(reader, &rec);
-        if (got <= 0) return got;
-        if (JoinPayloadPath(dest, rec.name, path, sizeof path) != 0 ||
-            (!rec.isDir && FormatStagePath(path, 0, temp, sizeof temp) != 0)) {
-            reader->error = kPayloadLongPath;
-            return -1;
-        }
-        if (!rec.isDir && SkipPayloadRecord(reader, &rec) != 0) return -1;
-    }
+int AddCreatedFolder(StageJournal* journal, const char* path) {
+    const char* rel = RelativeName(journal, path);
+    char line[kJournalLineBytes];
+    if (!rel || !IsJournalName(journal->folder, rel, false)) return -1;
+    if (FormatStr(line, sizeof line, "D %s", rel) != 0 || WriteJournalLine(journal, line) != 0) return -1;
+    return AddFolderEntry(journal, path);
+}
+
+static bool Exists(const StageJournal* journal, const char* path) {
+    bool readOnly = false;
+    return journal->fs->getKind(journal->ctx, path, &readOnly) != kStageMissing;
 }
 
 // Puts one entry back: the new file goes, the old one returns. Returns 0, or -1 when the entry
@@ -173,7 +224,6 @@ static int UndoEntry(StageJournal* journal, StageEntry* e) {
     char aside[kPayloadNameBytes];
     FormatStagePath(e->dest, e->tempId, temp, sizeof temp);
     FormatStagePath(e->dest, e->asideId, aside, sizeof aside);
-    bool readOnly = false;
     int rc = 0;
     if (e->state == kStagePlaced) {
         // The old file can only return once the new one has left its place.
@@ -181,7 +231,7 @@ static int UndoEntry(StageJournal* journal, StageEntry* e) {
         e->state = kStageGone;
     } else if (e->state == kStageWritten) {
         // The file may never have been opened; a temporary left behind is not the game's data.
-        if (fs->getKind(journal->ctx, temp, &readOnly) != kStageMissing && fs->removeFile(journal->ctx, temp) != 0)
+        if (Exists(journal, temp) && fs->removeFile(journal->ctx, temp) != 0)
             rc = -1;
         else
             e->state = kStageGone;
@@ -193,54 +243,389 @@ static int UndoEntry(StageJournal* journal, StageEntry* e) {
     return rc;
 }
 
-int RollBackStaged(StageJournal* journal) {
+// Removes this run's folders, deepest first. One the player has put something into stays.
+static int RemoveCreatedFolders(StageJournal* journal) {
     int rc = 0;
-    // Backwards, so that a name the payload holds twice gets its first old file back last.
-    for (size_t i = journal->count; i-- > 0;) {
-        if (UndoEntry(journal, &journal->entries[i]) != 0) rc = -1;
-    }
     for (size_t i = journal->folderCount; i-- > 0;) {
-        if (journal->fs->removeDir(journal->ctx, journal->folders[i]) != 0) rc = -1;
+        if (Exists(journal, journal->folders[i]) && journal->fs->removeDir(journal->ctx, journal->folders[i]) != 0)
+            rc = -1;
     }
     journal->folderCount = 0;
     return rc;
 }
 
+int RollBackStaged(StageJournal* journal) {
+    int rc = 0;
+    // Once the moves began, the next run must undo rather than finish them if this one is killed.
+    if (journal->committing && !journal->undoing) {
+        if (WriteJournalLine(journal, "U") != 0) rc = -1;
+        journal->undoing = true;
+    }
+    // Backwards, so that a name the payload holds twice gets its first old file back last.
+    for (size_t i = journal->count; i > 0; --i) {
+        if (UndoEntry(journal, &journal->entries[i - 1]) != 0) rc = -1;
+    }
+    if (RemoveCreatedFolders(journal) != 0) rc = -1;
+    if (rc != 0) journal->unclean = true;
+    return rc;
+}
+
+// A destination that is a folder, read-only or in use (a running game, a library it loaded) cannot
+// be replaced: finding out before anything moves keeps the folder whole.
+static int CheckReplaceable(StageJournal* journal, const char* dest) {
+    bool readOnly = false;
+    int kind = journal->fs->getKind(journal->ctx, dest, &readOnly);
+    if (kind == kStageMissing) return 0;
+    // Some systems let an administrator replace a read-only file: refuse it here instead.
+    if (kind == kStageFolder || readOnly) return -1;
+    return journal->fs->openExclusive(journal->ctx, dest);
+}
+
 // Moves one staged file into place, its old file aside first. Returns 0 or -1.
-static int PlaceEntry(StageJournal* journal, StageEntry* e) {
+static int PlaceEntry(StageJournal* journal, StageEntry* e, uint32_t* moves) {
     const StageFs* fs = journal->fs;
     char temp[kPayloadNameBytes];
     char aside[kPayloadNameBytes];
-    bool readOnly = false;
-    int kind = fs->getKind(journal->ctx, e->dest, &readOnly);
-    // Some systems let an administrator replace a read-only file: refuse it here instead.
-    if (kind == kStageFolder || (kind == kStageFile && readOnly)) return -1;
-    if (kind == kStageFile) {
-        if (TakeStageId(journal, e->dest, &e->asideId, aside, sizeof aside) != 0) return -1;
+    bool replaces = Exists(journal, e->dest);
+    if (!e->begun) {
+        char line[kJournalLineBytes];
+        char asideText[8] = "-";
+        if (replaces) {
+            if (TakeStageId(journal, e->dest, &e->asideId, aside, sizeof aside) != 0) return -1;
+            FormatStr(asideText, sizeof asideText, "%05X", static_cast<unsigned>(e->asideId));
+        }
+        FormatStr(line, sizeof line, "A %05X %s", static_cast<unsigned>(e->tempId), asideText);
+        if (WriteJournalLine(journal, line) != 0) return -1;
+        e->begun = true;
+        e->asideNamed = replaces;
+    }
+    if (replaces) {
+        // A journaled aside name taken meanwhile by something else is not ours to overwrite; a
+        // destination that appeared since the moves began is not ours either.
+        if (!e->asideNamed || FormatStagePath(e->dest, e->asideId, aside, sizeof aside) != 0 ||
+            Exists(journal, aside))
+            return -1;
+        ReachStep("move", ++*moves);
         if (fs->rename(journal->ctx, e->dest, aside) != 0) return -1;
         e->hasAside = true;
     }
     if (FormatStagePath(e->dest, e->tempId, temp, sizeof temp) != 0) return -1;
+    ReachStep("move", ++*moves);
     if (fs->rename(journal->ctx, temp, e->dest) != 0) return -1;
     e->state = kStagePlaced;
     return 0;
 }
 
+// Deletes the old files of a finished commit; one whose destination is missing is the only copy
+// of that file and stays. Returns 0, or -1 when one is left.
+static int DeleteAsides(StageJournal* journal) {
+    char aside[kPayloadNameBytes];
+    int rc = 0;
+    for (size_t i = 0; i < journal->count; ++i) {
+        StageEntry* e = &journal->entries[i];
+        if (!e->asideNamed || FormatStagePath(e->dest, e->asideId, aside, sizeof aside) != 0) continue;
+        if (!Exists(journal, aside)) continue;
+        if (!Exists(journal, e->dest) || journal->fs->removeFile(journal->ctx, aside) != 0) rc = -1;
+        else e->hasAside = false;
+    }
+    return rc;
+}
+
+// The moves of a commit, from the first entry not yet placed. Returns 0 or -1.
+static int PlaceAll(StageJournal* journal) {
+    uint32_t moves = 0;
+    for (size_t i = 0; i < journal->count; ++i) {
+        StageEntry* e = &journal->entries[i];
+        if (e->state == kStageWritten && PlaceEntry(journal, e, &moves) != 0) return -1;
+    }
+    return 0;
+}
+
 int CommitStaged(StageJournal* journal) {
     for (size_t i = 0; i < journal->count; ++i) {
-        if (PlaceEntry(journal, &journal->entries[i]) != 0) {
-            RollBackStaged(journal);
+        if (CheckReplaceable(journal, journal->entries[i].dest) != 0) goto fail;
+    }
+    if (journal->count > 0 && WriteJournalLine(journal, "C") != 0) goto fail;
+    journal->committing = journal->count > 0;
+    if (PlaceAll(journal) != 0) goto fail;
+    // Old files that stay (the journal then stays too) are removed by the next run.
+    DeleteAsides(journal);
+    journal->folderCount = 0;
+    return 0;
+fail:
+    RollBackStaged(journal);
+    return -1;
+}
+
+int EndStageJournal(StageJournal* journal) {
+    if (!journal->journaled) return 0;
+    if (journal->unclean) return -1;
+    char path[kPayloadNameBytes];
+    char aside[kPayloadNameBytes];
+    // An old file still aside is the next run's to delete: the journal is how it knows it is ours.
+    for (size_t i = 0; i < journal->count; ++i) {
+        const StageEntry* e = &journal->entries[i];
+        if (e->hasAside && FormatStagePath(e->dest, e->asideId, aside, sizeof aside) == 0 && Exists(journal, aside))
             return -1;
+    }
+    if (FormatJournalPath(journal->folder, path, sizeof path) != 0) return -1;
+    if (Exists(journal, path) && journal->fs->removeFile(journal->ctx, path) != 0) return -1;
+    journal->journaled = false;
+    return 0;
+}
+
+// Five upper-case hex digits, as the journal writes them.
+static int ParseJournalId(const char* s, uint32_t* id) {
+    uint32_t v = 0;
+    for (int i = 0; i < 5; ++i) {
+        if (!((s[i] >= '0' && s[i] <= '9') || (s[i] >= 'A' && s[i] <= 'F'))) return -1;
+        v = v * 16 + static_cast<uint32_t>(HexValue(s[i]));
+    }
+    *id = v;
+    return 0;
+}
+
+struct JournalParse {
+    uint8_t* used;  // a bit per id: each names one file
+    size_t cursor;  // aside lines come in entry order
+};
+
+static int UseId(StageJournal* journal, JournalParse* parse, uint32_t id) {
+    uint8_t bit = static_cast<uint8_t>(1u << (id & 7));
+    if (parse->used[id >> 3] & bit) return -1;
+    parse->used[id >> 3] |= bit;
+    return Reserve(journal, id);
+}
+
+static int ParseJournalLine(StageJournal* journal, JournalParse* parse, const char* line) {
+    uint32_t id = 0;
+    uint32_t aside = 0;
+    char path[kPayloadNameBytes];
+    if (strcmp(line, "C") == 0) {
+        if (journal->committing) return -1;
+        journal->committing = true;
+        return 0;
+    }
+    if (strcmp(line, "U") == 0) {
+        if (!journal->committing || journal->undoing) return -1;
+        journal->undoing = true;
+        return 0;
+    }
+    if (line[0] == 'A' && line[1] == ' ') {
+        if (!journal->committing || journal->undoing) return -1;
+        if (ParseJournalId(line + 2, &id) != 0 || line[7] != ' ') return -1;
+        bool none = strcmp(line + 8, "-") == 0;
+        if (!none && (ParseJournalId(line + 8, &aside) != 0 || line[13] != '\0')) return -1;
+        while (parse->cursor < journal->count && journal->entries[parse->cursor].tempId != id) ++parse->cursor;
+        if (parse->cursor == journal->count || (!none && UseId(journal, parse, aside) != 0)) return -1;
+        StageEntry* e = &journal->entries[parse->cursor++];
+        e->begun = true;
+        e->asideId = aside;
+        e->asideNamed = !none;
+        return 0;
+    }
+    if (journal->committing) return -1;  // folders and files are all entered before the commit
+    if (line[0] == 'D' && line[1] == ' ') {
+        if (!IsJournalName(journal->folder, line + 2, false)) return -1;
+        JoinPayloadPath(journal->folder, line + 2, path, sizeof path);
+        return AddFolderEntry(journal, path);
+    }
+    if (line[0] == 'T' && line[1] == ' ') {
+        if (ParseJournalId(line + 2, &id) != 0 || line[7] != ' ') return -1;
+        if (!IsJournalName(journal->folder, line + 8, true) || UseId(journal, parse, id) != 0) return -1;
+        void* items = journal->entries;
+        if (GrowArray(&items, journal->count, &journal->capacity, sizeof *journal->entries) != 0) return -1;
+        journal->entries = static_cast<StageEntry*>(items);
+        StageEntry* e = &journal->entries[journal->count++];
+        memset(e, 0, sizeof *e);
+        JoinPayloadPath(journal->folder, line + 8, e->dest, sizeof e->dest);
+        e->tempId = id;
+        return 0;
+    }
+    return -1;
+}
+
+int ParseStageJournal(const char* bytes, size_t n, StageJournal* journal) {
+    int rc = -1;
+    size_t pos = 0;
+    bool header = false;
+    JournalParse parse = {static_cast<uint8_t*>(AllocChecked(kStageIdCount / 8)), 0};
+    if (!parse.used) return -1;
+    memset(parse.used, 0, kStageIdCount / 8);
+    journal->journaled = true;
+    while (pos < n) {
+        const char* line = bytes + pos;
+        const char* end = static_cast<const char*>(memchr(line, '\n', n - pos));
+        if (!end) break;  // torn by a kill while it was written: its step was never taken
+        size_t len = static_cast<size_t>(end - line);
+        char text[kJournalLineBytes];
+        pos += len + 1;
+        if (len >= sizeof text || memchr(line, '\0', len)) goto done;
+        memcpy(text, line, len);
+        text[len] = '\0';
+        if (!header) {
+            if (strcmp(text, kJournalHeader) != 0) goto done;
+            header = true;
+        } else if (ParseJournalLine(journal, &parse, text) != 0) {
+            goto done;
         }
     }
+    // A journal cut inside its header was written by a run that had not begun a step.
+    if (!header && (n > sizeof kJournalHeader || memcmp(bytes, kJournalHeader, n) != 0)) goto done;
+    rc = 0;
+done:
+    FreeChecked(parse.used);
+    return rc;
+}
+
+// Marks what the disk shows: a file whose temporary is gone was placed (or, while undoing, was
+// either placed or already undone); an old file at its aside name sits there.
+static void FindEntryStates(StageJournal* journal) {
+    char temp[kPayloadNameBytes];
     char aside[kPayloadNameBytes];
     for (size_t i = 0; i < journal->count; ++i) {
         StageEntry* e = &journal->entries[i];
-        if (!e->hasAside) continue;
-        FormatStagePath(e->dest, e->asideId, aside, sizeof aside);
-        if (journal->fs->removeFile(journal->ctx, aside) == 0) e->hasAside = false;
+        FormatStagePath(e->dest, e->tempId, temp, sizeof temp);
+        // While undoing, a file whose moves never began was never placed: its temporary is gone
+        // because the undoing removed it.
+        e->state = Exists(journal, temp) ? kStageWritten
+                   : (e->begun || !journal->undoing) ? kStagePlaced : kStageGone;
+        e->hasAside = e->asideNamed && FormatStagePath(e->dest, e->asideId, aside, sizeof aside) == 0 &&
+                      Exists(journal, aside);
     }
-    journal->count = 0;
-    journal->folderCount = 0;
+}
+
+// Before the commit: only temporary files and new folders exist, and go.
+static int DiscardStaged(StageJournal* journal) {
+    FindEntryStates(journal);
+    int rc = 0;
+    for (size_t i = 0; i < journal->count; ++i) {
+        if (journal->entries[i].state == kStagePlaced) journal->entries[i].state = kStageGone;  // never made
+    }
+    for (size_t i = journal->count; i-- > 0;) {
+        if (UndoEntry(journal, &journal->entries[i]) != 0) rc = -1;
+    }
+    // A folder the player has put something into since stays, and is no longer this run's.
+    RemoveCreatedFolders(journal);
+    return rc;
+}
+
+// The commit began: every file checked out, so it is finished, unless the interrupted run had
+// begun undoing it.
+static int FinishStaged(StageJournal* journal) {
+    FindEntryStates(journal);
+    if (journal->undoing) {
+        for (size_t i = journal->count; i-- > 0;) {
+            StageEntry* e = &journal->entries[i];
+            // A placed file without an old one at its aside name was new, unless it was undone
+            // already (then its destination is gone, or holds the old file back from its aside).
+            if (e->state == kStagePlaced && (!Exists(journal, e->dest) || (!e->hasAside && e->asideNamed)))
+                e->state = kStageGone;
+            if (e->state == kStageWritten && e->hasAside && Exists(journal, e->dest)) return -1;
+        }
+        int rc = 0;
+        for (size_t i = journal->count; i-- > 0;) {
+            if (UndoEntry(journal, &journal->entries[i]) != 0) rc = -1;
+        }
+        RemoveCreatedFolders(journal);
+        return rc;
+    }
+    for (size_t i = 0; i < journal->count; ++i) {
+        StageEntry* e = &journal->entries[i];
+        if (e->state == kStageWritten && CheckReplaceable(journal, e->dest) != 0) return -1;
+    }
+    if (PlaceAll(journal) != 0) return -1;
+    return DeleteAsides(journal);
+}
+
+int RecoverStaged(const StageFs* fs, void* ctx, const char* folder, uint32_t seed) {
+    char path[kPayloadNameBytes];
+    bool readOnly = false;
+    if (FormatJournalPath(folder, path, sizeof path) != 0) return -1;
+    int kind = fs->getKind(ctx, path, &readOnly);
+    if (kind == kStageMissing) return 0;
+    if (kind != kStageFile) return -1;
+    char* bytes = nullptr;
+    size_t n = 0;
+    if (fs->loadFile(ctx, path, kStageJournalMaxBytes, &bytes, &n) != 0) return -1;
+    StageJournal journal;
+    InitStageJournal(&journal, fs, ctx, folder, seed);
+    int rc = ParseStageJournal(bytes, n, &journal);
+    FreeChecked(bytes);
+    if (rc == 0) rc = journal.committing ? FinishStaged(&journal) : DiscardStaged(&journal);
+    if (rc == 0 && fs->removeFile(ctx, path) != 0) rc = -1;
+    FreeStageJournal(&journal);
+    return rc;
+}
+
+namespace {
+
+// The extraction walk's calls, redirected to temporary names.
+struct StageRun {
+    StageJournal* journal;
+    const ExtractOps* fileOps;
+    void* ctx;
+    char temp[kPayloadNameBytes];
+    uint32_t files;
+};
+
+int StageCreateDir(void* ctx, const char* path, const PayloadRecord*) {
+    StageRun* run = static_cast<StageRun*>(ctx);
+    StageJournal* journal = run->journal;
+    char folder[kPayloadNameBytes];
+    // A folder record's name ends in a separator (which may follow a trail byte such as 0x5C).
+    if (CopyStr(folder, sizeof folder, path) != 0) return -1;
+    const char* last = SjisFindLastChar(folder, '\\');
+    if (last && last[1] == '\0') folder[last - folder] = '\0';
+    if (Exists(journal, folder)) return 0;  // usually there already
+    // Journaled first, so that a kill right after the creation still leaves it known as ours.
+    if (AddCreatedFolder(journal, folder) != 0) return -1;
+    journal->fs->createDir(journal->ctx, folder);  // a missing folder fails the next open
     return 0;
+}
+
+int StageOpenFile(void* ctx, const char* path, const PayloadRecord* rec) {
+    StageRun* run = static_cast<StageRun*>(ctx);
+    if (AddStagedFile(run->journal, path, run->temp, sizeof run->temp) != 0) return -1;
+    return run->fileOps->openFile ? run->fileOps->openFile(run->ctx, run->temp, rec) : 0;
+}
+
+int StageWrite(void* ctx, const uint8_t* bytes, size_t n, uint32_t fileWritten, uint32_t consumed) {
+    StageRun* run = static_cast<StageRun*>(ctx);
+    return run->fileOps->write ? run->fileOps->write(run->ctx, bytes, n, fileWritten, consumed) : 0;
+}
+
+int StageCloseFile(void* ctx, const char*, const PayloadRecord* rec, bool ok) {
+    StageRun* run = static_cast<StageRun*>(ctx);
+    int rc = run->fileOps->closeFile ? run->fileOps->closeFile(run->ctx, run->temp, rec, ok) : (ok ? 0 : -1);
+    if (rc == 0) ReachStep("written", ++run->files);
+    return rc;
+}
+
+}  // namespace
+
+int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs* fs,
+                        const ExtractOps* fileOps, void* ctx, uint32_t seed, ExtractResult* result) {
+    memset(result, 0, sizeof *result);
+    // What an interrupted run left is settled before anything of this run is written.
+    if (RecoverStaged(fs, ctx, folder, seed) != 0) {
+        result->error = kPayloadSinkFailed;
+        return -1;
+    }
+    StageJournal journal;
+    InitStageJournal(&journal, fs, ctx, folder, seed);
+    StageRun run = {&journal, fileOps, ctx, {0}, 0};
+    const ExtractOps ops = {StageCreateDir, StageOpenFile, StageWrite, StageCloseFile};
+    int rc = RunPayloadExtraction(reader, folder, kExtractAll, &ops, &run, result);
+    if (rc == 0) {
+        rc = CommitStaged(&journal);
+        if (rc != 0) result->error = kPayloadSinkFailed;
+    } else {
+        RollBackStaged(&journal);
+    }
+    // Whatever could not be finished or undone stays journaled for the next run.
+    EndStageJournal(&journal);
+    result->files = run.files;
+    FreeStageJournal(&journal);
+    return rc;
 }

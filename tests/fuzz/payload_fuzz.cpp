@@ -38,8 +38,9 @@ static int CloseMemory(void* ctx, const char*, const PayloadRecord*, bool ok) {
     return 0;
 }
 
-static void CheckDir(void*, const char* path, const PayloadRecord* rec) {
+static int CheckDir(void*, const char* path, const PayloadRecord* rec) {
     if (!rec->isDir || CheckPayloadName(rec->name) != kPayloadOk || !path[0]) abort();
+    return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,8 +5,9 @@
 #include <cstring>
 
 
-static void CaptureDir(void* ctx, const char* path, const PayloadRecord*) {
+static int CaptureDir(void* ctx, const char* path, const PayloadRecord*) {
     static_cast<PayloadCapture*>(ctx)->dirs.push_back(path);
+    return 0;
 }
 
 static int CaptureOpen(void* ctx, const char* path, const PayloadRecord* rec) {

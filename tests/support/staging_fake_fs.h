@@ -1,14 +1,17 @@
 #pragma once
-// A folder tree in memory behind the staging's file-system calls, failing them on demand, and the
-// small game folder and update the staging tests start from.
+// A folder tree in memory behind the staging's file-system calls, failing them on demand or dying
+// after a given number of changes (as a killed updater leaves its folder), and the small game
+// folder and update the staging tests start from.
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "common/alloc.h"
 #include "payload/staging.h"
 #include "support/payload_writer.h"
 
@@ -25,9 +28,18 @@ struct FakeNode {
 struct FakeFs {
     std::map<std::string, FakeNode> nodes;
     int renames = 0;
+    int removes = 0;
+    int writes = 0;                         // journal appends, file creations and blocks written
+    int changes = 0;                        // every call that changes the tree
     std::vector<int> failRenames;           // these renames (counting from 1) fail
+    int failRemoveAt = 0;                   // this removal (of a file or folder) fails
+    int failWriteAt = 0;                    // this write fails
+    int dieAfter = -1;                      // after this many changes every call fails: killed
+    int dieAfterRenames = -1;               // the same after this many renames
     std::vector<std::string> failRemove;    // files whose removal fails
     std::vector<std::string> failRenameFrom;
+    std::vector<std::string> inUse;         // files that cannot be opened without sharing
+    std::string open;                       // the file being written
 
     static std::string Key(const std::string& path) {
         std::string k = path;
@@ -57,6 +69,16 @@ struct FakeFs {
         }
         return false;
     }
+    bool Dead() const {
+        return (dieAfter >= 0 && changes >= dieAfter) || (dieAfterRenames >= 0 && renames >= dieAfterRenames);
+    }
+    // Counts one change; false when the process is dead or this write is the one to fail.
+    bool Change() {
+        if (Dead()) return false;
+        ++changes;
+        return true;
+    }
+    bool Write() { return Change() && ++writes != failWriteAt; }
 };
 
 inline int FakeKind(void* ctx, const char* path, bool* readOnly) {
@@ -68,6 +90,7 @@ inline int FakeKind(void* ctx, const char* path, bool* readOnly) {
 
 inline int FakeRename(void* ctx, const char* from, const char* to) {
     FakeFs* fs = static_cast<FakeFs*>(ctx);
+    if (!fs->Change()) return -1;
     ++fs->renames;
     for (int n : fs->failRenames) {
         if (n == fs->renames) return -1;
@@ -84,6 +107,7 @@ inline int FakeRename(void* ctx, const char* from, const char* to) {
 
 inline int FakeRemoveFile(void* ctx, const char* path) {
     FakeFs* fs = static_cast<FakeFs*>(ctx);
+    if (!fs->Change() || ++fs->removes == fs->failRemoveAt) return -1;
     const FakeNode* n = fs->Find(path);
     if (!n || n->kind != kStageFile || FakeFs::Listed(fs->failRemove, path)) return -1;
     fs->nodes.erase(FakeFs::Key(path));
@@ -92,6 +116,7 @@ inline int FakeRemoveFile(void* ctx, const char* path) {
 
 inline int FakeRemoveDir(void* ctx, const char* path) {
     FakeFs* fs = static_cast<FakeFs*>(ctx);
+    if (!fs->Change() || ++fs->removes == fs->failRemoveAt) return -1;
     const FakeNode* n = fs->Find(path);
     if (!n || n->kind != kStageFolder) return -1;
     std::string prefix = FakeFs::Key(path) + "\\";
@@ -102,7 +127,67 @@ inline int FakeRemoveDir(void* ctx, const char* path) {
     return 0;
 }
 
-const StageFs kFakeOps = {FakeKind, FakeRename, FakeRemoveFile, FakeRemoveDir};
+inline int FakeCreateDir(void* ctx, const char* path) {
+    FakeFs* fs = static_cast<FakeFs*>(ctx);
+    std::string p = path;
+    const FakeNode* parent = fs->Find(p.substr(0, p.rfind('\\')));
+    // As on Windows, a folder is made only inside one that exists.
+    if (!fs->Change() || fs->Find(path) || !parent || parent->kind != kStageFolder) return -1;
+    fs->AddFolder(path);
+    return 0;
+}
+
+inline int FakeOpenExclusive(void* ctx, const char* path) {
+    FakeFs* fs = static_cast<FakeFs*>(ctx);
+    return fs->Find(path) && !FakeFs::Listed(fs->inUse, path) ? 0 : -1;
+}
+
+inline int FakeAppend(void* ctx, const char* path, const char* bytes, size_t n) {
+    FakeFs* fs = static_cast<FakeFs*>(ctx);
+    if (!fs->Write()) return -1;
+    const FakeNode* node = fs->Find(path);
+    if (node && node->kind != kStageFile) return -1;
+    std::string data = node ? node->data : "";
+    fs->AddFile(path, data + std::string(bytes, n));
+    return 0;
+}
+
+inline int FakeLoad(void* ctx, const char* path, size_t maxBytes, char** bytes, size_t* n) {
+    const FakeNode* node = static_cast<FakeFs*>(ctx)->Find(path);
+    if (!node || node->kind != kStageFile || node->data.size() > maxBytes) return -1;
+    *bytes = static_cast<char*>(AllocChecked(node->data.size() + 1));
+    if (!*bytes) return -1;
+    memcpy(*bytes, node->data.data(), node->data.size());
+    *n = node->data.size();
+    return 0;
+}
+
+const StageFs kFakeOps = {FakeKind,          FakeRename, FakeRemoveFile, FakeRemoveDir, FakeCreateDir,
+                          FakeOpenExclusive, FakeAppend, FakeLoad};
+
+// The platform's side of writing a file, into the same tree.
+inline int FakeOpenFile(void* ctx, const char* path, const PayloadRecord*) {
+    FakeFs* fs = static_cast<FakeFs*>(ctx);
+    const FakeNode* parent = nullptr;
+    std::string p = path;
+    size_t sep = p.rfind('\\');
+    if (sep != std::string::npos) parent = fs->Find(p.substr(0, sep));
+    if (!fs->Write() || !parent || parent->kind != kStageFolder || fs->Find(path)) return -1;
+    fs->AddFile(path, "");
+    fs->open = path;
+    return 0;
+}
+
+inline int FakeWriteBlock(void* ctx, const uint8_t* bytes, size_t n, uint32_t, uint32_t) {
+    FakeFs* fs = static_cast<FakeFs*>(ctx);
+    if (!fs->Write()) return -1;
+    fs->nodes[FakeFs::Key(fs->open)].data.append(reinterpret_cast<const char*>(bytes), n);
+    return 0;
+}
+
+inline int FakeCloseFile(void*, const char*, const PayloadRecord*, bool ok) { return ok ? 0 : -1; }
+
+const ExtractOps kFakeFileOps = {nullptr, FakeOpenFile, FakeWriteBlock, FakeCloseFile};
 
 struct FakeNewFile {
     const char* dest;
@@ -128,8 +213,8 @@ const std::vector<FakeNewFile> kFakeUpdate = {
 
 // Stages files the way the extraction does: a folder created before the files inside it.
 inline void StageFake(StageJournal* j, FakeFs* fs, const std::vector<FakeNewFile>& files) {
-    fs->AddFolder("C:\\G\\new");
     ASSERT_EQ(AddCreatedFolder(j, "C:\\G\\new"), 0);
+    fs->AddFolder("C:\\G\\new");
     for (const FakeNewFile& f : files) {
         char temp[kPayloadNameBytes];
         ASSERT_EQ(AddStagedFile(j, f.dest, temp, sizeof temp), 0) << f.dest;
@@ -138,25 +223,22 @@ inline void StageFake(StageJournal* j, FakeFs* fs, const std::vector<FakeNewFile
     }
 }
 
-// Runs CheckStagePaths over a payload of these names (a trailing backslash makes a folder) and
-// returns 0 or the reader's error; without the end marker when endMarker is false.
-inline int CheckFakePaths(const std::vector<std::string>& names, const std::string& dest,
-                          bool endMarker = true) {
+// kFakeUpdate as a payload: "new\" comes before the file inside it.
+inline std::vector<uint8_t> MakeFakeUpdatePayload() {
     TestPayload p;
     BeginTestPayload(&p);
-    for (const std::string& n : names) {
-        if (n.back() == '\\') {
-            AddTestDir(&p, n);
-        } else {
-            AddTestFile(&p, n, "data");
-        }
-    }
-    EndTestPayload(&p, endMarker);
-    FILE* f = OpenTestBytes(p.bytes);
-    PayloadReader reader;
-    int rc = OpenPayloadReader(f, &reader);
-    if (rc == 0) rc = CheckStagePaths(&reader, dest.c_str());
-    if (rc != 0) rc = reader.error == kPayloadOk ? -1 : reader.error;
-    fclose(f);
-    return rc;
+    AddTestFile(&p, "game.exe", "new exe");
+    AddTestDir(&p, "new\\");
+    AddTestFile(&p, "new\\b.dat", "new b");
+    AddTestFile(&p, "data\\a.dat", "new a");
+    EndTestPayload(&p);
+    return p.bytes;
+}
+
+// The folder after kFakeUpdate: every new file, nothing else.
+inline FakeFs MakeFakeUpdated() {
+    FakeFs fs = MakeFakeGame();
+    fs.AddFolder("C:\\G\\new");
+    for (const FakeNewFile& f : kFakeUpdate) fs.AddFile(f.dest, f.data);
+    return fs;
 }

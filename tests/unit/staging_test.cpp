@@ -1,12 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "common/alloc_host.h"
 #include "payload/staging.h"
 #include "support/staging_fake_fs.h"
 
 namespace {
+
+std::string Dump(const FakeFs& fs) {
+    std::string t;
+    for (const auto& kv : fs.nodes) t += "\n  " + kv.second.name + " = " + kv.second.data;
+    return t;
+}
 
 const std::vector<FakeNewFile> kTwice = {{"C:\\G\\game.exe", "first"}, {"C:\\G\\GAME.EXE", "second"}};
 
@@ -22,9 +31,10 @@ TEST(Staging, CommitReplacesEveryFileAndLeavesNoTemporary) {
     for (const Case& c : cases) {
         FakeFs fs = MakeFakeGame();
         StageJournal j;
-        InitStageJournal(&j, &kFakeOps, &fs, c.seed);
+        InitStageJournal(&j, &kFakeOps, &fs, "C:\\G", c.seed);
         StageFake(&j, &fs, c.files);
         ASSERT_EQ(CommitStaged(&j), 0);
+        EXPECT_EQ(EndStageJournal(&j), 0);
         for (const FakeNewFile& w : c.want) EXPECT_EQ(fs.Data(w.dest), w.data) << w.dest;
         EXPECT_EQ(fs.CountTemporaries(), 0u);
         EXPECT_EQ(fs.nodes.size(), 3 + c.want.size());  // C:\G, data, new and the files
@@ -34,7 +44,7 @@ TEST(Staging, CommitReplacesEveryFileAndLeavesNoTemporary) {
 
 // Every rename of the commit fails in turn (two moves per replaced file, one per new file), a record
 // fails before the commit (-1: roll back instead), or a destination cannot be replaced: the folder
-// always comes back exactly as it was.
+// always comes back exactly as it was, the journal gone with the rest.
 TEST(Staging, AnyFailureLeavesTheFolderAsItWas) {
     struct Case {
         const char* what;
@@ -59,16 +69,22 @@ TEST(Staging, AnyFailureLeavesTheFolderAsItWas) {
          &kFakeUpdate},
         {"file held open", 0, [](FakeFs* fs) { fs->failRenameFrom.push_back("C:\\G\\data\\a.dat"); },
          &kFakeUpdate},
+        // Renaming a running program works; only opening it for writing tells that it is in use.
+        {"program running", 0, [](FakeFs* fs) { fs->inUse.push_back("C:\\G\\data\\a.dat"); }, &kFakeUpdate},
     };
     for (const Case& c : cases) {
         FakeFs fs = MakeFakeGame();
         if (c.spoil) c.spoil(&fs);
         const FakeFs before = fs;
         StageJournal j;
-        InitStageJournal(&j, &kFakeOps, &fs, 7);
+        InitStageJournal(&j, &kFakeOps, &fs, "C:\\G", 7);
         StageFake(&j, &fs, *c.files);
         fs.failRenames = {c.failAt};
         EXPECT_EQ(c.failAt < 0 ? RollBackStaged(&j) : CommitStaged(&j), c.failAt < 0 ? 0 : -1) << c.what;
+        if (c.spoil && fs.failRenameFrom.empty()) {
+            EXPECT_EQ(fs.renames, 0) << c.what << ": refused before anything moved";
+        }
+        EXPECT_EQ(EndStageJournal(&j), 0) << c.what;
         EXPECT_EQ(fs.nodes, before.nodes) << c.what;
         FreeStageJournal(&j);
     }
@@ -76,8 +92,9 @@ TEST(Staging, AnyFailureLeavesTheFolderAsItWas) {
 
 // With seed 0 the temporaries are ids 0..2 and the asides 3 (game.exe) and 4 (a.dat). The moves:
 // exe aside (1), exe in (2), b in (3), a aside (4), a in (5); undoing a: a back (6), exe back (7).
-// An old file that cannot go back or be deleted is kept at its aside name rather than lost.
-TEST(Staging, AnOldFileThatCannotGoBackOrBeDeletedStaysAside) {
+// An old file that cannot go back or be deleted is kept at its aside name rather than lost, and
+// the journal stays with it, so that the next run ends the job.
+TEST(Staging, WhatCannotBeUndoneIsLeftToTheNextRun) {
     struct Case {
         const char* what;
         std::vector<int> failRenames;
@@ -92,16 +109,23 @@ TEST(Staging, AnOldFileThatCannotGoBackOrBeDeletedStaysAside) {
     };
     for (const Case& c : cases) {
         FakeFs fs = MakeFakeGame();
+        const FakeFs before = fs;
         StageJournal j;
-        InitStageJournal(&j, &kFakeOps, &fs, 0);
+        InitStageJournal(&j, &kFakeOps, &fs, "C:\\G", 0);
         StageFake(&j, &fs, kFakeUpdate);
         fs.failRenames = c.failRenames;
         if (c.failRemove) fs.failRemove.push_back(c.failRemove);
         EXPECT_EQ(CommitStaged(&j), c.rc) << c.what;
+        EXPECT_EQ(EndStageJournal(&j), -1) << c.what;
         EXPECT_EQ(fs.Data(c.keptAside), c.keptData) << c.what;
         EXPECT_EQ(fs.Data("C:\\G\\new\\b.dat"), c.rc == 0 ? "new b" : "(missing)") << c.what;
-        EXPECT_EQ(fs.CountTemporaries(), 1u) << c.what;  // everything else was done or undone
+        EXPECT_EQ(fs.CountTemporaries(), 2u) << c.what;  // the old file and the journal
         FreeStageJournal(&j);
+
+        fs.failRenames.clear();
+        fs.failRemove.clear();
+        EXPECT_EQ(RecoverStaged(&kFakeOps, &fs, "C:\\G", 9), 0) << c.what;
+        EXPECT_EQ(fs.nodes, c.rc == 0 ? MakeFakeUpdated().nodes : before.nodes) << c.what;
     }
 }
 
@@ -109,7 +133,7 @@ TEST(Staging, TemporaryNamesAvoidEveryNameInUse) {
     FakeFs fs = MakeFakeGame();
     fs.AddFile("C:\\G\\~vn00000.tmp", "someone else's");
     StageJournal j;
-    InitStageJournal(&j, &kFakeOps, &fs, 0);
+    InitStageJournal(&j, &kFakeOps, &fs, "C:\\G", 0);
     char temp[kPayloadNameBytes];
     // A payload name of the temporary form keeps that id from being handed out.
     ASSERT_EQ(AddStagedFile(&j, "C:\\G\\~VN00001.TMP", temp, sizeof temp), 0);
@@ -118,8 +142,9 @@ TEST(Staging, TemporaryNamesAvoidEveryNameInUse) {
     ASSERT_EQ(AddStagedFile(&j, "C:\\G\\data\\a.dat", temp, sizeof temp), 0);
     EXPECT_STREQ(temp, "C:\\G\\data\\~vn00003.tmp");
     fs.AddFile(temp, "y");
-    // A later payload name that is a temporary of this run cannot be written.
+    // A later payload name that is a temporary of this run cannot be written, nor the journal.
     EXPECT_EQ(AddStagedFile(&j, "C:\\G\\data\\~vn00003.tmp", temp, sizeof temp), -1);
+    EXPECT_EQ(AddStagedFile(&j, "C:\\G\\~VNJOURNAL.TMP", temp, sizeof temp), -1);
     // The same id in another folder is a different file.
     EXPECT_EQ(AddStagedFile(&j, "C:\\G\\~vn00003.tmp", temp, sizeof temp), 0);
     FreeStageJournal(&j);
@@ -128,7 +153,7 @@ TEST(Staging, TemporaryNamesAvoidEveryNameInUse) {
 TEST(Staging, FolderCreatedByTheRunIsRemovedOnlyWhenEmpty) {
     FakeFs fs = MakeFakeGame();
     StageJournal j;
-    InitStageJournal(&j, &kFakeOps, &fs, 0);
+    InitStageJournal(&j, &kFakeOps, &fs, "C:\\G", 0);
     fs.AddFolder("C:\\G\\x");
     fs.AddFolder("C:\\G\\x\\y");
     ASSERT_EQ(AddCreatedFolder(&j, "C:\\G\\x"), 0);
@@ -144,14 +169,245 @@ TEST(Staging, FolderCreatedByTheRunIsRemovedOnlyWhenEmpty) {
     FreeStageJournal(&j);
 }
 
-TEST(Staging, PathChecksCoverTheTemporaryNames) {
+// Fails the reads of a payload held in memory from the nth on, through an unbuffered stream so
+// that every read of the reader reaches it.
+struct FaultyBytes {
+    std::vector<uint8_t> bytes;
+    size_t pos = 0;
+    long reads = 0;
+    long failAt = 0;
+};
+
+ssize_t ReadFaulty(void* cookie, char* buf, size_t n) {
+    FaultyBytes* b = static_cast<FaultyBytes*>(cookie);
+    if (++b->reads == b->failAt) return -1;
+    size_t left = b->bytes.size() - b->pos;
+    if (n > left) n = left;
+    memcpy(buf, b->bytes.data() + b->pos, n);
+    b->pos += n;
+    return static_cast<ssize_t>(n);
+}
+
+int SeekFaulty(void* cookie, off64_t* offset, int whence) {
+    FaultyBytes* b = static_cast<FaultyBytes*>(cookie);
+    off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<off64_t>(b->pos)
+                                                                 : static_cast<off64_t>(b->bytes.size());
+    if (base + *offset < 0) return -1;
+    b->pos = static_cast<size_t>(base + *offset);
+    *offset = static_cast<off64_t>(b->pos);
+    return 0;
+}
+
+// One whole update of the fake game from payload bytes; reads fail from the nth on (0: none).
+int RunFakeUpdate(FakeFs* fs, FaultyBytes* in, uint32_t seed = 5) {
+    cookie_io_functions_t io = {ReadFaulty, nullptr, SeekFaulty, nullptr};
+    in->pos = 0;
+    FILE* f = fopencookie(in, "rb", io);
+    setvbuf(f, nullptr, _IONBF, 0);
+    PayloadReader reader;
+    ExtractResult result;
+    int rc = OpenPayloadReader(f, &reader);
+    if (rc == 0) rc = RunStagedExtraction(&reader, "C:\\G", &kFakeOps, &kFakeFileOps, fs, seed, &result);
+    fclose(f);
+    return rc;
+}
+
+// Like a coverage test, the nth allocation, payload read, write or rename fails, for every n until
+// the update gets through: each run ends in failure with the folder as it was, journal and
+// temporaries gone (LeakSanitizer checks that nothing leaks on the way).
+TEST(StagedRun, EveryFaultLeavesTheFolderAsItWas) {
+    const FakeFs before = MakeFakeGame();
+    const FakeFs updated = MakeFakeUpdated();
+    enum Kind { kAlloc, kRead, kWrite, kRename };
+    const char* names[] = {"allocation", "read", "write", "rename"};
+    for (int kind = kAlloc; kind <= kRename; ++kind) {
+        int n = 1;
+        for (;; ++n) {
+            FakeFs fs = before;
+            FaultyBytes in;
+            in.bytes = MakeFakeUpdatePayload();
+            if (kind == kRead) in.failAt = n;
+            if (kind == kWrite) fs.failWriteAt = n;
+            if (kind == kRename) fs.failRenames = {n};
+            SetAllocFault(kind == kAlloc ? n : 0);
+            int rc = RunFakeUpdate(&fs, &in);
+            long allocs = SetAllocFault(0);
+            bool reached = kind == kAlloc ? allocs >= n : kind == kRead ? in.reads >= n
+                         : kind == kWrite ? fs.writes >= n : fs.renames >= n;
+            if (!reached) {
+                EXPECT_EQ(rc, 0) << names[kind] << " " << n;
+                EXPECT_EQ(fs.nodes, updated.nodes) << names[kind];
+                break;
+            }
+            EXPECT_EQ(rc, -1) << names[kind] << " " << n;
+            EXPECT_EQ(fs.nodes, before.nodes) << names[kind] << " " << n;
+        }
+        // Each kind must have had several steps to fail, or the table tests nothing.
+        EXPECT_GT(n, 3) << names[kind];
+        printf("[ faults   ] %s: %d failing runs\n", names[kind], n - 1);
+    }
+}
+
+// A removal fails only where nothing is left to undo: deleting an old file or the journal after a
+// good commit. The update stands, and the next run clears what was left.
+TEST(StagedRun, AFailedCleanUpIsFinishedByTheNextRun) {
+    const FakeFs updated = MakeFakeUpdated();
+    int n = 1;
+    for (;; ++n) {
+        FakeFs fs = MakeFakeGame();
+        FaultyBytes in;
+        in.bytes = MakeFakeUpdatePayload();
+        fs.failRemoveAt = n;
+        EXPECT_EQ(RunFakeUpdate(&fs, &in), 0) << n;
+        if (fs.removes < n) break;
+        EXPECT_GT(fs.CountTemporaries(), 0u) << n;
+        fs.failRemoveAt = 0;
+        EXPECT_EQ(RecoverStaged(&kFakeOps, &fs, "C:\\G", 1), 0) << n;
+        EXPECT_EQ(fs.nodes, updated.nodes) << n;
+    }
+    EXPECT_GT(n, 2);
+    printf("[ faults   ] removal: %d failing runs\n", n - 1);
+}
+
+// The updater is killed after every single change it makes, on a good update and on one whose
+// second move fails (so that it is killed while undoing): the next run leaves the folder fully old
+// (killed before the moves began, or while undoing them) or fully new, with no temporary file.
+TEST(StagedRun, AnUpdateKilledAnywhereIsFinishedOrUndoneByTheNextRun) {
+    const FakeFs before = MakeFakeGame();
+    const FakeFs updated = MakeFakeUpdated();
+    for (int failMove : {0, 2, 5}) {
+        int olds = 0, news = 0;
+        for (int kill = 0;; ++kill) {
+            FakeFs fs = before;
+            FaultyBytes in;
+            in.bytes = MakeFakeUpdatePayload();
+            fs.dieAfter = kill;
+            fs.failRenames = {failMove};
+            RunFakeUpdate(&fs, &in);
+            bool lived = !fs.Dead();
+            fs.dieAfter = -1;
+            fs.failRenames.clear();
+            FaultyBytes empty;
+            TestPayload nothing;
+            BeginTestPayload(&nothing);
+            EndTestPayload(&nothing);
+            empty.bytes = nothing.bytes;
+            EXPECT_EQ(RunFakeUpdate(&fs, &empty, 77), 0) << "killed after " << kill;
+            bool isOld = fs.nodes == before.nodes;
+            bool isNew = fs.nodes == updated.nodes;
+            EXPECT_TRUE(isOld || isNew) << "failed move " << failMove << ", killed after " << kill << Dump(fs);
+            olds += isOld;
+            news += isNew;
+            if (lived) break;
+        }
+        EXPECT_GT(olds, 5) << failMove;
+        if (failMove == 0) {
+            EXPECT_GT(news, 5);
+        }
+        printf("[ kills    ] failed move %d: %d ended old, %d new\n", failMove, olds, news);
+    }
+}
+
+// Killed once game.exe was replaced, the update is finished by the next run, but not while the
+// game (started again meanwhile) holds a file that still has to be replaced: that run fails and
+// changes nothing, the journal stays, and a later run finishes the job.
+TEST(StagedRun, ANextRunDoesNotFinishOverAFileInUse) {
+    FakeFs fs = MakeFakeGame();
+    FaultyBytes in;
+    in.bytes = MakeFakeUpdatePayload();
+    fs.dieAfterRenames = 2;
+    RunFakeUpdate(&fs, &in);
+    ASSERT_TRUE(fs.Dead());
+    fs.dieAfterRenames = -1;
+    ASSERT_EQ(fs.Data("C:\\G\\game.exe"), "new exe");
+    ASSERT_EQ(fs.Data("C:\\G\\data\\a.dat"), "old a");
+    fs.inUse = {"C:\\G\\data\\a.dat"};
+    const FakeFs stuck = fs;
+    EXPECT_EQ(RecoverStaged(&kFakeOps, &fs, "C:\\G", 3), -1);
+    EXPECT_EQ(fs.nodes, stuck.nodes);
+    fs.inUse.clear();
+    EXPECT_EQ(RecoverStaged(&kFakeOps, &fs, "C:\\G", 3), 0);
+    EXPECT_EQ(fs.nodes, MakeFakeUpdated().nodes);
+}
+
+// Journals this program did not write, or that would lead outside the folder, are refused whole:
+// nothing is touched. A line torn by a kill is a step never taken.
+TEST(StagedRun, AJournalNotOursIsRefused) {
+    const std::string h = "vnupdate journal 1\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        int rc;
+    } cases[] = {
+        {"torn header", "vnupdate jour", 0},
+        {"torn line", h + "T 00001 game.exe\nT 00002 da", 0},
+        {"empty", "", 0},
+        {"other header", "vnupdate journal 2\n", -1},
+        {"climbs out", h + "T 00001 ..\\x.dat\n", -1},
+        {"climbs out with a dot and a space", h + "T 00001 data\\. .\\x.dat\n", -1},
+        {"drive", h + "T 00001 C:\\x.dat\n", -1},
+        {"UNC", h + "T 00001 \\\\srv\\share\\x.dat\n", -1},
+        {"absolute folder", h + "D \\x\n", -1},
+        {"id twice", h + "T 00001 a.dat\nT 00001 b.dat\n", -1},
+        {"aside is a temporary", h + "T 00001 a.dat\nT 00002 b.dat\nC\nA 00001 00002\n", -1},
+        {"lower-case id", h + "T 0000a a.dat\n", -1},
+        {"short id", h + "T 0001 a.dat\n", -1},
+        {"aside before the commit", h + "T 00001 a.dat\nA 00001 00002\n", -1},
+        {"aside of no file", h + "T 00001 a.dat\nC\nA 00003 00002\n", -1},
+        {"file after the commit", h + "C\nT 00001 a.dat\n", -1},
+        {"commit twice", h + "C\nC\n", -1},
+        {"undo before the commit", h + "U\n", -1},
+        {"control byte", h + "T 00001 a\r.dat\n", -1},
+        {"NUL inside", h + std::string("T 00001 a\0.dat\n", 15), -1},
+        {"the journal itself", h + "T 00001 ~VNJOURNAL.TMP\n", -1},
+        {"unknown line", h + "X\n", -1},
+    };
+    for (const Case& c : cases) {
+        FakeFs fs = MakeFakeGame();
+        fs.AddFile("C:\\G\\~vn00001.tmp", "someone's");
+        fs.AddFile("C:\\x.dat", "outside");
+        fs.AddFile("C:\\G\\~vnjournal.tmp", c.text);
+        FakeFs before = fs;
+        EXPECT_EQ(RecoverStaged(&kFakeOps, &fs, "C:\\G", 1), c.rc) << c.what;
+        if (c.rc != 0) {
+            EXPECT_EQ(fs.nodes, before.nodes) << c.what;
+        }
+        EXPECT_EQ(fs.Data("C:\\x.dat"), "outside") << c.what;
+    }
+}
+
+TEST(StagedRun, NamesWhoseTemporaryDoesNotFitFailTheWalk) {
     std::string dest = "C:\\" + std::string(240, 'd');  // 243 bytes
-    // dest + "\" + 15 bytes is 259: the file fits, and so does its temporary name.
-    EXPECT_EQ(CheckFakePaths({"x\\", "x\\" + std::string(13, 'n')}, dest), kPayloadOk);
-    // A short name deep down: the file fits, "~vnXXXXX.tmp" beside it does not.
-    EXPECT_EQ(CheckFakePaths({"a.txt", std::string(10, 'f') + "\\a.dat"}, dest), kPayloadLongPath);
-    EXPECT_EQ(CheckFakePaths({"a.txt", std::string(20, 'n')}, dest), kPayloadLongPath);
-    EXPECT_NE(CheckFakePaths({"a.txt"}, "C:\\G", false), kPayloadOk);  // no end marker
+    struct Case {
+        std::vector<std::string> names;  // a trailing backslash makes a folder
+        int error;
+    } cases[] = {
+        // dest + "\" + 15 bytes is 259: the file fits, and so does its temporary name.
+        {{"x\\", "x\\" + std::string(13, 'n')}, kPayloadOk},
+        // A short name deep down: the file fits, "~vnXXXXX.tmp" beside it does not.
+        {{"a.txt", std::string(10, 'f') + "\\a.dat"}, kPayloadLongPath},
+        {{"a.txt", std::string(20, 'n')}, kPayloadLongPath},
+    };
+    for (const Case& c : cases) {
+        TestPayload p;
+        BeginTestPayload(&p);
+        for (const std::string& n : c.names) {
+            if (n.back() == '\\') {
+                AddTestDir(&p, n);
+            } else {
+                AddTestFile(&p, n, "data");
+            }
+        }
+        EndTestPayload(&p);
+        FILE* f = OpenTestBytes(p.bytes);
+        PayloadReader reader;
+        ExtractResult result;
+        ASSERT_EQ(OpenPayloadReader(f, &reader), 0);
+        const ExtractOps none = {};
+        RunPayloadExtraction(&reader, dest.c_str(), kExtractAll, &none, nullptr, &result);
+        EXPECT_EQ(result.error, c.error) << c.names.back();
+        fclose(f);
+    }
 }
 
 }  // namespace

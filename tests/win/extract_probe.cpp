@@ -1,16 +1,23 @@
 // Extracts the payload appended to this program into the folder named on its command line, the way
-// the update command does: extract_probe DEST.
+// the update command does, with a work folder made at start and removed at the end:
+// extract_probe DEST.
 // A test that must look at the copy window mid-way names an event pair in VN_PROBE_HOLD: once both
 // bars have moved, the probe sets NAME_held and keeps its window alive (pumping messages, no more
 // bytes written) until the test sets NAME_release, so nothing depends on how fast the machine is.
+// A test that kills the update half-way sets VN_TEST_PAUSE="written:N" or "move:N": the probe stops
+// at that step of the staging, after setting the event named by VN_TEST_PAUSE_EVENT, until killed.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "payload/extract_win.h"
+#include "payload/staging.h"
 #include "process/dll_win.h"
 #include "process/launch_win.h"
+#include "process/workdir_win.h"
 #include "resources/resource.h"
 
 namespace {
@@ -62,11 +69,34 @@ void PrepareHold() {
     if (s_held && s_release) s_hook = SetWindowsHookExW(WH_CALLWNDPROCRET, AfterMessage, nullptr, GetCurrentThreadId());
 }
 
+char s_pauseStep[16];
+unsigned s_pauseAt;
+char s_pauseEvent[128];
+
+void PauseAtStep(const char* step, uint32_t n) {
+    if (n != s_pauseAt || strcmp(step, s_pauseStep) != 0) return;
+    HANDLE reached = OpenEventA(EVENT_MODIFY_STATE, FALSE, s_pauseEvent);
+    if (reached) SetEvent(reached);
+    Sleep(INFINITE);  // until the test kills the process
+}
+
+void SetUpPause() {
+    char pause[32];
+    DWORD n = GetEnvironmentVariableA("VN_TEST_PAUSE", pause, sizeof pause);
+    if (n == 0 || n >= sizeof pause || sscanf(pause, "%15[a-z]:%u", s_pauseStep, &s_pauseAt) != 2) return;
+    n = GetEnvironmentVariableA("VN_TEST_PAUSE_EVENT", s_pauseEvent, sizeof s_pauseEvent);
+    if (n == 0 || n >= sizeof s_pauseEvent) return;
+    SetStageStepHook(PauseAtStep);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     InitCommonControlClasses(ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS);
     PrepareHold();
+    SetUpPause();
+    CreateWorkFolder();
     ExtractPayload(commandLine, kExtractAll);
+    RemoveWorkFolder();
     return 0;
 }

@@ -86,7 +86,10 @@ struct TestCounts {
     bool haveEnv;
 };
 
-static void CountDir(void* ctx, const char*, const PayloadRecord*) { static_cast<TestCounts*>(ctx)->dirs++; }
+static int CountDir(void* ctx, const char*, const PayloadRecord*) {
+    static_cast<TestCounts*>(ctx)->dirs++;
+    return 0;
+}
 
 static int ShowSetupFile(void* ctx, const char*, const PayloadRecord* rec) {
     char shown[kPayloadNameBytes * 4];
@@ -153,9 +156,10 @@ static int MakeHostPath(HostExtract* x, const PayloadRecord* rec) {
     return 0;
 }
 
-static void MakeHostDir(void* ctx, const char*, const PayloadRecord* rec) {
+static int MakeHostDir(void* ctx, const char*, const PayloadRecord* rec) {
     HostExtract* x = static_cast<HostExtract*>(ctx);
     if (MakeHostPath(x, rec) == 0 && (mkdir(x->path, 0777) == 0 || errno == EEXIST)) x->dirs++;
+    return 0;
 }
 
 static int OpenHostFile(void* ctx, const char*, const PayloadRecord* rec) {
