@@ -70,25 +70,49 @@ static int AppendLine(int section, const char* text) {
     return 0;
 }
 
+static void TellSection(EnvReader* reader, int kind, int how, int section, const char* line) {
+    EnvEvent e = {};
+    e.kind = kind;
+    e.how = how;
+    e.section = section;
+    e.text = line;
+    e.len = line ? strlen(line) : 0;
+    TellEnvObserver(reader, &e);
+}
+
 static int WalkSections(EnvReader* reader, bool store, int* openSection) {
     char line[kEnvLineBytes];
     int open = -1;
+    bool stopped = false;
     while (ReadEnvLine(reader, line) != 0) {
         TrimSectionLine(line);
         int section = -1;
         int kind = ClassifySectionLine(line, &section);
-        if (kind == kSectionLineStop) break;
-        if (kind == kSectionLineClose) {
+        if (stopped) {
+            TellSection(reader, kSectionUnread, kind, section, line);
+        } else if (kind == kSectionLineStop) {
+            TellSection(reader, kSectionsEnded, kind, open, line);
+            // A watcher hears how the rest would have been taken; nothing more is stored.
+            if (!reader->observer) break;
+            stopped = true;
+        } else if (kind == kSectionLineSkip) {
+            TellSection(reader, kSectionLineSkipped, kind, -1, line);
+        } else if (kind == kSectionLineClose) {
+            TellSection(reader, kSectionClosed, kind, open, line);
             open = -1;
         } else if (kind == kSectionLineHeader) {
             // A repeated header starts its list afresh.
             if (store) ClearList(section);
             open = section;
-        } else if (kind == kSectionLineRaw && open >= 0 && store) {
-            if (AppendLine(open, line) != 0) {
+            TellSection(reader, kSectionOpened, kind, section, line);
+        } else if (open < 0) {
+            TellSection(reader, kSectionLineDropped, kind, -1, line);
+        } else {
+            if (store && AppendLine(open, line) != 0) {
                 *openSection = -1;
                 return kSectionsNoMemory;
             }
+            TellSection(reader, kSectionLineKept, kind, open, line);
         }
     }
     *openSection = open;
@@ -110,6 +134,10 @@ void FormatSectionsFailure(int status, const char* path, int section, char* buf,
 
 void ResetSections() {
     for (int i = 0; i < kSectionCount; ++i) ClearList(i);
+}
+
+const char* SectionHeader(int section) {
+    return section >= 0 && section < kSectionCount ? kSections[section].header : "";
 }
 
 const char* SectionName(int section) {

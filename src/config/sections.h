@@ -34,15 +34,11 @@ void TrimSectionLine(char* line);
 // Classifies a trimmed line; for a header, *section is its SectionId.
 int ClassifySectionLine(const char* line, int* section);
 
-// Reads the whole file and fills the lists. Returns a SectionsStatus; on kSectionsOpen, *openSection
-// is the section left open (else -1).
+// Reads the whole file and fills the lists, telling the reader's watcher what it does with each
+// line. Returns a SectionsStatus; on kSectionsOpen, *openSection is the section left open (else -1).
 int ParseSections(EnvReader* reader, int* openSection);
 // The same walk without storing anything: kSectionsOk or kSectionsOpen.
 int CheckSections(EnvReader* reader, int* openSection);
-
-// The program's loader: parses path and returns only when every section was closed. Otherwise it
-// reports why and ends the process with -1 (Retry does not retry). Windows only.
-void LoadSections(const char* path);
 
 // The message the program shows for a failed status (kSectionsOpen or kSectionsCannotOpen).
 void FormatSectionsFailure(int status, const char* path, int section, char* buf, size_t bufSize);
@@ -50,6 +46,8 @@ void FormatSectionsFailure(int status, const char* path, int section, char* buf,
 // Releases every list, as at start.
 void ResetSections();
 
+// "[delfiles]", "[delfiles_user]", "[ini]" or "[reg]": the line that opens a section.
+const char* SectionHeader(int section);
 // "delfiles", "delfiles_user", "ini" or "reg": the name the message gives.
 const char* SectionName(int section);
 // The lines of a section, first to last; null when empty.

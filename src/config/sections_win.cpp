@@ -1,7 +1,8 @@
 #include <cstdlib>
 
-#include "config/sections.h"
+#include "config/sections_win.h"
 #include "process/msgbox_win.h"
+#include "process/workdir_win.h"
 
 void LoadSections(const char* path) {
     static bool s_releaseArranged;
@@ -25,5 +26,6 @@ void LoadSections(const char* path) {
         FormatSectionsFailure(status, path, section, message, sizeof message);
         ReportRetryable("%s", message);
     }
+    RemoveWorkFolder();
     exit(-1);  // after Retry too: the file does not change
 }

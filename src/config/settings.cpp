@@ -26,23 +26,39 @@ static bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
 int SplitSettingLine(char* line, const char** key, const char** value) {
     if (memcmp(line, "[EOF]", 5) == 0) return kSettingEnd;
-    if (IsBlank(line[0]) || line[0] == '/') return kSettingSkip;
+    if (line[0] == '/') return kSettingComment;
+    bool indented = IsBlank(line[0]);
     for (size_t i = 0; i < kEnvLineBytes; ++i) {
         if (IsBlank(line[i])) line[i] = '\0';
     }
     // The piece is at most 511 bytes, so the last byte is always zero and ends every word.
+    if (indented) {
+        size_t first = 0;
+        while (first < kEnvLineBytes - 1 && line[first] == '\0') ++first;
+        *key = line + first;
+        return kSettingIndented;
+    }
+    *key = line;
     size_t keyLen = strlen(line);
-    for (size_t i = keyLen + 1; i <= keyLen + 99 && i < kEnvLineBytes; ++i) {
-        if (line[i] != '\0') {
-            *key = line;
-            *value = line + i;
-            return kSettingEntry;
-        }
+    for (size_t i = keyLen + 1; i < kEnvLineBytes; ++i) {
+        if (line[i] == '\0') continue;
+        if (i > keyLen + 99) return kSettingFarValue;
+        *value = line + i;
+        return kSettingEntry;
     }
     return kSettingNoValue;
 }
 
-static int AddSetting(const char* key, const char* value) {
+static void TellSetting(EnvReader* reader, int kind, int how, const char* key, const char* value) {
+    EnvEvent e = {};
+    e.kind = kind;
+    e.how = how;
+    e.key = key;
+    e.value = value;
+    TellEnvObserver(reader, &e);
+}
+
+static int AddSetting(EnvReader* reader, const char* key, const char* value) {
     size_t keyLen = strlen(key);
     size_t valueLen = strlen(value);
     SettingEntry* e = static_cast<SettingEntry*>(AllocChecked(sizeof(SettingEntry) + keyLen + valueLen + 2));
@@ -57,21 +73,37 @@ static int AddSetting(const char* key, const char* value) {
     e->value = valueCopy;
     e->next = s_first;
     s_first = e;
+    TellSetting(reader, kSettingStored, kSettingEntry, keyCopy, valueCopy);
     return 0;
 }
 
 int ParseSettings(EnvReader* reader) {
     char line[kEnvLineBytes];
-    for (int i = 0; i < kMaxSettingLines; ++i) {
+    bool ended = false;  // past "[EOF]" or the limit: only a watcher reads on, storing nothing
+    for (int i = 0;; i += ended ? 0 : 1) {
+        bool pastLimit = !ended && i == kMaxSettingLines;
+        if (pastLimit && !reader->observer) return 0;
         memset(line, 0, sizeof line);
-        if (ReadEnvLine(reader, line) == 0) break;
-        const char* key;
-        const char* value;
+        if (ReadEnvLine(reader, line) == 0) return 0;
+        if (pastLimit) {
+            TellSetting(reader, kSettingsEnded, kSettingsEndLimit, nullptr, nullptr);
+            ended = true;
+        }
+        const char* key = nullptr;
+        const char* value = nullptr;
         int kind = SplitSettingLine(line, &key, &value);
-        if (kind == kSettingEnd) break;
-        if (kind == kSettingEntry && AddSetting(key, value) != 0) return -1;
+        if (ended) {
+            TellSetting(reader, kSettingUnread, kind, key, value);
+        } else if (kind == kSettingEnd) {
+            TellSetting(reader, kSettingsEnded, kSettingsEndMarker, nullptr, nullptr);
+            if (!reader->observer) return 0;
+            ended = true;
+        } else if (kind == kSettingEntry) {
+            if (AddSetting(reader, key, value) != 0) return -1;
+        } else {
+            TellSetting(reader, kSettingSkipped, kind, key, nullptr);
+        }
     }
-    return 0;
 }
 
 void ResetSettings() {
@@ -131,23 +163,23 @@ static const char* GetOptional(const char* key, char* buf) {
     return buf[0] ? buf : nullptr;
 }
 
-const char* GetRegGlobal() { return GetCached("REG_GLOBAL", s_regGlobal); }
-const char* GetRegLocal() { return GetCached("REG_LOCAL", s_regLocal); }
-const char* GetIniFile() { return GetCached("INI_FILE", s_iniFile); }
-const char* GetIniSection() { return GetCached("INI_SECTION", s_iniSection); }
+const char* GetRegGlobal() { return GetCached(kRegGlobalKey, s_regGlobal); }
+const char* GetRegLocal() { return GetCached(kRegLocalKey, s_regLocal); }
+const char* GetIniFile() { return GetCached(kIniFileKey, s_iniFile); }
+const char* GetIniSection() { return GetCached(kIniSectionKey, s_iniSection); }
 
 const char* GetTitleBar() {
-    return GetSetting("TITLEBAR", s_titleBar, sizeof s_titleBar, "ＱＵＯＬＩＭ アプリケーション");
+    return GetSetting(kTitleBarKey, s_titleBar, sizeof s_titleBar, "ＱＵＯＬＩＭ アプリケーション");
 }
-const char* GetInstTo() { return GetSetting("INSTTO", s_instTo, sizeof s_instTo, "QUOLIM_APP"); }
-const char* GetExeName() { return GetSetting("EXENAME", s_exeName, sizeof s_exeName, "quolim.exe"); }
+const char* GetInstTo() { return GetSetting(kInstToKey, s_instTo, sizeof s_instTo, "QUOLIM_APP"); }
+const char* GetExeName() { return GetSetting(kExeNameKey, s_exeName, sizeof s_exeName, "quolim.exe"); }
 
-const char* GetInstFol() { return GetOptional("INSTFOL", s_instFol); }
-const char* GetKeyFile() { return GetOptional("KEYFILE", s_keyFile); }
-const char* GetChkReg() { return GetOptional("CHKREG", s_chkReg); }
+const char* GetInstFol() { return GetOptional(kInstFolKey, s_instFol); }
+const char* GetKeyFile() { return GetOptional(kKeyFileKey, s_keyFile); }
+const char* GetChkReg() { return GetOptional(kChkRegKey, s_chkReg); }
 
 int32_t GetChkRegVer() {
-    if (s_chkRegVer == -1) s_chkRegVer = GetSettingInt("CHKREGVER", 0);
+    if (s_chkRegVer == -1) s_chkRegVer = GetSettingInt(kChkRegVerKey, 0);
     return s_chkRegVer;
 }
 

@@ -14,28 +14,31 @@ struct SettingEntry {
 
 // How the key/value reader takes one piece.
 enum SettingLineKind {
-    kSettingEnd = 0,   // "[EOF]": reading stops
-    kSettingSkip,      // starts with a blank or "/"
-    kSettingNoValue,   // a key without a value within 99 blanks: dropped
-    kSettingEntry,     // key and value found
+    kSettingEnd = 0,    // "[EOF]": reading stops
+    kSettingComment,    // begins with "/"
+    kSettingIndented,   // begins with a blank (any byte up to 0x20)
+    kSettingNoValue,    // a key and nothing after it: dropped
+    kSettingFarValue,   // a key whose next word lies past the 99 blanks: dropped
+    kSettingEntry,      // key and value found
 };
+
+// Why the key/value reading ended before the end of the file.
+enum SettingsEnd { kSettingsEndMarker, kSettingsEndLimit };
 
 constexpr int kMaxSettingLines = 400;
 constexpr size_t kSettingBytes = 128;
 constexpr size_t kUpdaterTitleBytes = 384;
 
 // Splits one piece in place. line is the kEnvLineBytes buffer cleared before the read (zero past
-// the piece); blanks in it become zero bytes. On kSettingEntry, key and value point into line and
-// the value's "|" are not yet replaced.
+// the piece); blanks in it become zero bytes. key points into line for every kind but kSettingEnd
+// and kSettingComment (for kSettingIndented: the first word after the blanks, perhaps empty); value
+// only on kSettingEntry, its "|" not yet replaced.
 int SplitSettingLine(char* line, const char** key, const char** value);
 
-// Reads up to 400 pieces (or to "[EOF]") and adds their entries to the table. Returns 0, or -1 when
-// memory for an entry could not be had (AllocChecked has reported it; the entries so far stay).
+// Reads up to 400 pieces (or to "[EOF]") and adds their entries to the table, telling the reader's
+// watcher what it does with each piece. Returns 0, or -1 when memory for an entry could not be had
+// (AllocChecked has reported it; the entries so far stay).
 int ParseSettings(EnvReader* reader);
-
-// The program's loader: opens path with OpenGuarded and parses it, ending the process with -1 when
-// memory runs out. Returns 0, or -1 when no file was obtained. Windows only.
-int LoadSettings(const char* path);
 
 // Releases the table and forgets every cached setting, as at start.
 void ResetSettings();
@@ -48,6 +51,19 @@ char* GetSetting(const char* key, char* buf, size_t size, const char* dflt);
 // The value as a decimal integer, wrapping like 32-bit arithmetic; 0 without leading digits;
 // dflt only when the key is absent.
 int32_t GetSettingInt(const char* key, int32_t dflt);
+
+// The keys of the named settings.
+constexpr const char kRegGlobalKey[] = "REG_GLOBAL";
+constexpr const char kRegLocalKey[] = "REG_LOCAL";
+constexpr const char kIniFileKey[] = "INI_FILE";
+constexpr const char kIniSectionKey[] = "INI_SECTION";
+constexpr const char kTitleBarKey[] = "TITLEBAR";
+constexpr const char kInstToKey[] = "INSTTO";
+constexpr const char kInstFolKey[] = "INSTFOL";
+constexpr const char kExeNameKey[] = "EXENAME";
+constexpr const char kKeyFileKey[] = "KEYFILE";
+constexpr const char kChkRegKey[] = "CHKREG";
+constexpr const char kChkRegVerKey[] = "CHKREGVER";
 
 // Named settings. Each returns its own 128-byte buffer, valid for the run. The registry and INI
 // names are fixed by their first call, CHKREGVER too unless it read -1; the others read each time.

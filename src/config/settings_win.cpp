@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "config/settings.h"
+#include "config/settings_win.h"
 #include "process/file_open_win.h"
 
 int LoadSettings(const char* path) {

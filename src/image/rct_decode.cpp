@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "common/le_bytes.h"
 #include "image/rct.h"
 
 const uint8_t kRctMagicPlain[kRctMagicBytes] = {0x98, 0x5A, 0x92, 0x9A, 'T', 'C', '0', '0'};
@@ -39,8 +40,6 @@ void BuildRctOffsets(int32_t width, int32_t offsets[kRctOffsetCount]) {
         offsets[k] = 3 * kDisplacements[k][0] + 3 * width * kDisplacements[k][1];
     }
 }
-
-static uint32_t ReadU16(const uint8_t* p) { return p[0] | (uint32_t{p[1]} << 8); }
 
 // Copies count bytes from dist bytes back. When the two overlap, the copy reads what it has just
 // written and so repeats the last dist bytes; block copies of whole periods give the same bytes.
@@ -83,7 +82,7 @@ int DecodeRct(const uint8_t* data, size_t dataSize, int32_t width, int32_t heigh
         if (c < 0x80) {
             if (c == 0x7F) {
                 if (dataSize - i < 2) return kRctDataShort;
-                count = 3 * (ReadU16(data + i) + 128);
+                count = 3 * (GetLe16(data + i) + 128);
                 i += 2;
             } else {
                 count = 3 * (c + 1);
@@ -97,7 +96,7 @@ int DecodeRct(const uint8_t* data, size_t dataSize, int32_t width, int32_t heigh
             const int32_t offset = offsets[(c >> 2) & 0x1F];
             if ((c & 3) == 3) {
                 if (dataSize - i < 2) return kRctDataShort;
-                count = 3 * (ReadU16(data + i) + 4);
+                count = 3 * (GetLe16(data + i) + 4);
                 i += 2;
             } else {
                 count = 3 * ((c & 3) + 1);

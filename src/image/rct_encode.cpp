@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "common/le_bytes.h"
 #include "image/rct.h"
 
 size_t RctEncodeBound(int32_t width, int32_t height) {
@@ -30,8 +31,8 @@ static uint8_t* PutLiterals(uint8_t* out, const uint8_t* pixels, size_t first, s
         if (count >= 128) {
             n = count < size_t{kRctMaxLongLiteral} ? count : size_t{kRctMaxLongLiteral};
             *out++ = 0x7F;
-            *out++ = static_cast<uint8_t>(n - 128);
-            *out++ = static_cast<uint8_t>((n - 128) >> 8);
+            PutLe16(out, static_cast<uint16_t>(n - 128));
+            out += 2;
         } else {
             n = count;
             *out++ = static_cast<uint8_t>(n - 1);
@@ -80,8 +81,8 @@ int EncodeRct(const uint8_t* pixels, int32_t width, int32_t height, uint8_t* out
         w = PutLiterals(w, pixels, literalStart, p - literalStart);
         if (bestLen >= 4) {
             *w++ = static_cast<uint8_t>(0x80 | (bestK << 2) | 3);
-            *w++ = static_cast<uint8_t>(bestLen - 4);
-            *w++ = static_cast<uint8_t>((bestLen - 4) >> 8);
+            PutLe16(w, static_cast<uint16_t>(bestLen - 4));
+            w += 2;
         } else {
             *w++ = static_cast<uint8_t>(0x80 | (bestK << 2) | (bestLen - 1));
         }

@@ -1,19 +1,10 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/le_bytes.h"
 #include "image/rct.h"
 
-static int32_t GetI32(const uint8_t* p) {
-    return static_cast<int32_t>(p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
-                                (uint32_t{p[3]} << 24));
-}
-
-static void PutU32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
+static int32_t GetI32(const uint8_t* p) { return static_cast<int32_t>(GetLe32(p)); }
 
 // Bytes from the current position to the end, or -1 when the stream cannot tell (a pipe).
 static long RemainingBytes(FILE* f) {
@@ -39,7 +30,7 @@ int ReadRctFile(FILE* f, RctFile* out) {
     if (named) {
         uint8_t lenBytes[2];
         if (fread(lenBytes, 1, 2, f) != 2) return kRctTruncated;
-        size_t left = lenBytes[0] | (size_t{lenBytes[1]} << 8);
+        size_t left = GetLe16(lenBytes);
         uint8_t skip[256];
         while (left > 0) {
             size_t part = left < sizeof skip ? left : sizeof skip;
@@ -75,13 +66,12 @@ int WriteRctFile(FILE* f, int32_t width, int32_t height, const char* name, size_
     if (nameLen > 0xFFFF || dataSize > 0x7FFFFFFF) return -1;
     uint8_t head[kRctHeaderBytes + 2];
     memcpy(head, name ? kRctMagicNamed : kRctMagicPlain, kRctMagicBytes);
-    PutU32(head + 8, static_cast<uint32_t>(width));
-    PutU32(head + 12, static_cast<uint32_t>(height));
-    PutU32(head + 16, static_cast<uint32_t>(dataSize));
+    PutLe32(head + 8, static_cast<uint32_t>(width));
+    PutLe32(head + 12, static_cast<uint32_t>(height));
+    PutLe32(head + 16, static_cast<uint32_t>(dataSize));
     size_t headLen = kRctHeaderBytes;
     if (name) {
-        head[20] = static_cast<uint8_t>(nameLen);
-        head[21] = static_cast<uint8_t>(nameLen >> 8);
+        PutLe16(head + 20, static_cast<uint16_t>(nameLen));
         headLen += 2;
     }
     if (fwrite(head, 1, headLen, f) != headLen) return -1;

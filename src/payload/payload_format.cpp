@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/le_bytes.h"
 #include "common/sjis.h"
 #include "common/str_util.h"
 
@@ -38,18 +39,6 @@ const char* DescribePayloadError(int error) {
     return "unknown error";
 }
 
-static uint32_t GetU32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void FormatPayloadU32(uint32_t value, uint8_t* dst) {
-    dst[0] = static_cast<uint8_t>(value);
-    dst[1] = static_cast<uint8_t>(value >> 8);
-    dst[2] = static_cast<uint8_t>(value >> 16);
-    dst[3] = static_cast<uint8_t>(value >> 24);
-}
-
 static int FailReader(PayloadReader* reader, int error) {
     if (reader->error == kPayloadOk) reader->error = error;
     return -1;
@@ -77,7 +66,7 @@ int OpenPayloadReader(FILE* f, PayloadReader* reader) {
     reader->end = static_cast<uint32_t>(length) - kPayloadTrailerBytes;
     if (fseek(f, static_cast<long>(reader->end), SEEK_SET) != 0) return FailReader(reader, kPayloadReadFailed);
     if (fread(trailer, 1, sizeof trailer, f) != sizeof trailer) return FailReader(reader, kPayloadReadFailed);
-    reader->start = GetU32(trailer);
+    reader->start = GetLe32(trailer);
     if (reader->start > reader->end) return FailReader(reader, kPayloadNoTrailer);
     if (fseek(f, static_cast<long>(reader->start), SEEK_SET) != 0) return FailReader(reader, kPayloadReadFailed);
     reader->pos = reader->start;
@@ -91,14 +80,14 @@ int ReadPayloadRecord(PayloadReader* reader, PayloadRecord* rec) {
     if (reader->error != kPayloadOk) return -1;
     if (!Fits(reader, 2)) return FailReader(reader, kPayloadTruncated);
     if (ReadBytes(reader, field, 2) != 0) return -1;
-    rec->nameBytes = static_cast<uint32_t>(field[0] | field[1] << 8);
+    rec->nameBytes = GetLe16(field);
     if (rec->nameBytes == 0) return 0;
     if (rec->nameBytes > kPayloadNameBytes) return FailReader(reader, kPayloadBadName);
     if (!Fits(reader, rec->nameBytes + 8u)) return FailReader(reader, kPayloadTruncated);
     if (ReadBytes(reader, rec->name, rec->nameBytes) != 0) return -1;
     if (ReadBytes(reader, field, 8) != 0) return -1;
-    rec->size = GetU32(field);
-    rec->packedSize = GetU32(field + 4);
+    rec->size = GetLe32(field);
+    rec->packedSize = GetLe32(field + 4);
     // The name is used as a C string: a NUL inside would hide the rest of the record's name.
     if (rec->name[rec->nameBytes - 1] != '\0' || strlen(rec->name) != rec->nameBytes - 1) {
         return FailReader(reader, kPayloadBadName);
@@ -113,7 +102,7 @@ int ReadPayloadRecord(PayloadReader* reader, PayloadRecord* rec) {
     if (rec->size >= kPayloadSizeLimit) return FailReader(reader, kPayloadTooBig);
     if (!Fits(reader, 8ull + rec->packedSize)) return FailReader(reader, kPayloadTruncated);
     if (ReadBytes(reader, field, 8) != 0) return -1;
-    rec->time = static_cast<uint64_t>(GetU32(field + 4)) << 32 | GetU32(field);
+    rec->time = static_cast<uint64_t>(GetLe32(field + 4)) << 32 | GetLe32(field);
     return 1;
 }
 
@@ -277,20 +266,20 @@ int FindSetupStep(const PayloadRecord* rec) {
     return kSetupExtract;
 }
 
-size_t FormatPayloadRecord(const char* name, uint32_t size, uint32_t packedSize, uint64_t time,
+size_t FormatPayloadRecord(const char* name, size_t nameLen, uint32_t size, uint32_t packedSize, uint64_t time,
                            uint8_t* dst, size_t dstSize) {
-    size_t nameBytes = strlen(name) + 1;
+    size_t nameBytes = nameLen + 1;
     size_t length = 2 + nameBytes + 8 + (size == kPayloadDirMark ? 0 : 8);
     if (nameBytes > 0xFFFF || length > dstSize) return 0;
-    dst[0] = static_cast<uint8_t>(nameBytes);
-    dst[1] = static_cast<uint8_t>(nameBytes >> 8);
-    memcpy(dst + 2, name, nameBytes);
+    PutLe16(dst, static_cast<uint16_t>(nameBytes));
+    memcpy(dst + 2, name, nameLen);
+    dst[2 + nameLen] = '\0';
     uint8_t* p = dst + 2 + nameBytes;
-    FormatPayloadU32(size, p);
-    FormatPayloadU32(packedSize, p + 4);
+    PutLe32(p, size);
+    PutLe32(p + 4, packedSize);
     if (size != kPayloadDirMark) {
-        FormatPayloadU32(static_cast<uint32_t>(time), p + 8);
-        FormatPayloadU32(static_cast<uint32_t>(time >> 32), p + 12);
+        PutLe32(p + 8, static_cast<uint32_t>(time));
+        PutLe32(p + 12, static_cast<uint32_t>(time >> 32));
     }
     return length;
 }

@@ -97,13 +97,12 @@ enum SetupStep {
 };
 int FindSetupStep(const PayloadRecord* rec);
 
-// Writes a record header (and a file record's time) into dst. Returns its length, or 0 when dst is
-// too small or the name is longer than a record can hold.
-size_t FormatPayloadRecord(const char* name, uint32_t size, uint32_t packedSize, uint64_t time,
+// Writes a record header (and a file record's time) into dst: the nameLen bytes of name and a NUL.
+// Returns its length, or 0 when dst is too small or the name is longer than a record can hold.
+// The packer passes strlen(name); a writer of damaged payloads may pass a name with a NUL inside.
+size_t FormatPayloadRecord(const char* name, size_t nameLen, uint32_t size, uint32_t packedSize, uint64_t time,
                            uint8_t* dst, size_t dstSize);
 
 // Bytes of zero padding after the end marker so that a file of `length` bytes plus the trailer is
 // a multiple of 8 long.
 size_t GetPayloadPadding(uint64_t length);
-
-void FormatPayloadU32(uint32_t value, uint8_t* dst);

@@ -13,7 +13,7 @@
 
 static void ReleaseCom() { CoUninitialize(); }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     RestrictDllLoading();
     // The copy window's bar and clip classes are not registered by the system itself.
     InitCommonControlClasses(ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS);
@@ -28,5 +28,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         RemoveWorkFolder();
         exit(-1);
     }
-    return RunMenuStartup();
+    return RunMenuStartup(instance);
 }

@@ -5,6 +5,7 @@
 
 #include "common/str_util.h"
 #include "process/ui_text_win.h"
+#include "process/workdir_win.h"
 
 namespace {
 
@@ -31,7 +32,11 @@ void ReportRetryable(const char* fmt, ...) {
     va_start(args, fmt);
     int choice = ShowMessage(fmt, args, MB_RETRYCANCEL | MB_ICONERROR, true);
     va_end(args);
-    if (choice == IDCANCEL) exit(-1);  // at-exit handlers run; the work folder stays
+    // The player gave up: nothing of this run is worth keeping in the temporary folder.
+    if (choice == IDCANCEL) {
+        RemoveWorkFolder();
+        exit(-1);
+    }
 }
 
 void ReportError(const char* fmt, ...) {

@@ -3,7 +3,8 @@
 // formats are printf-style and a formatted text is cut at 1023 bytes.
 #include <windows.h>
 
-// Error with Retry/Cancel. Returns only after Retry; Cancel ends the process with -1.
+// Error with Retry/Cancel. Returns only after Retry; Cancel removes the work folder and ends the
+// process with -1.
 void ReportRetryable(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Error with OK; returns after the box is closed.
 void ReportError(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

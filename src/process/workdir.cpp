@@ -24,6 +24,21 @@ int FormatWorkFolderName(uint32_t ticks, char* out, size_t outSize) {
     return FormatStr(out, outSize, "TempGPInstallFolder_%09d", static_cast<int>(value));
 }
 
+int CreateWorkFolderNamed(const char* tempDir, uint32_t ticks, CreateFolderFn create, void* ctx, char* out,
+                          size_t outSize) {
+    char name[32];
+    for (int i = 0; i < kWorkFolderNames; ++i) {
+        // Unsigned, so the names run on through the wrap of the tick count.
+        if (FormatWorkFolderName(ticks + static_cast<uint32_t>(i), name, sizeof name) != 0) break;
+        if (CopyStr(out, outSize, tempDir) != 0 || AppendStr(out, outSize, name) != 0) break;
+        int found = create(ctx, out);
+        if (found == kFolderMade) return 0;
+        if (found != kFolderTaken) break;
+    }
+    if (outSize > 0) out[0] = '\0';
+    return -1;
+}
+
 int JoinMatchPath(const char* pattern, const char* entryName, char* out, size_t outSize) {
     const char* sep = SjisFindLastSep(pattern);
     size_t dirLen = sep ? static_cast<size_t>(sep - pattern) + 1 : 0;

@@ -15,31 +15,24 @@ static char s_searchPattern[kMaxPathBytes];
 static WIN32_FIND_DATAA s_found;
 static char s_matchPath[kMaxPathBytes];
 
-static const int kFolderAttempts = 100;
-
 const char* GetWorkFolder() { return s_workFolder; }
 
+static int CreateFolder(void*, const char* path) {
+    if (CreateDirectoryA(path, nullptr)) return kFolderMade;
+    return GetLastError() == ERROR_ALREADY_EXISTS ? kFolderTaken : kFolderFailed;
+}
+
 int CreateWorkFolder() {
+    char temp[kMaxPathBytes];
     char path[kMaxPathBytes];
-    char name[128];
     DWORD n = GetCurrentDirectoryA(sizeof s_startFolder, s_startFolder);
     if (n == 0 || n >= sizeof s_startFolder) return -1;
-    n = GetTempPathA(sizeof path, path);
-    if (n == 0 || n >= sizeof path || !EnsureTrailingBackslash(path, sizeof path)) return -1;
-    size_t baseLen = strlen(path);
-    DWORD ticks = SystemTimeGetTime();
-    for (int i = 0; i < kFolderAttempts; ++i) {
-        path[baseLen] = '\0';
-        if (FormatWorkFolderName(ticks + i, name, sizeof name) != 0) return -1;
-        if (AppendStr(path, sizeof path, name) != 0) return -1;
-        if (CreateDirectoryA(path, nullptr)) {
-            CopyStr(s_workFolder, sizeof s_workFolder, path);
-            SetCurrentDirectoryA(path);
-            return 0;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS) return -1;
-    }
-    return -1;
+    n = GetTempPathA(sizeof temp, temp);
+    if (n == 0 || n >= sizeof temp || !EnsureTrailingBackslash(temp, sizeof temp)) return -1;
+    if (CreateWorkFolderNamed(temp, SystemTimeGetTime(), CreateFolder, nullptr, path, sizeof path) != 0) return -1;
+    CopyStr(s_workFolder, sizeof s_workFolder, path);
+    SetCurrentDirectoryA(path);
+    return 0;
 }
 
 void RemoveWorkFolder() {
@@ -47,6 +40,8 @@ void RemoveWorkFolder() {
     SetCurrentDirectoryA(s_startFolder);
     DeleteMatchingFiles(s_workFolder, "*.*");
     RemoveDirectoryA(s_workFolder);
+    // Gone (or left to the player when it held folders): a later call must not enter it again.
+    s_workFolder[0] = '\0';
 }
 
 void DeleteMatchingFiles(const char* folder, const char* pattern) {

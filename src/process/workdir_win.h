@@ -8,7 +8,7 @@
 // no work folder and RemoveWorkFolder does nothing).
 int CreateWorkFolder();
 
-// The work folder's path (empty before CreateWorkFolder succeeded).
+// The work folder's path (empty before CreateWorkFolder succeeded and after RemoveWorkFolder).
 const char* GetWorkFolder();
 
 // Returns to the start folder, deletes the files directly inside the work folder and removes it

@@ -6,6 +6,13 @@
 #include "common/sjis.h"
 #include "config/settings.h"
 
+static int s_told;
+
+static void CountStored(void*, const EnvEvent* e) {
+    if (e->line < 1) abort();
+    if (e->kind == kSettingStored) ++s_told;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ResetSettings();
     EnvReader reader;
@@ -33,6 +40,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)GetSettingInt(e->key, 0);
     }
     if (count > kMaxSettingLines) abort();
+    // A watcher changes nothing and hears of every entry once.
+    ResetSettings();
+    s_told = 0;
+    EnvObserver watch = {CountStored, nullptr};
+    OpenEnvBytes(&reader, data, size);
+    WatchEnvReader(&reader, &watch);
+    if (ParseSettings(&reader) != 0) abort();
+    int again = 0;
+    for (const SettingEntry* e = FirstSetting(); e; e = e->next) ++again;
+    if (again != count || s_told != count) abort();
     (void)GetChkRegVer();
     (void)GetRegGlobal();
     ResetSettings();

@@ -134,6 +134,22 @@ bool ReadMessageBox(HWND window, MessageBoxView* out) {
     return found;
 }
 
+HWND WaitMessageBox(DWORD pid, MessageBoxView* out, DWORD timeoutMs) {
+    HWND box = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : TopWindows(pid)) {
+                if (ReadMessageBox(w, out)) {
+                    box = w;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return box;
+}
+
 bool PressButton(HWND dialog, int id) {
     HWND button = GetDlgItem(dialog, id);
     // The notification a click sends; posting it keeps us from blocking on the other process.

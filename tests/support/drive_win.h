@@ -54,6 +54,10 @@ struct MessageBoxView {
 // Reads a message box. False when window is not one (no 0xFFFF static).
 bool ReadMessageBox(HWND window, MessageBoxView* out);
 
+// Waits up to timeoutMs for a message box of process pid (other dialogs are passed over) and reads
+// it into out. Returns the box, or null on timeout.
+HWND WaitMessageBox(DWORD pid, MessageBoxView* out, DWORD timeoutMs);
+
 // Presses a button of a dialog or message box by ID, as a click would.
 bool PressButton(HWND dialog, int id);
 

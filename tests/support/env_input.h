@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/env_reader.h"
+#include "support/verb_run.h"
 
 // A reader over bytes held in memory, or over a temporary file holding them.
 struct EnvInput {
@@ -26,15 +27,13 @@ inline std::string RepeatText(const std::string& line, int n) {
 // Every piece the reader gives; *terminated is false when a piece was not followed by a zero.
 std::vector<std::string> ReadPieces(EnvReader* reader, bool* terminated);
 
+// What the readers tell a watcher while ParseSettings (or ParseSections) reads in, one event after
+// another as "LINE what", texts over 20 bytes shown by their length.
+std::string TraceSettings(EnvInput* in);
+std::string TraceSections(EnvInput* in);
+
 // The four section lists as "name{line|line}" for each list that has lines, in list order.
 std::string DumpSectionLists();
 
-struct EnvVerbRun {
-    int rc;
-    std::string out;
-    std::string err;
-};
-// Runs a verb with args, capturing what it prints.
-EnvVerbRun RunEnvVerb(int (*verb)(int, char**), std::vector<std::string> args);
 // Writes bytes to a temporary file and runs the verb on it, with extra after the file's path.
-EnvVerbRun RunEnvVerbOn(int (*verb)(int, char**), const std::string& bytes, const char* extra = nullptr);
+VerbRun RunEnvVerbOn(int (*verb)(int, char**), const std::string& bytes, const char* extra = nullptr);

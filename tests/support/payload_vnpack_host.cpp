@@ -5,18 +5,7 @@
 
 #include <cstdio>
 
-VerbRun RunVerb(VerbFn verb, std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(&a[0]);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    int rc = verb(static_cast<int>(argv.size()), argv.data());
-    fflush(stdout);
-    VerbRun r{rc, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-    return r;
-}
-
-VerbRun BuildTestTree(VerbFn build, const TempDir& t, const std::string& out,
+VerbRun BuildTestTree(int (*build)(int, char**), const TempDir& t, const std::string& out,
                       const std::vector<std::string>& extra) {
     std::string stub = t.path + "/stub.exe";
     WriteFile(stub, "MZ-stub");

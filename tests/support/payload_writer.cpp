@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include "common/le_bytes.h"
 #include "payload/payload_format.h"
 
 std::string MakeTestPattern(size_t n, uint32_t seed) {
@@ -38,29 +39,9 @@ void BeginTestPayload(TestPayload* p, const std::vector<uint8_t>& program) {
 
 static void AppendHeader(TestPayload* p, const std::string& name, uint32_t size, uint32_t packed,
                          uint64_t time) {
+    // The name goes by its length: damaged payloads may hold a NUL inside it.
     std::vector<uint8_t> header(name.size() + 32);
-    size_t n = FormatPayloadRecord(name.c_str(), size, packed, time, header.data(), header.size());
-    // Names with a NUL inside are written by hand: the shared formatter takes C strings.
-    if (name.find('\0') != std::string::npos || n == 0) {
-        header.clear();
-        size_t l = name.size() + 1;
-        header.push_back(static_cast<uint8_t>(l));
-        header.push_back(static_cast<uint8_t>(l >> 8));
-        header.insert(header.end(), name.begin(), name.end());
-        header.push_back(0);
-        uint8_t field[4];
-        FormatPayloadU32(size, field);
-        header.insert(header.end(), field, field + 4);
-        FormatPayloadU32(packed, field);
-        header.insert(header.end(), field, field + 4);
-        if (size != kPayloadDirMark) {
-            FormatPayloadU32(static_cast<uint32_t>(time), field);
-            header.insert(header.end(), field, field + 4);
-            FormatPayloadU32(static_cast<uint32_t>(time >> 32), field);
-            header.insert(header.end(), field, field + 4);
-        }
-        n = header.size();
-    }
+    size_t n = FormatPayloadRecord(name.data(), name.size(), size, packed, time, header.data(), header.size());
     p->bytes.insert(p->bytes.end(), header.begin(), header.begin() + static_cast<long>(n));
 }
 
@@ -85,7 +66,7 @@ void EndTestPayload(TestPayload* p, bool endMarker) {
         p->bytes.insert(p->bytes.end(), GetPayloadPadding(p->bytes.size()), 0);
     }
     uint8_t trailer[4];
-    FormatPayloadU32(p->start, trailer);
+    PutLe32(trailer, p->start);
     p->bytes.insert(p->bytes.end(), trailer, trailer + 4);
 }
 

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "common/le_bytes.h"
 #include "image/rct.h"
 #include "support/payload_writer.h"
 #include "support/pictures.h"
@@ -38,9 +39,9 @@ inline Bytes Repeat(const Bytes& part, int times) {
 }
 
 inline Bytes Le32(int32_t v) {
-    uint32_t u = static_cast<uint32_t>(v);
-    return {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u >> 16),
-            static_cast<uint8_t>(u >> 24)};
+    Bytes out(4);
+    PutLe32(out.data(), static_cast<uint32_t>(v));
+    return out;
 }
 
 inline Bytes RctHeader(const uint8_t* magic, int32_t w, int32_t h, int32_t size) {

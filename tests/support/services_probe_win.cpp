@@ -164,7 +164,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return static_cast<int>(SendMessageW(check, BM_GETCHECK, 0, 0));
     }
     if (strcmp(verb, "alloc") == 0) {
-        void* p = AllocChecked(static_cast<size_t>(-1) / 4);
+        // More than half the address space: no heap can give it, whatever the machine has free (a
+        // quarter of it, 1 GiB, can succeed in a 32-bit process).
+        void* p = AllocChecked(static_cast<size_t>(-1) / 2 + 1);
         return p ? 4 : 3;
     }
     if (strcmp(verb, "dll") == 0) {

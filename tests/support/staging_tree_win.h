@@ -152,20 +152,6 @@ inline std::vector<std::wstring> NewWorkFolders(const std::set<std::wstring>& be
     return made;
 }
 
-// Creates the count work folders named after first (path ending in nine tick digits), as other
-// copies of the program starting later would; returns those this call made.
-inline std::vector<std::wstring> TakeNextWorkFolders(const std::wstring& first, int count) {
-    std::wstring base = first.substr(0, first.size() - 9);
-    long tick = std::stol(first.substr(first.size() - 9));
-    std::vector<std::wstring> taken;
-    for (int i = 1; i <= count; ++i) {
-        wchar_t digits[16];
-        swprintf(digits, 16, L"%09ld", tick + i);
-        if (CreateDirectoryW((base + digits).c_str(), nullptr)) taken.push_back(base + digits);
-    }
-    return taken;
-}
-
 // n bytes, mostly zero, that compress well but differ every 4 KiB.
 inline std::string MakeSparseBytes(size_t n) {
     std::string big(n, '\0');
@@ -196,13 +182,20 @@ inline bool ClipMoves(HWND animation) {
     return WaitUntil([&] { return Snapshot(animation) != from; }, kUpdaterWaitMs);
 }
 
-// True once the clip shows the same frame for longer than several frame times.
+// True once the clip has shown the same frame for longer than several frame times (watched
+// throughout, so a slow machine only makes the watch longer).
 inline bool ClipStands(HWND animation) {
+    std::vector<COLORREF> last = Snapshot(animation);
+    DWORD since = GetTickCount();
     return WaitUntil(
         [&] {
-            std::vector<COLORREF> a = Snapshot(animation);
-            Sleep(500);  // five frames at ten a second: a playing clip would have moved
-            return Snapshot(animation) == a;
+            std::vector<COLORREF> now = Snapshot(animation);
+            if (now != last) {
+                last = now;
+                since = GetTickCount();
+                return false;
+            }
+            return GetTickCount() - since >= 500;  // five frames at ten a second: a playing clip would have moved
         },
         kUpdaterWaitMs);
 }

@@ -59,16 +59,8 @@ DWORD FinishUpdater(DriveProcess* proc) { return FinishProgram(proc, kUpdaterWai
 
 std::wstring AnswerOwnerlessBox(const DriveProcess& proc) {
     // The copy window is a dialog too: wait for the window that reads as a message box.
-    HWND box = nullptr;
     MessageBoxView view;
-    WaitUntil(
-        [&] {
-            for (HWND w : TopWindows(proc.pid)) {
-                if (ReadMessageBox(w, &view)) box = w;
-            }
-            return box != nullptr;
-        },
-        kUpdaterWaitMs);
+    HWND box = WaitMessageBox(proc.pid, &view, kUpdaterWaitMs);
     if (!box) {
         ADD_FAILURE() << "no message box";
         return L"";

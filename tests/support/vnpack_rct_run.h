@@ -8,16 +8,12 @@
 
 #include "common/alloc.h"
 #include "support/rct_bytes.h"
+#include "support/verb_run.h"
 #include "vnpack/png_io.h"
-
-int RunRct(int argc, char** argv);
+#include "vnpack/vnpack.h"
 
 // Runs `vnpack rct ARGS...`; its exit code.
-inline int RunRctVerb(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(&a[0]);
-    return RunRct(static_cast<int>(argv.size()), argv.data());
-}
+inline int RunRctVerb(std::vector<std::string> args) { return RunVerb(RunRct, args).rc; }
 
 // A PNG's pixels as vnpack loads them (packed blue-green-red), or nothing when it cannot.
 inline Bytes LoadPngPixels(const std::string& path, int32_t* w, int32_t* h) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/alloc.h"
+#include "common/grow_array.h"
 #include "common/sjis.h"
 #include "common/str_util.h"
 
@@ -121,6 +123,23 @@ TEST(StrUtil, BoundedHelpersAtSizeMinusOneSizeAndSizePlusOne) {
         EXPECT_EQ(std::string(dst.begin(), end), c.after);
         EXPECT_TRUE(c.size == 0 || end != dst.end()) << "not terminated";
     }
+}
+
+TEST(GrowArray, KeepsItsItemsAndRefusesASizeThatWraps) {
+    void* items = nullptr;
+    size_t capacity = 0;
+    for (uint32_t i = 0; i < 200; ++i) {
+        ASSERT_EQ(GrowArray(&items, i, &capacity, sizeof i), 0);
+        ASSERT_GT(capacity, i);
+        static_cast<uint32_t*>(items)[i] = i * 7;
+    }
+    EXPECT_EQ(capacity, 256u);
+    for (uint32_t i = 0; i < 200; ++i) ASSERT_EQ(static_cast<uint32_t*>(items)[i], i * 7);
+    void* kept = items;
+    size_t huge = SIZE_MAX / 8;
+    EXPECT_EQ(GrowArray(&items, huge, &huge, 8), -1);
+    EXPECT_EQ(items, kept);
+    FreeChecked(items);
 }
 
 }  // namespace

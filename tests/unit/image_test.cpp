@@ -71,6 +71,12 @@ TEST(RctDecode, MalformedDataIsRefusedWithoutStrayAccess) {
     EXPECT_EQ(DecodeExact(Cat({Px(0), {0x80}}), 2, 1, &out, 5), kRctBadSize) << "buffer below the picture";
 }
 
+// A bitmap row holds 3 bytes a pixel, rounded up to 4 bytes (not the width to 4 pixels).
+TEST(RctRows, StrideRoundsTheRowUpToFourBytes) {
+    const struct { int32_t width, stride; } cases[] = {{1, 4}, {2, 8}, {3, 12}, {4, 12}, {5, 16}, {7, 24}, {641, 1924}};
+    for (const auto& c : cases) EXPECT_EQ(RowStride(c.width), c.stride) << "width " << c.width;
+}
+
 TEST(RctRows, AlignMovesEveryRowToItsStrideLastFirst) {
     for (int32_t w = 1; w <= 9; ++w) {
         for (int32_t h = 1; h <= 4; ++h) {
@@ -97,6 +103,7 @@ TEST(RctFile, ReadsBothFormsAndRefusesBadOrCutFiles) {
         {"bytes after the data are ignored", Cat({RctHeader(plain, 2, 1, 4), data, {1, 2, 3}}), kRctOk},
         {"named form with an empty name", Cat({RctHeader(kRctMagicNamed, 2, 1, 4), {0, 0}, data}), kRctOk},
         {"named form with a name", Cat({RctHeader(kRctMagicNamed, 2, 1, 4), {3, 0, 'a', 'b', 'c'}, data}), kRctOk},
+        {"name of 257 bytes", Cat({RctHeader(kRctMagicNamed, 2, 1, 4), {1, 1}, Bytes(257, 'n'), data}), kRctOk},
         {"unknown magic", Cat({{0x98, 0x5A, 0x92, 0x9A, 'T', 'C', '0', '2'}, Le32(2), Le32(1), Le32(4), data}),
          kRctBadMagic},
         {"name longer than the file", Cat({RctHeader(kRctMagicNamed, 2, 1, 4), {200, 0}, data}), kRctTruncated},

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,21 @@ TEST(PayloadFormat, RefusesDamagedAndUnsafeRecords) {
     }
 }
 
+// A joined path never exceeds 259 bytes, however large the caller's buffer.
+TEST(PayloadFormat, JoinedPathsStopAt259Bytes) {
+    const struct { std::string name; int rc; } cases[] = {
+        {std::string(256, 'n'), 0}, {std::string(257, 'n'), -1}, {"a\\b", 0},
+    };
+    for (const auto& c : cases) {
+        char path[kPayloadNameBytes + 64];
+        EXPECT_EQ(JoinPayloadPath("C:", c.name.c_str(), path, sizeof path), c.rc) << c.name.size();
+        EXPECT_LT(strlen(path), kPayloadNameBytes) << c.name.size();
+        if (c.rc == 0) {
+            EXPECT_EQ(std::string(path), "C:\\" + c.name);
+        }
+    }
+}
+
 // Start-up's walk: which records it takes, where it stops, when it fails. It makes no folders.
 TEST(PayloadFormat, SetupWalkTakesTopLevelSetupFilesUntilADeepFolder) {
     struct Case {
@@ -158,6 +174,7 @@ TEST(PayloadFormat, SetupWalkTakesTopLevelSetupFilesUntilADeepFolder) {
         {"setup file in a top-level folder", {"install.env", "doc\\", "doc\\read.txt"}, {"install.env"}, false,
          kPayloadSetupInFolder},
         {"name that hides a backslash", {"\x83\x5C.txt"}, {"\x83\x5C.txt"}, false, kPayloadOk},
+        {"setup file behind a slash", {"install.env", "doc/read.txt"}, {"install.env"}, false, kPayloadSetupInFolder},
     };
     for (const Case& c : cases) {
         PayloadCapture cap;

@@ -7,15 +7,13 @@
 #include "vnpack/cp932_text.h"
 #include "vnpack/vnpack.h"
 
-int RunEnv(int argc, char** argv);
-
 namespace {
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Runs `vnpack env` on the bytes and expects the exit code and each part in what it prints.
-EnvVerbRun ExpectReport(const std::string& bytes, const char* extra, int rc, std::initializer_list<const char*> parts) {
-    EnvVerbRun run = RunEnvVerbOn(RunEnv, bytes, extra);
+VerbRun ExpectReport(const std::string& bytes, const char* extra, int rc, std::initializer_list<const char*> parts) {
+    VerbRun run = RunEnvVerbOn(RunEnv, bytes, extra);
     EXPECT_EQ(run.rc, rc) << bytes.substr(0, 40) << "\n" << run.err;
     for (const char* part : parts) EXPECT_TRUE(Has(run.out, part)) << part << "\n" << run.out;
     return run;
@@ -40,6 +38,15 @@ TEST(VnpackEnv, WarnsAboutEachTrapAndNotOnSoundFiles) {
         {"[ini]\n[EOF]\n-\n", "\"[EOF]\" inside [ini] is stored as a line of the section"},
         {"EOF\n[reg]\n", "line 2: [reg] is never read"}, {"[reg]\n\"a\"=\"b\"\n-\n", "[reg] has lines but REG_GLOBAL is \"-\""},
         {"REG_GLOBAL S\n[EOF]\n[reg]\n\"a\"=dword:1\n-\n", "line 4: [reg] line without the separator"},
+        {RepeatText("\x80\n", 7), "2 more lines are not valid CP932"}, {"[ini]\nx\n-\n", "line 2: [ini] line without \"=\""},
+        {"[ini]\n[Reg]\n-\n", "\"[Reg]\" is no section header (headers are lower case): it is stored as a line"},
+        {"[EOF]\n[ini]\n[EOF]\n-\n", "line 3: \"[EOF]\" inside [ini] is stored as a line of the section\n"},
+        {"KEYFILE\n", "line 1: KEYFILE has no value: the line is dropped"},
+        {"[EOF]\nA 1\n", "line 2: 1 key/value line from here on is never read: the settings end at [EOF] on line 1"},
+        {"TITLEBAR x\n" + std::string(1100, 'y'), "line 2: the line is 1100 bytes long: both readers take it as 3 lines"},
+        {"INSTREADME " + std::string(130, 'r') + "\n", "INSTREADME is 130 bytes long: the menu uses its first 127 bytes\n"},
+        {"[ini]\na=1\n-\n", "[ini] has lines but INI_FILE or INI_SECTION is left at \"-\""},
+        {"[EOF]\n" + RepeatText("EXENAME x\n", 205), "Warnings (205):"}, {"[EOF]\n" + RepeatText("EXENAME x\n", 205), "... and 5 more"},
         {"", "No warnings."}, {"TITLEBAR " + std::string(127, 't') + "\n", "No warnings."},
         {"REG_GLOBAL S\nINI_FILE f\nINI_SECTION s\n[EOF]\n[ini] // c\nx=1\n- end of [ini]\n; note\n[reg]\n\"a\"=\"b c\"\n-\n", "No warnings."},
         {"TITLEBAR ポ|ソ // a comment after the value\r\n[delfiles]\nold\\a.dat\n-\nEOF\nanything\n", "No warnings."},
@@ -71,11 +78,11 @@ TEST(VnpackEnv, JsonEscapesAndReplaces) {
 }
 
 TEST(VnpackEnv, BadUsageAndMissingFile) {
-    EnvVerbRun run = RunEnvVerb(RunEnv, {"/nonexistent/install.env"});
+    VerbRun run = RunVerb(RunEnv, {"/nonexistent/install.env"});
     EXPECT_EQ(run.rc, kExitBadInput);
     EXPECT_TRUE(Has(run.err, "vnpack: /nonexistent/install.env: cannot open it")) << run.err;
-    EXPECT_EQ(RunEnvVerb(RunEnv, {}).rc, kExitUsage);
-    EXPECT_EQ(RunEnvVerb(RunEnv, {"/nonexistent/install.env", "--frob"}).rc, kExitUsage);
+    EXPECT_EQ(RunVerb(RunEnv, {}).rc, kExitUsage);
+    EXPECT_EQ(RunVerb(RunEnv, {"/nonexistent/install.env", "--frob"}).rc, kExitUsage);
 }
 
 TEST(Cp932Text, ConvertsAndFlags) {
@@ -95,6 +102,13 @@ TEST(Cp932Text, ConvertsAndFlags) {
     Cp932ToUtf8("abポ", 4, out, 5, kEscapeInvalid);
     EXPECT_STREQ(out, "ab");  // never half a character
     EXPECT_EQ(Cp932ToUtf8("a\x83\x40", 2, out, sizeof out, kEscapeInvalid), 1);  // nothing read past the length
+    // Names for the host's file system: whole and exact, or refused.
+    EXPECT_EQ(ConvertCp932ToUtf8("a\tポ", out, sizeof out), 0);
+    EXPECT_STREQ(out, "a\t\xE3\x83\x9D");
+    EXPECT_EQ(ConvertCp932ToUtf8("a\x85\x40", out, sizeof out), -1);
+    EXPECT_EQ(ConvertCp932ToUtf8("abポ", out, 5), -1);
+    EXPECT_EQ(ConvertUtf8ToCp932("a\xE3\x83\x9D", out, sizeof out), 0);
+    EXPECT_STREQ(out, "a\x83\x7C");
 }
 
 }  // namespace

@@ -8,10 +8,37 @@
 #include "unit/golden_payload.h"
 #include "support/payload_capture.h"
 #include "support/payload_vnpack.h"
+#include "vnpack/cp932_text.h"
+#include "vnpack/vnpack.h"
 
 namespace {
 
 typedef std::vector<std::string> Strings;
+
+// ①㈱髙橋～ in UTF-8: characters Shift_JIS lacks or maps elsewhere, all in CP932.
+const char kCp932Only[] = "\xE2\x91\xA0\xE3\x88\xB1\xE9\xAB\x99\xE6\xA9\x8B\xEF\xBD\x9E.dat";
+
+// Names go to the payload through the table Windows uses for code page 932, and back for the terminal.
+TEST(PackNames, ConvertCharactersOnlyCp932Has) {
+    const struct { const char *utf8, *cp932; } cases[] = {
+        {"\xEF\xBD\x9E", "\x81\x60"},  // ～ (Shift_JIS has the wave dash there)
+        {"\xE2\x91\xA0", "\x87\x40"},  // ①
+        {"\xE9\xAB\x99", "\xFB\xFC"},  // 髙, the IBM extension code Windows writes
+        {"\xE3\x88\xB1", "\x87\x8A"},  // ㈱
+        {"\xE3\x8D\xBE", "\x87\x8D"},  // ㍾
+        {"\xE3\x82\xBD.txt", "\x83\x5C.txt"},  // ソ, a 0x5C trail byte
+    };
+    for (const auto& c : cases) {
+        char cp932[16], utf8[16];
+        ASSERT_EQ(ConvertUtf8ToCp932(c.utf8, cp932, sizeof cp932), 0) << c.cp932;
+        EXPECT_STREQ(cp932, c.cp932);
+        ASSERT_EQ(ConvertCp932ToUtf8(c.cp932, utf8, sizeof utf8), 0) << c.cp932;
+        EXPECT_STREQ(utf8, c.utf8);
+    }
+    char out[4];
+    EXPECT_EQ(ConvertUtf8ToCp932("\xF0\x9F\x98\x80", out, sizeof out), -1) << "no CP932 form";
+    EXPECT_EQ(ConvertUtf8ToCp932("\xE3\x82\xBD\xE3\x82\xBD", out, sizeof out), -1) << "no room for both";
+}
 
 // Stored blocks (--level 0) make the packer's output comparable byte for byte with the golden payload.
 TEST(VnpackBuild, ReproducesTheGoldenPayload) {
@@ -47,6 +74,9 @@ TEST(VnpackBuild, RefusesTreesTheProgramCouldNotUse) {
         {"over 259 bytes", {"install.env", d100 + "/" + d100 + "/" + std::string(60, 'f')}, {}, 2, "over 259"},
         {"little room left", {"install.env", d100 + "/" + std::string(70, 'f')}, {}, 0, "warning"},
         {"names that differ in case", {"install.env", "d/Voice.ogg", "d/voice.ogg"}, {}, 2, "only in case"},
+        {"INSTALL.ENV", {"INSTALL.ENV"}, {}, 2, "/in/INSTALL.ENV: start-up looks for install.env"},
+        {"Insttscr.RCT", {"install.env", "Insttscr.RCT"}, {}, 2, "/in/Insttscr.RCT: start-up looks for insttscr.rct"},
+        {"setup-like names in a folder keep their case", {"install.env", "d/INSTALL.ENV", "d/Insttscr.RCT"}, {}, 0, ""},
         {"level out of range", {"install.env"}, {"--level", "13"}, 1, "--level"},
         {"missing stub", {"install.env"}, {"--stub", "/nonexistent/vnupdate.exe"}, 1, "cannot read the stub"},
         {"env the updater stops on", {"install.env"}, {}, 2, "install.env: section [reg] is never closed", openSection},
@@ -83,6 +113,7 @@ TEST(VnpackRoundTrip, ExtractGivesBackTheTreeInStartUpOrder) {
         {dataDir + "/block.bin", MakeTestPattern(kPayloadBlockBytes, 2), 500},
         {dataDir + "/\xE3\x82\xBD/big.bin", MakeTestPattern(3 * kPayloadBlockBytes + 17, 3), 100},  // データ/ソ
         {"docs/notes.txt", "inside a folder", 0},
+        {kCp932Only, "names only CP932 can write", 0},
     };
     int64_t seconds = 1500000000;
     for (const File& f : files) WriteFile(t.path + "/in/" + f.name, f.data, seconds++, f.ns);
@@ -90,8 +121,10 @@ TEST(VnpackRoundTrip, ExtractGivesBackTheTreeInStartUpOrder) {
     ASSERT_EQ(BuildTestTree(RunBuild, t, "out.exe", {"--level", "1"}).rc, 0);
     Strings names;
     for (const Listed& r : ReadRecords(t.path + "/out.exe")) names.push_back(r.name);
-    EXPECT_EQ(names, (Strings{"empty.dat", "install.env", "insttscr.rct", "readme.txt", "docs\\", "empty\\", "データ\\",
-                              "データ\\ソ\\", "docs\\notes.txt", "データ\\block.bin", "データ\\ソ\\big.bin"}));
+    EXPECT_EQ(names, (Strings{"empty.dat", "install.env", "insttscr.rct", "readme.txt",
+                              "\x87\x40\x87\x8A\xFB\xFC\x8B\xB4\x81\x60.dat", "docs\\", "empty\\", "データ\\", "データ\\ソ\\", "docs\\notes.txt", "データ\\block.bin",
+                              "データ\\ソ\\big.bin"}));
+    EXPECT_NE(RunVerb(RunList, {t.path + "/out.exe"}).out.find(kCp932Only), std::string::npos);
     ASSERT_EQ(RunVerb(RunExtract, {t.path + "/out.exe", t.path + "/all"}).rc, 0);
     ASSERT_EQ(RunVerb(RunExtract, {t.path + "/out.exe", t.path + "/setup", "--setup"}).rc, 0);
     for (const File& f : files) {

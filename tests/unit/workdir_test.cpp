@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "common/str_util.h"
 #include "process/workdir.h"
@@ -39,24 +41,97 @@ TEST(WorkDir, TrailingBackslashNeverOverflows) {
     EXPECT_STREQ(room, "abc\\");
 }
 
-TEST(WorkDir, FolderNameFromTicks) {
+// A temporary folder in which some names are taken; records every creation asked for.
+struct FakeTemp {
+    std::set<std::string> taken;
+    std::vector<std::string> asked;
+    int failAt = -1;  // the attempt that fails for another reason than a taken name
+};
+
+int CreateInFake(void* ctx, const char* path) {
+    FakeTemp* t = static_cast<FakeTemp*>(ctx);
+    t->asked.push_back(path);
+    if (static_cast<int>(t->asked.size()) - 1 == t->failAt) return kFolderFailed;
+    return t->taken.insert(path).second ? kFolderMade : kFolderTaken;
+}
+
+std::string Named(uint32_t ticks) {
+    char name[64];
+    EXPECT_EQ(FormatWorkFolderName(ticks, name, sizeof name), 0);
+    return std::string("C:\\T\\") + name;
+}
+
+// Takes count names starting at ticks, as copies of the program started before would.
+void TakeNames(FakeTemp* t, uint32_t ticks, int count) {
+    for (int i = 0; i < count; ++i) t->taken.insert(Named(ticks + static_cast<uint32_t>(i)));
+}
+
+TEST(WorkDir, FolderNameFromTheTickCountAtEveryRange) {
+    // The tick count follows the machine's uptime: nine digits for 11.6 days, then ten, then
+    // negative past 24.9 days, and round again after 49.7.
     struct Case {
         uint32_t ticks;
         const char* name;
     } cases[] = {
-        {1234, "TempGPInstallFolder_000001234"},
         {0, "TempGPInstallFolder_000000000"},
+        {1234, "TempGPInstallFolder_000001234"},
+        {999999999u, "TempGPInstallFolder_999999999"},
         {1000000000u, "TempGPInstallFolder_1000000000"},
-        {0xFFFFFFFFu, "TempGPInstallFolder_-00000001"},
+        {0x7FFFFFFFu, "TempGPInstallFolder_2147483647"},
         {0x80000000u, "TempGPInstallFolder_-2147483648"},
+        {0xFFFFFFFFu, "TempGPInstallFolder_-00000001"},
     };
     for (const Case& c : cases) {
-        char name[128];
-        ASSERT_EQ(FormatWorkFolderName(c.ticks, name, sizeof name), 0);
-        EXPECT_STREQ(name, c.name);
+        FakeTemp t;
+        char path[kMaxPathBytes];
+        ASSERT_EQ(CreateWorkFolderNamed("C:\\T\\", c.ticks, CreateInFake, &t, path, sizeof path), 0) << c.name;
+        EXPECT_EQ(path, std::string("C:\\T\\") + c.name);
+        EXPECT_EQ(t.asked.size(), 1u) << c.name;
     }
-    char small[20];
-    EXPECT_EQ(FormatWorkFolderName(1, small, sizeof small), -1);
+}
+
+TEST(WorkDir, NamesTakenInTheSameMillisecondMoveToTheNextTicks) {
+    struct Case {
+        const char* what;
+        uint32_t ticks;
+        int taken;                 // names taken from ticks on
+        int result;
+        uint32_t madeTicks;        // the name made, when result is 0
+    } cases[] = {
+        {"one taken", 5, 1, 0, 6},
+        {"across nine digits", 999999999u, 1, 0, 1000000000u},
+        {"across the sign", 0x7FFFFFFFu, 1, 0, 0x80000000u},
+        {"across the wrap", 0xFFFFFFFFu, 1, 0, 0},
+        {"99 taken: the last name tried", 0xFFFFFFF0u, 99, 0, 0xFFFFFFF0u + 99},
+        {"100 taken: the 101st is never tried", 7, 100, -1, 0},
+    };
+    for (const Case& c : cases) {
+        FakeTemp t;
+        TakeNames(&t, c.ticks, c.taken);
+        char path[kMaxPathBytes];
+        EXPECT_EQ(CreateWorkFolderNamed("C:\\T\\", c.ticks, CreateInFake, &t, path, sizeof path), c.result)
+            << c.what;
+        ASSERT_EQ(t.asked.size(), static_cast<size_t>(c.result == 0 ? c.taken + 1 : kWorkFolderNames)) << c.what;
+        for (size_t i = 0; i < t.asked.size(); ++i) EXPECT_EQ(t.asked[i], Named(c.ticks + static_cast<uint32_t>(i))) << c.what;
+        EXPECT_EQ(path, c.result == 0 ? Named(c.madeTicks) : std::string()) << c.what;
+    }
+}
+
+TEST(WorkDir, AFolderThatCannotBeMadeOrNamedEndsTheSearch) {
+    FakeTemp t;
+    TakeNames(&t, 10, 2);
+    t.failAt = 1;  // a missing temporary folder or a full disk: the next ticks would fail too
+    char path[kMaxPathBytes];
+    EXPECT_EQ(CreateWorkFolderNamed("C:\\T\\", 10, CreateInFake, &t, path, sizeof path), -1);
+    EXPECT_EQ(t.asked.size(), 2u);
+    EXPECT_STREQ(path, "");
+
+    FakeTemp none;
+    char small[sizeof "C:\\T\\TempGPInstallFolder_000000010"];
+    EXPECT_EQ(CreateWorkFolderNamed("C:\\T\\", 10, CreateInFake, &none, small, sizeof small), 0);
+    EXPECT_EQ(CreateWorkFolderNamed("C:\\T\\", 0x80000000u, CreateInFake, &none, small, sizeof small), -1);
+    EXPECT_EQ(none.asked.size(), 1u);  // a path cut short is never created
+    EXPECT_STREQ(small, "");
 }
 
 TEST(WorkDir, MatchPathKeepsThePatternsFolder) {

@@ -1,6 +1,9 @@
 // Extracts the payload appended to this program into the folder named on its command line, the way
 // the update command does: extract_probe DEST. With VN_PROBE_MEMORY set, it writes its peak working
 // set in bytes to the file that variable names (for the benchmark).
+// A test that must look at the copy window mid-way names an event pair in VN_PROBE_HOLD: once both
+// bars have moved, the probe sets NAME_held and keeps its window alive (pumping messages, no more
+// bytes written) until the test sets NAME_release, so nothing depends on how fast the machine is.
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -8,11 +11,67 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <string>
+
 #include "payload/extract_win.h"
 #include "process/dll_win.h"
+#include "process/launch_win.h"
+#include "resources/resource.h"
+
+namespace {
+
+const DWORD kHoldLimitMs = 120000;  // a test that died must not leave the probe waiting for ever
+
+HANDLE s_held;
+HANDLE s_release;
+HHOOK s_hook;
+
+int BarPos(HWND dialog, int id) { return static_cast<int>(SendDlgItemMessageW(dialog, id, PBM_GETPOS, 0, 0)); }
+
+void Hold() {
+    SetEvent(s_held);
+    DWORD start = GetTickCount();
+    for (;;) {
+        PumpMessages();
+        DWORD waited = GetTickCount() - start;
+        if (waited >= kHoldLimitMs) break;
+        DWORD r = MsgWaitForMultipleObjects(1, &s_release, FALSE, kHoldLimitMs - waited, QS_ALLINPUT);
+        if (r != WAIT_OBJECT_0 + 1) break;  // released, or the limit
+    }
+}
+
+// Runs after each message a window of this thread handled: the first bar move after which both
+// bars show progress is the point to hold at.
+LRESULT CALLBACK AfterMessage(int code, WPARAM wParam, LPARAM lParam) {
+    const CWPRETSTRUCT* m = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && s_hook && m->message == PBM_SETPOS &&
+        GetDlgCtrlID(m->hwnd) == IDC_COPY_TOTAL_BAR) {
+        HWND dialog = GetParent(m->hwnd);
+        if (BarPos(dialog, IDC_COPY_FILE_BAR) > 0 && BarPos(dialog, IDC_COPY_TOTAL_BAR) > 0) {
+            HHOOK hook = s_hook;
+            s_hook = nullptr;  // once only; the messages pumped while holding pass straight through
+            UnhookWindowsHookEx(hook);
+            Hold();
+            return 0;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void PrepareHold() {
+    wchar_t name[128];
+    DWORD n = GetEnvironmentVariableW(L"VN_PROBE_HOLD", name, 128);
+    if (n == 0 || n >= 100) return;
+    s_held = OpenEventW(EVENT_MODIFY_STATE, FALSE, (std::wstring(name) + L"_held").c_str());
+    s_release = OpenEventW(SYNCHRONIZE, FALSE, (std::wstring(name) + L"_release").c_str());
+    if (s_held && s_release) s_hook = SetWindowsHookExW(WH_CALLWNDPROCRET, AfterMessage, nullptr, GetCurrentThreadId());
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     InitCommonControlClasses(ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS);
+    PrepareHold();
     ExtractPayload(commandLine, kExtractAll);
     const char* report = getenv("VN_PROBE_MEMORY");
     PROCESS_MEMORY_COUNTERS counters = {};

@@ -4,17 +4,39 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "process/workdir_win.h"
+#include "process/workdir.h"
 #include "resources/resource.h"
 #include "support/payload_writer.h"
 #include "support/staging_tree_win.h"
 #include "support/updater_win.h"
 
 namespace {
+
+// True when name is one the program makes for some tick count: the tick count follows the host's
+// uptime, so the test cannot know which.
+bool IsWorkFolderName(const std::wstring& name) {
+    const std::wstring prefix = L"TempGPInstallFolder_";
+    if (name.compare(0, prefix.size(), prefix) != 0) return false;
+    std::string digits = ToCp932(name.substr(prefix.size()));
+    char* end = nullptr;
+    long long value = strtoll(digits.c_str(), &end, 10);
+    if (digits.empty() || *end != '\0' || value < INT32_MIN || value > INT32_MAX) return false;
+    char again[64];
+    if (FormatWorkFolderName(static_cast<uint32_t>(static_cast<int32_t>(value)), again, sizeof again) != 0) return false;
+    return ToCp932(name) == again;
+}
+
+// Ends a program left running by a failed check, so its files can be removed.
+struct EndOnExit {
+    DriveProcess* proc;
+    ~EndOnExit() { EndProgram(proc); }
+};
 
 class Startup : public ::testing::Test {
 protected:
@@ -40,13 +62,16 @@ TEST_F(Startup, UnpacksOnlyTheSetupFilesIntoANewWorkFolder) {
                        {"install.env.bak", "old"}, {"NOTES.TXT", "upper case is not taken"}, {"game.exe", "MZ"},
                        {"data\\"}, {"data\\sub\\"}, {"data\\sub\\late.txt", "after the stop"}});
     DriveProcess proc = Start(L"アップデート 1.exe", &p);
-    EXPECT_EQ(FinishUpdater(&proc), 0u);
+    // Looked at while the menu is open: leaving it removes the folder.
+    HWND menu = WaitTopWindow(proc.pid, L"demo アップデータ", nullptr, kUpdaterWaitMs);
+    ASSERT_NE(menu, nullptr);
     std::vector<std::wstring> made = NewWorkFolders(before);
     ASSERT_EQ(made.size(), 1u);
-    EXPECT_EQ(made[0].size(), 29u) << ToCp932(made[0]);  // nine digits until about 11.6 days of uptime
-    EXPECT_EQ(made[0].find_first_not_of(L"0123456789", 20), std::wstring::npos) << ToCp932(made[0]);
+    EXPECT_TRUE(IsWorkFolderName(made[0])) << ToCp932(made[0]);
     EXPECT_EQ(FilesIn(TempFolder() + made[0]),
               (std::set<std::wstring>{L"install.env", L"insttscr.rct", L"readme.txt", L"install.env.bak"}));
+    EXPECT_TRUE(PressButton(menu, 1000));
+    EXPECT_EQ(FinishUpdater(&proc), 0u);
 }
 
 TEST_F(Startup, AMissingOrDamagedPayloadIsReportedAndCleansUp) {
@@ -76,28 +101,37 @@ TEST_F(Startup, AMissingOrDamagedPayloadIsReportedAndCleansUp) {
     EXPECT_EQ(GetFileAttributesW((TempFolder() + L"install.env").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(Startup, TwoStartsInOneMillisecondGetTheirOwnFolders) {
-    wchar_t cwd[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, cwd);
-    ASSERT_EQ(CreateWorkFolder(), 0);
-    std::wstring first = FromCp932(GetWorkFolder());
-    // Take every name the next starts could compute, as other copies of the program would.
-    std::vector<std::wstring> taken = TakeNextWorkFolders(first, 150);
-    int second = CreateWorkFolder();
-    std::wstring secondFolder = FromCp932(GetWorkFolder());
-    wchar_t after[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, after);
-    SetCurrentDirectoryW(cwd);
-    if (second == 0) {  // a fresh folder, entered
-        EXPECT_NE(secondFolder, first);
-        for (const std::wstring& t : taken) EXPECT_NE(secondFolder, t);
-        EXPECT_EQ(secondFolder, after);
-        RemoveDirectoryW(secondFolder.c_str());
-    } else {  // every name was taken: no folder of another copy was entered
-        EXPECT_EQ(first, after);
+// Whether the two start in one millisecond or not, each gets a folder of its own and removes only
+// that one. Without install.env each stops at its message box with its folder still there.
+TEST_F(Startup, TwoProgramsStartedTogetherNeverShareAFolder) {
+    const wchar_t* readmes[] = {L"first.txt", L"second.txt"};
+    std::wstring exes[2];
+    for (int i = 0; i < 2; ++i) {
+        TestPayload p = OnProgram(L"vnupdate.exe");
+        AddTimedFiles(&p, {{ToCp932(readmes[i]), "read me"}});
+        exes[i] = SaveUpdater(scratch, i == 0 ? L"one.exe" : L"two.exe", &p);
     }
-    for (const std::wstring& t : taken) RemoveDirectoryW(t.c_str());
-    RemoveDirectoryW(first.c_str());
+    DriveProcess procs[2] = {StartUpdater(exes[0]), StartUpdater(exes[1])};
+    EndOnExit enders[2] = {{&procs[0]}, {&procs[1]}};
+    MessageBoxView view;
+    HWND boxes[2];
+    for (int i = 0; i < 2; ++i) boxes[i] = WaitMessageBox(procs[i].pid, &view, kUpdaterWaitMs);
+    std::vector<std::wstring> made = NewWorkFolders(before);
+    ASSERT_EQ(made.size(), 2u);
+    std::set<std::wstring> seen;
+    for (const std::wstring& f : made) {
+        EXPECT_TRUE(IsWorkFolderName(f)) << ToCp932(f);
+        std::set<std::wstring> files = FilesIn(TempFolder() + f);
+        EXPECT_EQ(files.size(), 1u) << ToCp932(f);
+        seen.insert(files.begin(), files.end());
+    }
+    EXPECT_EQ(seen, (std::set<std::wstring>{readmes[0], readmes[1]}));
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_NE(boxes[i], nullptr);
+        EXPECT_TRUE(PressButton(boxes[i], IDOK));
+        EXPECT_EQ(FinishUpdater(&procs[i]), kExitMinusOne);
+    }
+    EXPECT_EQ(WorkFolders(), before);
 }
 
 // The update's extraction, run by a probe that extracts its own payload into a folder. A payload
@@ -131,27 +165,40 @@ TEST_F(ExtractAll, FilesOfEverySizeArriveExactlyWithTheirTimes) {
     }
 }
 
-// A large payload keeps the window up long enough to watch it and to press Cancel.
+// The probe holds its extraction once both bars moved (see extract_probe.cpp), so the window is
+// looked at in a known state however fast or loaded the machine is.
 TEST_F(ExtractAll, TheWindowShowsTheFileAndBothBarsAndCancelOnlyStopsTheClip) {
-    const std::string big = MakeSparseBytes(96u * 1024 * 1024);
+    const std::vector<TimedFile> files = {{"first.dat", MakeTestPattern(4u << 20, 7), 0x01D5000000000010ull},
+                                          {"second.dat", MakeTestPattern(300000, 8), 0x01D5000000000011ull}};
     TestPayload p = OnProgram(L"extract_probe.exe");
-    AddTimedFiles(&p, {{"first.dat", big, 0x01D5000000000010ull}, {"second.dat", big, 0x01D5000000000011ull},
-                       {"third.dat", big, 0x01D5000000000012ull}});  // the third: time to watch the clip stand
+    AddTimedFiles(&p, files);
+    const std::wstring hold = L"vnupdate_hold_" + std::to_wstring(GetCurrentProcessId());
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, (hold + L"_held").c_str());
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, (hold + L"_release").c_str());
+    ASSERT_TRUE(held && release);
+    SetEnvironmentVariableW(L"VN_PROBE_HOLD", hold.c_str());
     DriveProcess proc = Probe(&p);
+    SetEnvironmentVariableW(L"VN_PROBE_HOLD", nullptr);
+    EndOnExit ender{&proc};
+    ASSERT_EQ(WaitForSingleObject(held, kUpdaterWaitMs), WAIT_OBJECT_0) << "the probe never held";
+
     HWND window = WaitTopWindow(proc.pid, L"ファイルのコピー中...", nullptr, kUpdaterWaitMs);
     ASSERT_NE(window, nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(window, IDC_COPY_FILE_NAME)), dest + L"\\first.dat");
+    EXPECT_GT(BarPos(window, IDC_COPY_FILE_BAR), 0);
+    EXPECT_GT(BarPos(window, IDC_COPY_TOTAL_BAR), 0);
     HWND animation = GetDlgItem(window, IDC_COPY_ANIMATION);
     EXPECT_TRUE(ClipMoves(animation));
-    HWND name = GetDlgItem(window, IDC_COPY_FILE_NAME);
-    EXPECT_TRUE(WaitUntil([&] { return WindowText(name) == dest + L"\\first.dat"; }, kUpdaterWaitMs));
-    EXPECT_TRUE(WaitUntil([&] { return BarPos(window, IDC_COPY_FILE_BAR) > 0; }, kUpdaterWaitMs));
-    EXPECT_TRUE(WaitUntil([&] { return BarPos(window, IDC_COPY_TOTAL_BAR) > 0; }, kUpdaterWaitMs));
     SaveScreenshot("copy_progress");
     ASSERT_TRUE(PressButton(window, IDCANCEL));
     EXPECT_TRUE(ClipStands(animation));
     EXPECT_TRUE(IsWindow(window));
+
+    SetEvent(release);  // the extraction goes on to its end
     EXPECT_EQ(FinishUpdater(&proc), 0u);
-    ExpectTimedFile(dest, {"third.dat", big, 0x01D5000000000012ull});
+    for (const TimedFile& f : files) ExpectTimedFile(dest, f);
+    CloseHandle(held);
+    CloseHandle(release);
 }
 
 }  // namespace

@@ -44,7 +44,9 @@ static bool Put(char* dst, size_t dstSize, size_t* at, const char* bytes, size_t
     return true;
 }
 
-int Cp932ToUtf8(const char* src, size_t len, char* dst, size_t dstSize, InvalidStyle style) {
+// Converts len bytes; *cut tells whether dst ran out of room. Returns 1 when a byte was not CP932.
+static int ConvertText(const char* src, size_t len, char* dst, size_t dstSize, InvalidStyle style, bool* cut) {
+    *cut = true;
     if (dstSize == 0) return 1;
     size_t at = 0;
     int invalid = 0;
@@ -71,7 +73,38 @@ int Cp932ToUtf8(const char* src, size_t len, char* dst, size_t dstSize, InvalidS
         i += n;
     }
     dst[at] = '\0';
+    *cut = !room;
     return invalid;
+}
+
+int Cp932ToUtf8(const char* src, size_t len, char* dst, size_t dstSize, InvalidStyle style) {
+    bool cut;
+    return ConvertText(src, len, dst, dstSize, style, &cut);
+}
+
+int ConvertCp932ToUtf8(const char* cp932, char* dst, size_t dstSize) {
+    bool cut;
+    int invalid = ConvertText(cp932, strlen(cp932), dst, dstSize, kReplaceInvalid, &cut);
+    return invalid || cut ? -1 : 0;
+}
+
+int ConvertUtf8ToCp932(const char* utf8, char* dst, size_t dstSize) {
+    if (dstSize == 0) return -1;
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return -1;
+    char* in = const_cast<char*>(utf8);
+    size_t inLeft = strlen(utf8);
+    char* out = dst;
+    size_t outLeft = dstSize - 1;
+    size_t n = iconv(cd, &in, &inLeft, &out, &outLeft);
+    if (n != static_cast<size_t>(-1)) n = iconv(cd, nullptr, nullptr, &out, &outLeft);
+    iconv_close(cd);
+    *out = '\0';
+    return n == static_cast<size_t>(-1) || inLeft != 0 ? -1 : 0;
+}
+
+void FormatShownName(const char* cp932, char* dst, size_t dstSize) {
+    Cp932ToUtf8(cp932, strlen(cp932), dst, dstSize, kEscapeInvalid);
 }
 
 bool IsValidCp932(const char* src, size_t len) {

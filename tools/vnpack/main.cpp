@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/alloc_host.h"
 #include "vnpack/vnpack.h"
 
 static void PrintHelp(FILE* out) {
@@ -16,7 +17,10 @@ static void PrintHelp(FILE* out) {
           out);
 }
 
+static void ReportNoMemory(size_t size) { Fail(kExitUsage, nullptr, "out of memory (%zu bytes)", size); }
+
 int main(int argc, char** argv) {
+    SetAllocFailureReport(ReportNoMemory);
     if (argc < 2) {
         PrintHelp(stderr);
         return kExitUsage;

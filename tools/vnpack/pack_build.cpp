@@ -9,12 +9,15 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/grow_array.h"
+#include "common/le_bytes.h"
 #include "common/sjis.h"
 #include "common/str_util.h"
 #include "payload/payload_format.h"
+#include "vnpack/cp932_text.h"
 #include "vnpack/pack_compress.h"
-#include "vnpack/pack_names.h"
 #include "vnpack/env_check.h"
+#include "vnpack/pack_times.h"
 #include "vnpack/vnpack.h"
 
 static const size_t kHostPathBytes = 4096;
@@ -52,15 +55,9 @@ struct BuildOptions {
 };
 
 static BuildEntry* AddEntry(EntryList* list) {
-    if (list->count == list->capacity) {
-        size_t capacity = list->capacity ? list->capacity * 2 : 64;
-        BuildEntry* items = static_cast<BuildEntry*>(AllocChecked(capacity * sizeof(BuildEntry)));
-        if (!items) return nullptr;
-        if (list->count) memcpy(items, list->items, list->count * sizeof(BuildEntry));
-        FreeChecked(list->items);
-        list->items = items;
-        list->capacity = capacity;
-    }
+    void* items = list->items;
+    if (GrowArray(&items, list->count, &list->capacity, sizeof(BuildEntry)) != 0) return nullptr;
+    list->items = static_cast<BuildEntry*>(items);
     BuildEntry* e = &list->items[list->count++];
     memset(e, 0, sizeof *e);
     return e;
@@ -221,12 +218,28 @@ static int CheckInstallEnv(const BuildOptions* opt, const BuildEntry* env) {
     return rc;
 }
 
+// Start-up matches the setup files' names exactly, so "INSTALL.ENV" would never be extracted and
+// every player's updater would stop at start.
+static int CheckSetupNameCase(const BuildEntry* e) {
+    static const char* const kSetupFiles[] = {"install.env", "insttscr.rct"};
+    for (const char* wanted : kSetupFiles) {
+        if (SjisCompareNoCase(e->name, wanted) == 0 && strcmp(e->name, wanted) != 0) {
+            return Fail(kExitBadInput, e->path, "start-up looks for %s and matches the name exactly, case included; "
+                        "rename the file to %s", wanted, wanted);
+        }
+    }
+    return kExitOk;
+}
+
 // Refuses a tree whose setup files start-up would try to write into a folder it never creates.
 static int CheckSetupWalk(const BuildOptions* opt, const EntryList* list) {
     const BuildEntry* env = nullptr;
     for (size_t i = 0; i < list->count; ++i) {
         const BuildEntry* e = &list->items[i];
-        if (e->group == kGroupTopFile && strcmp(e->name, "install.env") == 0) env = e;
+        if (e->group != kGroupTopFile) continue;
+        int rc = CheckSetupNameCase(e);
+        if (rc != kExitOk) return rc;
+        if (strcmp(e->name, "install.env") == 0) env = e;
     }
     if (!env) return Fail(kExitBadInput, opt->dir, "no install.env at the top level; the updater cannot start without it");
     int rc = CheckInstallEnv(opt, env);
@@ -292,12 +305,12 @@ static int WriteRecord(const BuildOptions* opt, const BuildEntry* e, const PackI
                        uint64_t* length) {
     uint8_t header[kPayloadNameBytes + 32];
     if (e->group == kGroupDir) {
-        size_t n = FormatPayloadRecord(e->name, kPayloadDirMark, 0, 0, header, sizeof header);
+        size_t n = FormatPayloadRecord(e->name, strlen(e->name), kPayloadDirMark, 0, 0, header, sizeof header);
         if (WriteBytes(out, header, n, length) != 0) return Fail(kExitUsage, opt->out, "write failed");
         return kExitOk;
     }
-    size_t n = FormatPayloadRecord(e->name, static_cast<uint32_t>(e->size), static_cast<uint32_t>(item->packedSize),
-                                   e->time, header, sizeof header);
+    size_t n = FormatPayloadRecord(e->name, strlen(e->name), static_cast<uint32_t>(e->size),
+                                   static_cast<uint32_t>(item->packedSize), e->time, header, sizeof header);
     if (*length + n + item->packedSize + kPayloadEndBytes + 8 + kPayloadTrailerBytes >= kPayloadSizeLimit) {
         return Fail(kExitBadInput, opt->out, "the finished file would be 2 GiB or more");
     }
@@ -362,7 +375,7 @@ static int WriteUpdater(const BuildOptions* opt, const EntryList* list) {
         // The end marker, two zero bytes, then padding so that code signing adds none after the trailer.
         uint8_t tail[kPayloadEndBytes + 8 + kPayloadTrailerBytes] = {};
         size_t n = kPayloadEndBytes + GetPayloadPadding(length + kPayloadEndBytes);
-        FormatPayloadU32(start, tail + n);
+        PutLe32(tail + n, start);
         if (WriteBytes(out, tail, n + kPayloadTrailerBytes, &length) != 0) rc = Fail(kExitUsage, opt->out, "write failed");
     }
     if (fclose(out) != 0 && rc == kExitOk) rc = Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));

@@ -11,7 +11,8 @@
 #include "common/str_util.h"
 #include "payload/extract.h"
 #include "payload/payload_format.h"
-#include "vnpack/pack_names.h"
+#include "vnpack/cp932_text.h"
+#include "vnpack/pack_times.h"
 #include "vnpack/vnpack.h"
 
 static const size_t kHostPathBytes = 4096;

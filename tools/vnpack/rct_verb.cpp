@@ -5,7 +5,7 @@
 
 #include "common/alloc.h"
 #include "image/rct.h"
-#include "vnpack/pack_names.h"
+#include "vnpack/cp932_text.h"
 #include "vnpack/png_io.h"
 #include "vnpack/vnpack.h"
 

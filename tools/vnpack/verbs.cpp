@@ -1,12 +1,5 @@
 #include "vnpack/vnpack.h"
 
-int RunBuild(int argc, char** argv);
-int RunList(int argc, char** argv);
-int RunTest(int argc, char** argv);
-int RunExtract(int argc, char** argv);
-int RunEnv(int argc, char** argv);
-int RunRct(int argc, char** argv);
-
 // Each verb adds its line here; the order is the order of --help.
 const Verb kVerbs[] = {
     {"build", "DIR -o OUT.exe [--stub PATH] [--level N | --best] [--threads N] [--add-stop-folder NAME\\SUB] [--force]",
@@ -16,7 +9,7 @@ const Verb kVerbs[] = {
      RunTest},
     {"extract", "FILE DEST [--setup]",
      "writes the files, folders and times the program writes (--setup: only start-up's files)", RunExtract},
-    {"env", "FILE [--json]", "show how the updater reads an install.env, and warn about its traps", RunEnv},
+    {"env", "FILE [--json] [--install-dir PATH]", "show how the updater reads an install.env, and warn about its traps", RunEnv},
     {"rct", "encode IN.png OUT.rct [--name TEXT] | decode IN.rct OUT.png",
      "converts a picture between PNG and RCT (a name is stored as CP932)", RunRct},
     {nullptr, nullptr, nullptr, nullptr},

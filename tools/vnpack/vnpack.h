@@ -17,6 +17,14 @@ struct Verb {
     VerbFn run;
 };
 
+// The verbs, each in its own file; tests run them in-process.
+int RunBuild(int argc, char** argv);
+int RunList(int argc, char** argv);
+int RunTest(int argc, char** argv);
+int RunExtract(int argc, char** argv);
+int RunEnv(int argc, char** argv);
+int RunRct(int argc, char** argv);
+
 // The verb table, ended by an entry whose name is null.
 extern const Verb kVerbs[];
 

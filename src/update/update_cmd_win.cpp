@@ -1,0 +1,47 @@
+#include "update/update_cmd_win.h"
+
+#include <windows.h>
+
+#include "config/settings.h"
+#include "payload/extract_win.h"
+#include "process/launch_win.h"
+#include "process/msgbox_win.h"
+#include "update/done_win.h"
+#include "update/install_lookup_win.h"
+#include "update/transfer_win.h"
+#include "update/update_cmd.h"
+
+namespace {
+const size_t kInstallPathBytes = 260;
+const size_t kReadmeNameBytes = 512;
+}  // namespace
+
+int RunUpdate() {
+    char installPath[kInstallPathBytes];
+    if (LocateInstallation(installPath, sizeof installPath) != 0) {
+        ReportError("アップデートを中止しました");
+        return -1;
+    }
+    // Returns only when every file is in place; any failure ends the program after its message.
+    ExtractPayload(installPath, kExtractAll);
+    TransferIniSection(installPath);
+    TransferRegSection(installPath);
+    ShowCompletionDialog();
+
+    // The game expects to start in its own folder; the work folder's removal returns from here.
+    SetCurrentDirectoryA(installPath);
+    char path[kInstallPathBytes];
+    // The game first, then its read-me, which may well open on top of it. Failures are silent.
+    if (GetRunChoice() && FormatInstalledPath(installPath, GetExeName(), path, sizeof path) == 0) {
+        RunProgram(path);
+    }
+    if (GetReadmeChoice()) {
+        char readme[kReadmeNameBytes];
+        char readmePath[kReadmeNameBytes];
+        GetSetting(kInstReadmeFileKey, readme, sizeof readme, kInstReadmeFileDefault);
+        if (FormatInstalledPath(installPath, readme, readmePath, sizeof readmePath) == 0) {
+            OpenDocument(readmePath);
+        }
+    }
+    return 0;
+}

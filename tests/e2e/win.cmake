@@ -1,0 +1,27 @@
+# The whole road under Wine: updaters built by the studio's own `vnpack build` from the real program,
+# driven through the menu like a player.
+
+# vnpack runs on the studio's machine: build it for this machine beside the Windows build.
+include(ExternalProject)
+set(VN_HOST_VNPACK ${CMAKE_BINARY_DIR}/host-vnpack/tools/vnpack)
+ExternalProject_Add(host_vnpack
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}
+  BINARY_DIR ${CMAKE_BINARY_DIR}/host-vnpack
+  CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DVN_TESTS=OFF
+  BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target vnpack -j 2
+  BUILD_ALWAYS ON
+  INSTALL_COMMAND ""
+  BUILD_BYPRODUCTS ${VN_HOST_VNPACK})
+
+# Stands in for the game and for the read-me's viewer: records that it ran, where and how.
+add_executable(e2e_recorder WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/recorder_win.cpp)
+target_link_options(e2e_recorder PRIVATE -s)
+
+add_test(NAME e2e_updaters COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/make-updaters ${VN_HOST_VNPACK}
+  $<TARGET_FILE:vnupdate> $<TARGET_FILE:e2e_recorder> ${CMAKE_CURRENT_BINARY_DIR}/updaters)
+set_tests_properties(e2e_updaters PROPERTIES FIXTURES_SETUP e2e_updaters)
+
+vn_win_test(update_e2e_test ${CMAKE_CURRENT_SOURCE_DIR}/update_e2e_test.cpp)
+set_tests_properties(update_e2e_test PROPERTIES FIXTURES_REQUIRED "wine;e2e_updaters")
+add_dependencies(update_e2e_test host_vnpack e2e_recorder vnupdate)
+

@@ -1,0 +1,369 @@
+// The main menu of the real program, driven from outside the way a player meets it: updaters are
+// made here from vnupdate.exe and a payload, then started, read, clicked and closed.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "process/workdir_win.h"
+#include "support/payload_writer.h"
+#include "support/rct_bytes.h"
+#include "support/staging_tree_win.h"
+#include "support/updater_win.h"
+
+namespace {
+
+const char kJunkPicture[] = "RCT but no picture";
+
+class Menu : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scratch = MakeScratchFolder(L"menu テスト");
+        before = WorkFolders();
+    }
+    void TearDown() override {
+        for (const std::wstring& f : NewWorkFolders(before)) RemoveTree(TempFolder() + f);
+        RemoveTree(scratch);
+    }
+    // An updater of the real program over the setup files given.
+    std::wstring Make(const wchar_t* name, const std::vector<TimedFile>& files) {
+        TestPayload p = OnProgram(L"vnupdate.exe");
+        AddTimedFiles(&p, files);
+        return SaveUpdater(scratch, name, &p);
+    }
+    // Starts exe and waits for its menu, the dialog titled title.
+    HWND StartMenu(const std::wstring& exe, const wchar_t* title, DriveProcess* proc) {
+        *proc = StartUpdater(exe);
+        HWND menu = WaitTopWindow(proc->pid, title, L"#32770", kUpdaterWaitMs);
+        EXPECT_NE(menu, nullptr) << ToCp932(title);
+        return menu;
+    }
+    std::wstring scratch;
+    std::set<std::wstring> before;
+};
+
+// The one message box a process shows, or null after the deadline.
+HWND WaitBox(const DriveProcess& proc, MessageBoxView* view) {
+    HWND box = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND w : TopWindows(proc.pid)) {
+                if (ReadMessageBox(w, view)) box = w;
+            }
+            return box != nullptr;
+        },
+        kUpdaterWaitMs);
+    return box;
+}
+
+std::vector<int> ButtonIds(const MessageBoxView& view) {
+    std::vector<int> ids;
+    for (const DriveButton& b : view.buttons) ids.push_back(b.id);
+    return ids;
+}
+
+TEST_F(Menu, ButtonSetsFollowTheReadmeSettingAndBothWaysOutCleanUp) {
+    struct Case {
+        const char* env;
+        std::vector<DriveButton> buttons;  // bottom up, from ID 1000
+        bool closeBox;                     // leave through the caption's close box, not Exit
+    } cases[] = {
+        {"TITLEBAR ボタン\r\n", {{1000, L"終了"}, {1001, L"アップデート"}}, false},
+        {"TITLEBAR ボタン\r\nINSTREADME 更新内容を読む\r\n",
+         {{1000, L"終了"}, {1001, L"更新内容を読む"}, {1002, L"アップデート"}}, true},
+        {"TITLEBAR ボタン\r\nINSTREADME -読まない\r\n", {{1000, L"終了"}, {1001, L"アップデート"}}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.env);
+        // A picture file that holds no picture: the menu shows and works without one.
+        DriveProcess proc;
+        HWND menu = StartMenu(Make(L"ボタン.exe", {{"install.env", c.env}, {"insttscr.rct", kJunkPicture}}),
+                              L"ボタン アップデータ", &proc);
+        ASSERT_NE(menu, nullptr);
+        std::vector<DriveButton> seen;
+        for (const DriveControl& control : ListControls(menu)) {
+            EXPECT_EQ(_wcsicmp(control.className.c_str(), L"Button"), 0);
+            EXPECT_TRUE(control.visible && control.enabled) << control.id;
+            seen.push_back({control.id, control.text});
+        }
+        // The template's order (top to bottom) is the tab order; destroyed ones are gone.
+        ASSERT_EQ(seen.size(), c.buttons.size());
+        for (size_t i = 0; i < seen.size(); ++i) {
+            EXPECT_EQ(seen[i].id, c.buttons[c.buttons.size() - 1 - i].id);
+            EXPECT_EQ(seen[i].text, c.buttons[c.buttons.size() - 1 - i].text) << seen[i].id;
+        }
+        for (int id = 1000 + static_cast<int>(c.buttons.size()); id <= 1008; ++id) {
+            EXPECT_EQ(GetDlgItem(menu, id), nullptr) << id;
+        }
+        std::vector<std::wstring> work = NewWorkFolders(before);
+        EXPECT_EQ(work.size(), 1u);
+        if (c.closeBox) {
+            PostMessageW(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
+        } else {
+            EXPECT_TRUE(PressButton(menu, 1000));
+        }
+        EXPECT_EQ(FinishUpdater(&proc), 0u);
+        EXPECT_EQ(WorkFolders(), before);
+    }
+}
+
+// The picture is centred on the client height in both directions, read back from the screen. The
+// template's 179 dialog units give 291 pixels with this system's font: the picture lands at
+// (17, 17), 35 / 2 rounded toward zero.
+TEST_F(Menu, ThePictureStandsWhereThePlayerSeesIt) {
+    const int32_t side = 256;
+    const std::string rctPath = ToCp932(scratch) + "splash.rct";
+    const Bytes pixels = WriteRctPicture(rctPath.c_str(), side, side, nullptr);
+    ASSERT_FALSE(pixels.empty());
+    const Bytes rct = LoadTestBytes(rctPath.c_str());
+    DriveProcess proc;
+    HWND menu = StartMenu(Make(L"絵.exe", {{"install.env", "TITLEBAR 表示テスト\r\n"},
+                                           {"insttscr.rct", std::string(rct.begin(), rct.end())}}),
+                          L"表示テスト アップデータ", &proc);
+    ASSERT_NE(menu, nullptr);
+    RECT client;
+    ASSERT_TRUE(GetClientRect(menu, &client));
+    const int height = client.bottom - client.top;
+    const int at = (height - side) / 2;
+    POINT origin = {0, 0};
+    ClientToScreen(menu, &origin);
+    // Pixels of the picture's corners and middle, and the dialog's face just outside it. The button
+    // column covers the picture's lower right corner.
+    auto screenPixel = [&](int x, int y) {
+        HDC screen = GetDC(nullptr);
+        COLORREF c = GetPixel(screen, origin.x + x, origin.y + y);
+        ReleaseDC(nullptr, screen);
+        return c;
+    };
+    auto picturePixel = [&](int x, int y) {
+        const uint8_t* p = &pixels[3 * static_cast<size_t>(y * side + x)];
+        return RGB(p[2], p[1], p[0]);
+    };
+    const POINT probes[] = {{0, 0}, {side - 1, 0}, {0, side - 1}, {side - 1, side * 3 / 4}, {side / 2, side / 3}};
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            for (const POINT& p : probes) {
+                if (screenPixel(at + p.x, at + p.y) != picturePixel(p.x, p.y)) return false;
+            }
+            return true;
+        },
+        kUpdaterWaitMs))
+        << "client height " << height;
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    EXPECT_EQ(screenPixel(at - 1, at), face);
+    EXPECT_EQ(screenPixel(at, at - 1), face);
+    EXPECT_EQ(screenPixel(at + side, at), face);
+    EXPECT_EQ(screenPixel(at, at + side), face);
+    EXPECT_TRUE(SaveScreenshot("menu_picture"));
+    EXPECT_TRUE(PressButton(menu, 1000));
+    EXPECT_EQ(FinishUpdater(&proc), 0u);
+}
+
+TEST_F(Menu, ASecondCopyWithTheSameTitleIsRefusedAndTheFirstRunsOn) {
+    const std::wstring exe = Make(L"二重.exe", {{"install.env", "TITLEBAR 二重起動\r\n"}, {"insttscr.rct", kJunkPicture}});
+    DriveProcess first;
+    HWND menu = StartMenu(exe, L"二重起動 アップデータ", &first);
+    ASSERT_NE(menu, nullptr);
+    const std::set<std::wstring> withFirst = WorkFolders();
+    // Another title is another program: it runs beside.
+    DriveProcess other;
+    HWND otherMenu = StartMenu(Make(L"別.exe", {{"install.env", "TITLEBAR 別の題\r\n"}, {"insttscr.rct", kJunkPicture}}),
+                               L"別の題 アップデータ", &other);
+    ASSERT_NE(otherMenu, nullptr);
+    EXPECT_TRUE(PressButton(otherMenu, 1000));
+    EXPECT_EQ(FinishUpdater(&other), 0u);
+
+    DriveProcess second = StartUpdater(exe);
+    MessageBoxView view;
+    HWND box = WaitBox(second, &view);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(view.text, L"[ 二重起動 アップデータ ] は既に起動中です");
+    EXPECT_EQ(view.caption, L"二重起動");
+    EXPECT_EQ(view.owner, nullptr);
+    EXPECT_TRUE(view.hasIcon);
+    EXPECT_EQ(ButtonIds(view), std::vector<int>{IDOK});
+    EXPECT_TRUE(SaveScreenshot("menu_second_copy"));
+    EXPECT_TRUE(PressButton(box, IDOK));
+    EXPECT_EQ(FinishUpdater(&second), 0u);
+    EXPECT_EQ(WorkFolders(), withFirst);
+
+    DWORD code = 0;
+    EXPECT_FALSE(WaitProgram(&first, 0, &code));
+    EXPECT_TRUE(IsWindowVisible(menu));
+    EXPECT_TRUE(PressButton(menu, 1000));
+    EXPECT_EQ(FinishUpdater(&first), 0u);
+    EXPECT_EQ(WorkFolders(), before);
+}
+
+// A stand-in for the .txt program records what the shell hands it.
+class MenuReadme : public Menu {
+protected:
+    void SetUp() override {
+        Menu::SetUp();
+        record = ModuleFolder() + L"menu_opened.rec";
+        DeleteFileW(record.c_str());
+        wchar_t old[128] = {};
+        LONG size = sizeof old;
+        if (RegQueryValueW(HKEY_CLASSES_ROOT, L".txt", old, &size) == ERROR_SUCCESS) oldTxt = old;
+        std::wstring command = L"\"" + ModuleFolder() + L"menu_opener.exe\" \"%1\"";
+        ASSERT_EQ(SetClassValue(L"vnmenutest.txt\\shell\\open\\command", command), ERROR_SUCCESS);
+        ASSERT_EQ(SetClassValue(L".txt", L"vnmenutest.txt"), ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        SetClassValue(L".txt", oldTxt);
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"vnmenutest.txt");
+        DeleteFileW(record.c_str());
+        Menu::TearDown();
+    }
+    static LONG SetClassValue(const wchar_t* key, const std::wstring& value) {
+        return RegSetValueW(HKEY_CLASSES_ROOT, key, REG_SZ, value.c_str(),
+                            static_cast<DWORD>(value.size() * sizeof(wchar_t)));
+    }
+    // The document the stand-in was asked to open, once it has been.
+    std::wstring Opened() {
+        std::vector<uint8_t> bytes;
+        WaitUntil([&] { return !(bytes = LoadBytes(record)).empty(); }, kUpdaterWaitMs);
+        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    }
+    std::wstring record;
+    std::wstring oldTxt = L"txtfile";
+};
+
+// Escape is pressed first: had it closed the menu, the read-me would never open.
+TEST_F(MenuReadme, EscapeDoesNothingAndReadmeOpensTheNamedDocument) {
+    const struct {
+        const char* env;
+        const wchar_t* document;
+    } cases[] = {
+        {"TITLEBAR 読む\r\nINSTREADME 読む\r\nINSTREADMEFL お知らせ.txt\r\n", L"お知らせ.txt"},
+        {"TITLEBAR 読む\r\nINSTREADME 読む\r\n", L"readme.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.env);
+        DeleteFileW(record.c_str());
+        DriveProcess proc;
+        HWND menu = StartMenu(Make(L"読む.exe", {{"install.env", c.env}, {"insttscr.rct", kJunkPicture},
+                                                 {"readme.txt", "read me"}, {"お知らせ.txt", "お知らせ"}}),
+                              L"読む アップデータ", &proc);
+        ASSERT_NE(menu, nullptr);
+        std::vector<std::wstring> work = NewWorkFolders(before);
+        ASSERT_EQ(work.size(), 1u);
+        PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PostMessageW(menu, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+        EXPECT_TRUE(PressButton(menu, 1001));
+        const std::wstring opened = Opened();
+        EXPECT_EQ(opened, TempFolder() + work[0] + L"\\" + c.document);
+        EXPECT_TRUE(IsWindowVisible(menu));
+        EXPECT_TRUE(PressButton(menu, 1000));
+        EXPECT_EQ(FinishUpdater(&proc), 0u);
+        EXPECT_EQ(WorkFolders(), before);
+    }
+}
+
+TEST_F(Menu, AMissingPictureAsksRetryOrCancelOverTheMenu) {
+    DriveProcess proc = StartUpdater(Make(L"絵なし.exe", {{"install.env", "TITLEBAR 絵なし\r\n"}}));
+    MessageBoxView view;
+    HWND box = WaitBox(proc, &view);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(view.text, L"Ffopen : ファイル[insttscr.rct]の読み込みで失敗しました");
+    EXPECT_EQ(view.caption, L"絵なし アップデータ");
+    ASSERT_NE(view.owner, nullptr);
+    EXPECT_EQ(WindowText(view.owner), L"絵なし アップデータ");
+    EXPECT_EQ(WindowClass(view.owner), L"#32770");
+    EXPECT_EQ(ButtonIds(view), (std::vector<int>{IDRETRY, IDCANCEL}));
+    EXPECT_TRUE(PressButton(box, IDCANCEL));
+    EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
+    EXPECT_EQ(WorkFolders(), before);
+}
+
+// The configuration is read before any window exists: its messages have no owner and no caption.
+TEST_F(Menu, ConfigurationFailuresGiveTheirMessageAndMinusOne) {
+    const struct {
+        std::vector<TimedFile> files;
+        const wchar_t* message;
+        std::vector<int> buttons;
+    } cases[] = {
+        {{{"readme.txt", "no install.env"}},
+         L"起動に必要なファイルが不足しています。\nインストールの異常終了、起動するフォルダ異常、等を確認してください。",
+         {IDOK}},
+        {{{"install.env", "TITLEBAR 開いたまま\r\n[EOF]\r\n[ini]\r\nA=1\r\n"}, {"insttscr.rct", kJunkPicture}},
+         L"[設定.env]の[ini]が終了していません",
+         {IDRETRY, IDCANCEL}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToCp932(c.message));
+        DriveProcess proc = StartUpdater(Make(L"設定.exe", c.files));
+        MessageBoxView view;
+        HWND box = WaitBox(proc, &view);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(view.text, c.message);
+        EXPECT_EQ(view.owner, nullptr);
+        EXPECT_EQ(view.caption, L"");
+        EXPECT_EQ(ButtonIds(view), c.buttons);
+        EXPECT_TRUE(PressButton(box, c.buttons.back()));
+        EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
+        EXPECT_EQ(WorkFolders(), before);
+    }
+}
+
+// The program without its dialog templates: the menu cannot be created, and it must not be tried
+// again and again.
+TEST_F(Menu, AMenuThatCannotBeCreatedEndsOnceWithMinusOne) {
+    TestPayload p = OnProgram(L"menu_without_templates.exe");
+    AddTimedFiles(&p, {{"install.env", "TITLEBAR 型なし\r\n"}, {"insttscr.rct", kJunkPicture}});
+    DriveProcess proc = StartUpdater(SaveUpdater(scratch, L"型なし.exe", &p));
+    EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
+    EXPECT_EQ(WorkFolders(), before);
+}
+
+// Explorer, the taskbar and the caption each pick the size and depth they need; a missing one is
+// scaled from another and looks blurred.
+TEST(ProgramIcon, EverySizeInBothDepthsIsThere) {
+    HMODULE program = LoadLibraryExW((ModuleFolder() + L"vnupdate.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr);
+    HRSRC group = FindResourceW(program, MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON));
+    ASSERT_NE(group, nullptr);
+    const BYTE* dir = static_cast<const BYTE*>(LockResource(LoadResource(program, group)));
+    ASSERT_NE(dir, nullptr);
+    std::set<std::pair<int, int>> images;  // side, bits per pixel
+    const int count = dir[4] | dir[5] << 8;
+    for (int i = 0; i < count; ++i) {
+        const BYTE* entry = dir + 6 + 14 * i;
+        images.insert({entry[0], entry[6] | entry[7] << 8});
+        const int id = entry[12] | entry[13] << 8;
+        EXPECT_NE(FindResourceW(program, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_ICON)), nullptr) << id;
+    }
+    EXPECT_EQ(images, (std::set<std::pair<int, int>>{{16, 8}, {32, 8}, {48, 8}, {16, 32}, {32, 32}, {48, 32}}));
+    // The system can make an icon of each size from them.
+    for (int side : {16, 32, 48}) {
+        HANDLE icon = LoadImageW(program, MAKEINTRESOURCEW(1), IMAGE_ICON, side, side, 0);
+        EXPECT_NE(icon, nullptr) << side;
+        if (icon) DestroyIcon(static_cast<HICON>(icon));
+    }
+    FreeLibrary(program);
+}
+
+TEST(WorkFolder, IsForgottenOnceRemoved) {
+    wchar_t cwd[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, cwd);
+    ASSERT_EQ(CreateWorkFolder(), 0);
+    const std::wstring folder = FromCp932(GetWorkFolder());
+    RemoveWorkFolder();
+    EXPECT_STREQ(GetWorkFolder(), "");
+    EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+    // A second removal finds nothing to do and leaves the current folder alone.
+    wchar_t elsewhere[MAX_PATH];
+    GetTempPathW(MAX_PATH, elsewhere);
+    SetCurrentDirectoryW(elsewhere);
+    GetCurrentDirectoryW(MAX_PATH, elsewhere);
+    RemoveWorkFolder();
+    wchar_t after[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, after);
+    EXPECT_EQ(std::wstring(after), std::wstring(elsewhere));
+    SetCurrentDirectoryW(cwd);
+}
+
+}  // namespace
