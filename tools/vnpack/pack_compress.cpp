@@ -99,40 +99,36 @@ static void ShowProgress(PackRun* run, size_t bytes) {
     fflush(stderr);
 }
 
-// zopfli finds the smallest encoding it can; a piece that does not compress at all (an archive
-// already packed) is left to libdeflate, which says so at once instead of searching for minutes.
-static int DeflateBest(struct libdeflate_compressor* quick, const uint8_t* in, size_t n, uint8_t* out, size_t outSize,
-                       size_t* got) {
-    size_t quickSize = libdeflate_deflate_compress(quick, in, n, out, outSize);
-    if (quickSize != 0 && quickSize + quickSize / 64 >= n) {
-        *got = quickSize;
-        return 0;
-    }
+// zopfli finds a smaller encoding than libdeflate's best, at many times its cost. A piece that
+// libdeflate hardly shrinks (an archive already packed) keeps libdeflate's result instead of
+// searching for minutes, and zopfli's result is taken only where it is smaller.
+static int DeflateBest(struct libdeflate_compressor* thorough, const uint8_t* in, size_t n, uint8_t* out,
+                       size_t outSize, size_t* got) {
+    *got = libdeflate_deflate_compress(thorough, in, n, out, outSize);
+    if (*got == 0) return -1;
+    if (*got + *got / 64 >= n) return 0;
     ZopfliOptions options;
     ZopfliInitOptions(&options);
     unsigned char bits = 0;
     unsigned char* zout = nullptr;
     size_t zsize = 0;
     ZopfliDeflate(&options, 2, 1, in, n, &bits, &zout, &zsize);
-    int rc = -1;
-    if (zout && zsize <= outSize) {
+    if (zout && zsize < *got) {
         memcpy(out, zout, zsize);
         *got = zsize;
-        rc = 0;
     }
     free(zout);
-    return rc;
+    return 0;
 }
 
-static int CompressChunk(PackRun* run, PackChunk* c, struct libdeflate_compressor* compressor,
-                         struct libdeflate_compressor* quick, uint8_t* scratch, size_t scratchSize) {
+static int CompressChunk(PackRun* run, PackChunk* c, struct libdeflate_compressor* compressor, uint8_t* scratch,
+                         size_t scratchSize) {
     const uint8_t* in = run->items[c->item].data + c->offset;
     size_t bound = libdeflate_deflate_compress_bound(compressor, c->length);
-    if (run->opt->best) bound += bound / 8 + 1024;  // zopfli's worst case is not libdeflate's
     c->deflated = static_cast<uint8_t*>(AllocChecked(bound + 1 + sizeof kSyncTail));
     if (!c->deflated) return -1;
     if (run->opt->best) {
-        if (DeflateBest(quick, in, c->length, c->deflated, bound, &c->deflatedSize) != 0) return -1;
+        if (DeflateBest(compressor, in, c->length, c->deflated, bound, &c->deflatedSize) != 0) return -1;
     } else {
         c->deflatedSize = libdeflate_deflate_compress(compressor, in, c->length, c->deflated, bound);
         if (c->deflatedSize == 0) return -1;
@@ -145,10 +141,9 @@ static int CompressChunk(PackRun* run, PackChunk* c, struct libdeflate_compresso
 static void* RunWorker(void* arg) {
     PackRun* run = static_cast<PackRun*>(arg);
     struct libdeflate_compressor* compressor = libdeflate_alloc_compressor(run->opt->best ? 12 : run->opt->level);
-    struct libdeflate_compressor* quick = libdeflate_alloc_compressor(1);
     size_t scratchSize = run->chunkBytes;
     uint8_t* scratch = static_cast<uint8_t*>(AllocChecked(scratchSize));
-    bool ok = compressor && quick && scratch;
+    bool ok = compressor && scratch;
     for (;;) {
         pthread_mutex_lock(&run->lock);
         if (!ok) run->failed = true;
@@ -156,13 +151,12 @@ static void* RunWorker(void* arg) {
         pthread_mutex_unlock(&run->lock);
         if (index == run->chunkCount) break;
         PackChunk* c = &run->chunks[index];
-        ok = CompressChunk(run, c, compressor, quick, scratch, scratchSize) == 0;
+        ok = CompressChunk(run, c, compressor, scratch, scratchSize) == 0;
         pthread_mutex_lock(&run->lock);
         if (ok) ShowProgress(run, c->length);
         pthread_mutex_unlock(&run->lock);
     }
     FreeChecked(scratch);
-    if (quick) libdeflate_free_compressor(quick);
     if (compressor) libdeflate_free_compressor(compressor);
     return nullptr;
 }
