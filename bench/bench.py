@@ -131,6 +131,8 @@ def timed_extraction(name, command, src, out, runs, whole_seconds=False):
     marker = out + ".checked"
     if os.path.exists(marker):
         os.remove(marker)
+    shutil.rmtree(out, ignore_errors=True)  # what an earlier bench left is no run of this one
+    os.makedirs(out)
     wall, cpu = hyperfine(name, command, runs, prepare=prepare)
     check_and_clear(src, out, whole_seconds)  # the last run
     with open(marker) as f:
@@ -223,12 +225,9 @@ def main():
         "nsis_wine", wine_cmd(nsis_exe, "/S", "/D=" + winpath(dest)), full, dest, runs, whole_seconds=True)
     ours_wine, _ = timed_extraction("ours_wine", wine_cmd(ours_exe, winpath(dest)), full, dest, runs)
 
-    # Start-up: the program's own start-up walk over the full and the small payload.
-    startup = {}
-    for name, tree in (("full", full), ("small", small)):
-        exe = os.path.join(out, f"startup_{name}.exe")
-        subprocess.run(vnpack_build(tree, exe, PROGRAM_EXE, "--level", "1"), shell=True, check=True)
-        startup[name], _ = hyperfine(f"startup_{name}", wine_cmd(exe), runs)
+    # Start-up: the program's own start-up walk over the full and the small payload. With the menu on
+    # main the program waits for the player, so this needs a driver that sees the menu appear.
+    startup = None
 
     # Peak working set of our extraction: a 14 MiB and a 500 MiB largest file.
     peak = {}
@@ -271,10 +270,16 @@ def main():
     table += [
         ("size, the program", f"{size[PROGRAM_EXE]:,} B", "", f"goal <= 92,160: {verdict(size[PROGRAM_EXE] <= 92160)}; "
          f"NSIS zlib stub {size[NSIS_STUB]:,} B"),
-        ("start-up, 5 MB payload", f"{startup['small']:.2f} s", "1.00",
-         "process start to exit after the start-up walk, until the menu is on main"),
-        ("start-up, 120 MB payload", f"{startup['full']:.2f} s", f"{startup['full'] / startup['small']:.2f}",
-         f"goal <= 1.10: {verdict(startup['full'] / startup['small'] <= 1.1)}"),
+    ]
+    if startup:
+        table += [
+            ("start-up, 5 MB payload", f"{startup['small']:.2f} s", "1.00", ""),
+            ("start-up, 120 MB payload", f"{startup['full']:.2f} s", f"{startup['full'] / startup['small']:.2f}",
+             f"goal <= 1.10: {verdict(startup['full'] / startup['small'] <= 1.1)}"),
+        ]
+    else:
+        table.append(("start-up, 120 MB / 5 MB", "-", "", "not measured: needs a driver that waits for the menu"))
+    table += [
         ("peak working set, largest file 14 MiB", f"{peak['ws14'] / MIB:.2f} MiB", "", ""),
         ("peak working set, largest file 500 MiB", f"{peak['ws500'] / MIB:.2f} MiB",
          f"{(peak['ws500'] - peak['ws14']) / MIB:+.2f} MiB",
