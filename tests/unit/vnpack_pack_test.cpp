@@ -8,6 +8,7 @@
 #include "support/payload_vnpack.h"
 #include "support/payload_writer.h"
 #include "vnpack/pack_compress.h"
+#include "vnpack/vnpack.h"
 
 namespace {
 
