@@ -26,7 +26,8 @@ struct CopyView {
 static CopyView s_want;
 static CopyView s_shown;
 static DWORD s_shownAt;
-static bool s_stale;  // nothing shown since the window opened: the first file shows at once
+static bool s_stale;  // shown at the next call whatever the time: the first file, a finished large one
+static uint32_t s_fileSize;
 
 // Units of 128 KiB as signed 32-bit divisions: sizes stay below 2 GiB.
 static WPARAM Units(uint32_t bytes) {
@@ -113,6 +114,7 @@ static void RefreshCopyView() {
 void ShowCopyFile(const char* path, uint32_t size) {
     if (!s_window) return;
     CopyStr(s_want.path, sizeof s_want.path, path);
+    s_fileSize = size;
     s_want.fileRange = Units(size);
     s_want.filePos = 0;
     RefreshCopyView();
@@ -122,5 +124,7 @@ void ShowCopyProgress(uint32_t fileWritten, uint32_t payloadConsumed) {
     if (!s_window) return;
     s_want.filePos = Units(fileWritten);
     s_want.totalPos = Units(payloadConsumed);
+    // A file of several blocks is seen to finish, however fast it went.
+    if (fileWritten == s_fileSize && s_fileSize >= kPayloadBlockBytes) s_stale = true;
     RefreshCopyView();
 }
