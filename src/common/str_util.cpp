@@ -32,12 +32,11 @@ int AppendStr(char* dst, size_t dstSize, const char* src) {
 
 int FormatStrV(char* dst, size_t dstSize, const char* fmt, va_list args) {
     if (dstSize == 0) return -1;
+    dst[0] = '\0';  // a runtime that fails before writing leaves an empty text
     int n = vsnprintf(dst, dstSize, fmt, args);
     dst[dstSize - 1] = '\0';  // some C runtimes leave a cut result unterminated
-    if (n < 0) {
-        dst[0] = '\0';
-        return -1;
-    }
+    // The Windows runtime reports a cut as -1 instead of the full length; dst holds the prefix.
+    if (n < 0) return -1;
     return static_cast<size_t>(n) < dstSize ? 0 : -1;
 }
 

@@ -17,8 +17,7 @@
 namespace {
 
 struct Target {
-    HWND window;
-    FILE* out;
+    HANDLE out;                     // INVALID_HANDLE_VALUE when no file is open
     const char* dest;               // the folder extracted into
 };
 
@@ -82,41 +81,39 @@ int CreateDir(void*, const char* path, const PayloadRecord*) {
 // Opens path for writing; during the update that is the file's temporary name.
 int OpenFile(void* ctx, const char* path, const PayloadRecord* rec) {
     Target* t = static_cast<Target*>(ctx);
-    t->out = fopen(path, "wb");
-    if (!t->out) return -1;
+    // Whole 128 KiB blocks go straight to the file: a stream's buffer would only copy them.
+    t->out = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (t->out == INVALID_HANDLE_VALUE) return -1;
     char shown[kPayloadNameBytes];
     // The player sees where the file goes, not its temporary name.
     if (JoinPayloadPath(t->dest, rec->name, shown, sizeof shown) != 0) CopyStr(shown, sizeof shown, path);
-    ShowCopyFile(t->window, shown, rec->size);
+    ShowCopyFile(shown, rec->size);
     return 0;
 }
 
 int WriteBlock(void* ctx, const uint8_t* bytes, size_t n, uint32_t fileWritten, uint32_t consumed) {
     Target* t = static_cast<Target*>(ctx);
-    if (fwrite(bytes, 1, n, t->out) != n) return -1;
-    ShowCopyProgress(t->window, fileWritten, consumed);
+    DWORD done = 0;
+    if (!WriteFile(t->out, bytes, static_cast<DWORD>(n), &done, nullptr) || done != n) return -1;
+    ShowCopyProgress(fileWritten, consumed);
     PumpMessages();
     return 0;
 }
 
-void SetWriteTime(const char* path, uint64_t time) {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
-    FILETIME ft;
-    ft.dwLowDateTime = static_cast<DWORD>(time);
-    ft.dwHighDateTime = static_cast<DWORD>(time >> 32);
-    SetFileTime(h, nullptr, nullptr, &ft);
-    CloseHandle(h);
-}
-
-int CloseFile(void* ctx, const char* path, const PayloadRecord* rec, bool ok) {
+int CloseFile(void* ctx, const char*, const PayloadRecord* rec, bool ok) {
     Target* t = static_cast<Target*>(ctx);
-    if (!t->out) return ok ? 0 : -1;
-    bool closed = fclose(t->out) == 0;  // a full disk may only show when the buffer is flushed
-    t->out = nullptr;
-    if (!ok || !closed) return -1;
-    SetWriteTime(path, rec->time);  // a rename keeps it
-    return 0;
+    if (t->out == INVALID_HANDLE_VALUE) return ok ? 0 : -1;
+    if (ok) {
+        // Set through the handle that wrote the file, after its last write, so nothing moves it
+        // again; a rename keeps it. The result is not checked: a file without its time still works.
+        FILETIME ft;
+        ft.dwLowDateTime = static_cast<DWORD>(rec->time);
+        ft.dwHighDateTime = static_cast<DWORD>(rec->time >> 32);
+        SetFileTime(t->out, nullptr, nullptr, &ft);
+    }
+    bool closed = CloseHandle(t->out) != 0;
+    t->out = INVALID_HANDLE_VALUE;
+    return ok && closed ? 0 : -1;
 }
 
 [[noreturn]] void FailExtraction(FILE* payload) {
@@ -152,18 +149,19 @@ void ExtractPayload(const char* dest, int mode) {
     if (!f) FailExtraction(nullptr);
 
     Target target = {};
+    target.out = INVALID_HANDLE_VALUE;
     target.dest = dest;
     ExtractOps ops = {CreateDir, OpenFile, WriteBlock, CloseFile};
     ExtractResult result;
     int rc;
     if (mode == kExtractAll) {
         // Only the update stages: start-up writes into a fresh work folder that a failure removes whole.
-        target.window = OpenCopyProgress(static_cast<int32_t>(reader.total));
+        OpenCopyProgress(static_cast<int32_t>(reader.total));  // without it the update runs unseen
         rc = RunStagedExtraction(&reader, dest, &kWindowsFs, &ops, &target, GetTickCount(), &result);
     } else {
         rc = RunPayloadExtraction(&reader, dest, mode, &ops, &target, &result);
     }
-    if (target.out) fclose(target.out);
+    if (target.out != INVALID_HANDLE_VALUE) CloseHandle(target.out);
     if (rc != 0) FailExtraction(f);
     fclose(f);
     CloseCopyProgress();

@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <cstring>
+
+#include "common/str_util.h"
 #include "payload/payload_format.h"
 #include "process/launch_win.h"
 #include "process/msgbox_win.h"
@@ -10,6 +13,21 @@
 
 static HWND s_window;
 static HWND s_animation;
+
+// What the window should show and what it shows. Each change of a control costs a repaint and round
+// trips to the window system, so the window catches up with the latest state at most this often.
+const DWORD kRefreshMs = 40;
+struct CopyView {
+    char path[kPayloadNameBytes];
+    WPARAM fileRange;
+    WPARAM filePos;
+    WPARAM totalPos;
+};
+static CopyView s_want;
+static CopyView s_shown;
+static DWORD s_shownAt;
+static bool s_stale;  // shown at the next call whatever the time: the first file, a finished large one
+static uint32_t s_fileSize;
 
 // Units of 128 KiB as signed 32-bit divisions: sizes stay below 2 GiB.
 static WPARAM Units(uint32_t bytes) {
@@ -52,19 +70,24 @@ INT_PTR CALLBACK CopyProgressProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     }
 }
 
-HWND OpenCopyProgress(int32_t total) {
+int OpenCopyProgress(int32_t total) {
     CloseCopyProgress();
     HWND owner = GetMainWindow();
     HINSTANCE instance = owner ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE))
                                : GetModuleHandleW(nullptr);
     s_window = CreateDialogParamW(instance, L"COPYINGDELUX", owner, CopyProgressProc, 0);
-    if (!s_window) return nullptr;
+    if (!s_window) return -1;
     PumpMessages();
     WPARAM units = Units(static_cast<uint32_t>(total));
     SetBarRange(s_window, IDC_COPY_TOTAL_BAR, units > 1 ? units : 1);
     SetBarPos(s_window, IDC_COPY_TOTAL_BAR, 0);
+    // As OnInitDialog left the controls.
+    memset(&s_shown, 0, sizeof s_shown);
+    s_shown.fileRange = 1;
+    s_want = s_shown;
+    s_stale = true;
     PumpMessages();
-    return s_window;
+    return 0;
 }
 
 void CloseCopyProgress() {
@@ -75,15 +98,33 @@ void CloseCopyProgress() {
     PumpMessages();
 }
 
-void ShowCopyFile(HWND window, const char* path, uint32_t size) {
-    if (!window) return;
-    SetDlgItemTextCp932(window, IDC_COPY_FILE_NAME, path);
-    SetBarRange(window, IDC_COPY_FILE_BAR, Units(size));
-    SetBarPos(window, IDC_COPY_FILE_BAR, 0);
+// Brings the controls up to s_want, touching only those that changed, once kRefreshMs have passed.
+static void RefreshCopyView() {
+    DWORD now = GetTickCount();
+    if (!s_stale && now - s_shownAt < kRefreshMs) return;
+    s_stale = false;
+    s_shownAt = now;
+    if (strcmp(s_want.path, s_shown.path) != 0) SetDlgItemTextCp932(s_window, IDC_COPY_FILE_NAME, s_want.path);
+    if (s_want.fileRange != s_shown.fileRange) SetBarRange(s_window, IDC_COPY_FILE_BAR, s_want.fileRange);
+    if (s_want.filePos != s_shown.filePos) SetBarPos(s_window, IDC_COPY_FILE_BAR, s_want.filePos);
+    if (s_want.totalPos != s_shown.totalPos) SetBarPos(s_window, IDC_COPY_TOTAL_BAR, s_want.totalPos);
+    s_shown = s_want;
 }
 
-void ShowCopyProgress(HWND window, uint32_t fileWritten, uint32_t payloadConsumed) {
-    if (!window) return;
-    SetBarPos(window, IDC_COPY_FILE_BAR, Units(fileWritten));
-    SetBarPos(window, IDC_COPY_TOTAL_BAR, Units(payloadConsumed));
+void ShowCopyFile(const char* path, uint32_t size) {
+    if (!s_window) return;
+    CopyStr(s_want.path, sizeof s_want.path, path);
+    s_fileSize = size;
+    s_want.fileRange = Units(size);
+    s_want.filePos = 0;
+    RefreshCopyView();
+}
+
+void ShowCopyProgress(uint32_t fileWritten, uint32_t payloadConsumed) {
+    if (!s_window) return;
+    s_want.filePos = Units(fileWritten);
+    s_want.totalPos = Units(payloadConsumed);
+    // A file of several blocks is seen to finish, however fast it went.
+    if (fileWritten == s_fileSize && s_fileSize >= kPayloadBlockBytes) s_stale = true;
+    RefreshCopyView();
 }

@@ -1,6 +1,7 @@
 // Extracts the payload appended to this program into the folder named on its command line, the way
 // the update command does, with a work folder made at start and removed at the end:
-// extract_probe DEST.
+// extract_probe DEST. With VN_PROBE_MEMORY set, it writes its peak working set in bytes to the file
+// that variable names (for the benchmark).
 // A test that must look at the copy window mid-way names an event pair in VN_PROBE_HOLD: once both
 // bars have moved, the probe sets NAME_held and keeps its window alive (pumping messages, no more
 // bytes written) until the test sets NAME_release, so nothing depends on how fast the machine is.
@@ -8,8 +9,10 @@
 // at that step of the staging, after setting the event named by VN_TEST_PAUSE_EVENT, until killed.
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -98,5 +101,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     CreateWorkFolder();
     ExtractPayload(commandLine, kExtractAll);
     RemoveWorkFolder();
+    const char* report = getenv("VN_PROBE_MEMORY");
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    if (report && GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
+        FILE* f = fopen(report, "w");
+        if (f) {
+            fprintf(f, "%lu\n", static_cast<unsigned long>(counters.PeakWorkingSetSize));
+            fclose(f);
+        }
+    }
     return 0;
 }

@@ -1,6 +1,5 @@
 // vnpack build: turns a folder into an updater, the stub followed by the payload and its trailer.
 #include <dirent.h>
-#include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +15,7 @@
 #include "common/str_util.h"
 #include "payload/payload_format.h"
 #include "vnpack/cp932_text.h"
+#include "vnpack/pack_compress.h"
 #include "vnpack/env_check.h"
 #include "vnpack/pack_times.h"
 #include "vnpack/vnpack.h"
@@ -47,6 +47,8 @@ struct BuildOptions {
     const char* stub;
     const char* stopFolder;
     int level;
+    bool best;     // zopfli
+    int threads;
     bool force;  // pack an install.env on which the updater would stop
     bool clamp;
     int64_t epoch;
@@ -296,42 +298,68 @@ static int LoadSource(const BuildEntry* e, uint8_t** data) {
     return kExitOk;
 }
 
-static int WriteRecords(const BuildOptions* opt, const EntryList* list, FILE* out, uint64_t* length) {
-    struct libdeflate_compressor* compressor = libdeflate_alloc_compressor(opt->level);
-    if (!compressor) return Fail(kExitUsage, nullptr, "cannot set up compression level %d", opt->level);
-    int rc = kExitOk;
+// Files read and compressed at once: enough to keep every thread busy, few enough to bound memory.
+static const uint64_t kBatchBytes = 64u << 20;
+
+static int WriteRecord(const BuildOptions* opt, const BuildEntry* e, const PackItem* item, FILE* out,
+                       uint64_t* length) {
     uint8_t header[kPayloadNameBytes + 32];
-    for (size_t i = 0; i < list->count && rc == kExitOk; ++i) {
-        const BuildEntry* e = &list->items[i];
-        if (e->group == kGroupDir) {
-            size_t n = FormatPayloadRecord(e->name, strlen(e->name), kPayloadDirMark, 0, 0, header, sizeof header);
-            if (WriteBytes(out, header, n, length) != 0) rc = Fail(kExitUsage, opt->out, "write failed");
-            continue;
-        }
-        uint8_t* data = nullptr;
-        uint8_t* packed = nullptr;
-        size_t bound = libdeflate_zlib_compress_bound(compressor, e->size);
-        rc = LoadSource(e, &data);
-        if (rc == kExitOk) {
-            packed = static_cast<uint8_t*>(AllocChecked(bound));
-            if (!packed) rc = kExitUsage;
-        }
-        if (rc == kExitOk) {
-            size_t packedSize = libdeflate_zlib_compress(compressor, data, e->size, packed, bound);
-            size_t n = FormatPayloadRecord(e->name, strlen(e->name), static_cast<uint32_t>(e->size), static_cast<uint32_t>(packedSize),
-                                           e->time, header, sizeof header);
-            if (packedSize == 0) {
-                rc = Fail(kExitUsage, e->path, "compression failed");
-            } else if (*length + n + packedSize + kPayloadEndBytes + 8 + kPayloadTrailerBytes >= kPayloadSizeLimit) {
-                rc = Fail(kExitBadInput, opt->out, "the finished file would be 2 GiB or more");
-            } else if (WriteBytes(out, header, n, length) != 0 || WriteBytes(out, packed, packedSize, length) != 0) {
-                rc = Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
-            }
-        }
-        FreeChecked(data);
-        FreeChecked(packed);
+    if (e->group == kGroupDir) {
+        size_t n = FormatPayloadRecord(e->name, strlen(e->name), kPayloadDirMark, 0, 0, header, sizeof header);
+        if (WriteBytes(out, header, n, length) != 0) return Fail(kExitUsage, opt->out, "write failed");
+        return kExitOk;
     }
-    libdeflate_free_compressor(compressor);
+    size_t n = FormatPayloadRecord(e->name, strlen(e->name), static_cast<uint32_t>(e->size),
+                                   static_cast<uint32_t>(item->packedSize), e->time, header, sizeof header);
+    if (*length + n + item->packedSize + kPayloadEndBytes + 8 + kPayloadTrailerBytes >= kPayloadSizeLimit) {
+        return Fail(kExitBadInput, opt->out, "the finished file would be 2 GiB or more");
+    }
+    if (WriteBytes(out, header, n, length) != 0 || WriteBytes(out, item->packed, item->packedSize, length) != 0) {
+        return Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
+    }
+    return kExitOk;
+}
+
+// Compresses the files in batches, each on every thread, and writes the records in their order.
+static int WriteRecords(const BuildOptions* opt, const EntryList* list, FILE* out, uint64_t* length) {
+    PackOptions pack = {opt->level, opt->best, opt->threads, isatty(STDERR_FILENO) != 0, 0};
+    uint64_t total = 0;
+    uint64_t done = 0;
+    for (size_t i = 0; i < list->count; ++i) total += list->items[i].size;
+    PackItem* items = static_cast<PackItem*>(AllocChecked(sizeof(PackItem) * (list->count ? list->count : 1)));
+    if (!items) return kExitUsage;
+    int rc = kExitOk;
+    for (size_t first = 0; first < list->count && rc == kExitOk;) {
+        size_t end = first;
+        uint64_t bytes = 0;
+        while (end < list->count && (end == first || bytes < kBatchBytes)) bytes += list->items[end++].size;
+        size_t count = 0;
+        for (size_t i = first; i < end && rc == kExitOk; ++i) {
+            const BuildEntry* e = &list->items[i];
+            if (e->group == kGroupDir) continue;
+            uint8_t* data = nullptr;
+            rc = LoadSource(e, &data);
+            items[count].data = data;
+            items[count].size = e->size;
+            items[count].packed = nullptr;
+            ++count;
+        }
+        if (rc == kExitOk && PackStreams(&pack, items, count, done, total) != 0) {
+            rc = Fail(kExitUsage, nullptr, "compression failed (out of memory?)");
+        }
+        for (size_t i = first, k = 0; i < end && rc == kExitOk; ++i) {
+            bool dir = list->items[i].group == kGroupDir;
+            rc = WriteRecord(opt, &list->items[i], dir ? nullptr : &items[k], out, length);
+            if (!dir) ++k;
+        }
+        for (size_t k = 0; k < count; ++k) {
+            FreeChecked(const_cast<uint8_t*>(items[k].data));
+            FreeChecked(items[k].packed);
+        }
+        done += bytes;
+        first = end;
+    }
+    FreeChecked(items);
     return rc;
 }
 
@@ -364,7 +392,8 @@ static int WriteUpdater(const BuildOptions* opt, const EntryList* list) {
 
 static int ParseBuildArgs(int argc, char** argv, BuildOptions* opt, char* stubBuf, size_t stubSize) {
     memset(opt, 0, sizeof *opt);
-    opt->level = 12;
+    opt->level = 10;
+    opt->threads = GetDefaultPackThreads();
     for (int i = 0; i < argc; ++i) {
         const char* a = argv[i];
         bool hasValue = i + 1 < argc;
@@ -376,6 +405,13 @@ static int ParseBuildArgs(int argc, char** argv, BuildOptions* opt, char* stubBu
             opt->stopFolder = argv[++i];
         } else if (strcmp(a, "--force") == 0) {
             opt->force = true;
+        } else if (strcmp(a, "--best") == 0) {
+            opt->best = true;
+        } else if (strcmp(a, "--threads") == 0 && hasValue) {
+            char* end;
+            long threads = strtol(argv[++i], &end, 10);
+            if (*end || threads < 1 || threads > 64) return Fail(kExitUsage, nullptr, "--threads takes 1 to 64");
+            opt->threads = static_cast<int>(threads);
         } else if (strcmp(a, "--level") == 0 && hasValue) {
             char* end;
             long level = strtol(argv[++i], &end, 10);
