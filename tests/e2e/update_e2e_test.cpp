@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/drive_win.h"
+#include "support/payload_writer.h"
 #include "support/staging_tree_win.h"
 #include "support/updater_win.h"
 
@@ -191,6 +192,17 @@ int UpdateButton(HWND menu) {
     return 0;
 }
 
+std::string ProgramBytes(const wchar_t* name) {
+    std::vector<uint8_t> b = LoadBytes(ModuleFolder() + name);
+    EXPECT_GT(b.size(), 1024u) << ToCp932(name);
+    return std::string(b.begin(), b.end());
+}
+
+void ExpectSameTree(const Tree& after, const Tree& want) {
+    EXPECT_TRUE(after == want) << "only before:" << TreeDifferences(want, after)
+                               << "\nonly after:" << TreeDifferences(after, want);
+}
+
 // How the player leaves the completion dialog.
 enum Leave { kOk, kEscape, kCloseBox };
 
@@ -235,14 +247,9 @@ protected:
     // into a folder of its own beside a stray game.exe that must never be the one started.
     void Install(const wchar_t* name, const wchar_t* updater) {
         scratch = MakeScratchFolder(L"e2e");
-        game = scratch + name;
         record = scratch + L"record.txt";
         SetEnvironmentVariableW(L"VN_E2E_RECORD", record.c_str());
-        ASSERT_TRUE(CreateDirectoryW(game.c_str(), nullptr));
-        for (const wchar_t* f : {L"\\data", L"\\save"}) ASSERT_TRUE(CreateDirectoryW((game + f).c_str(), nullptr));
-        PutTimedFile(game + L"\\game.exe", "the old game", kOldTime + 1);
-        PutTimedFile(game + L"\\data\\scenario.dat", "old scenario", kOldTime + 2);
-        PutTimedFile(game + L"\\save\\player.sav", "the player's", kOldTime + 3);
+        ASSERT_NO_FATAL_FAILURE(PutOldGame(scratch + name));
         std::wstring own = scratch + L"download";
         ASSERT_TRUE(CreateDirectoryW(own.c_str(), nullptr));
         exe = own + L"\\" + updater;
@@ -255,6 +262,16 @@ protected:
         SetText(L"Version", L"5");
         DeleteFileW(IniPath().c_str());
         workFolders = WorkFolders();
+    }
+
+    // The older game in folder: game.exe, data\scenario.dat and the player's save.
+    void PutOldGame(const std::wstring& folder) {
+        game = folder;
+        ASSERT_TRUE(CreateDirectoryW(game.c_str(), nullptr));
+        for (const wchar_t* f : {L"\\data", L"\\save"}) ASSERT_TRUE(CreateDirectoryW((game + f).c_str(), nullptr));
+        PutTimedFile(game + L"\\game.exe", "the old game", kOldTime + 1);
+        PutTimedFile(game + L"\\data\\scenario.dat", "old scenario", kOldTime + 2);
+        PutTimedFile(game + L"\\save\\player.sav", "the player's", kOldTime + 3);
     }
 
     // Starts the updater and waits for its menu.
@@ -480,6 +497,110 @@ TEST_F(Update, ADamagedLastRecordLeavesTheGameAsItWas) {
     EXPECT_EQ(GetFileAttributesW(IniPath().c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesW(record.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(WorkFolders(), workFolders);
+}
+
+// What a studio's tool cannot ship or foresee, met through the menu by the real program over a
+// payload written here: a running game, a read-only destination, a disk that fills up, names that
+// climb out of the game folder. Good records come first, so the refusal meets files already
+// written; a deeper folder ends start-up's walk before the case's records, as in a shipped updater.
+// Each shows the damaged-file message, ends with -1 and leaves the game folder as it was (which
+// also means no temporary file and no journal), the work folder gone and nothing written elsewhere.
+TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
+    const uint64_t kNewTime = 0x01D6000000000000ull;
+    enum Setting { kPlain, kRunning, kReadOnly, kSmallDrive };
+    struct Case {
+        const char* what;
+        Setting setting;
+        std::vector<TimedFile> last;
+    } cases[] = {
+        {"the running game's image", kRunning, {{"game.exe", "new exe", kNewTime}}},
+        {"a library the running game loaded", kRunning, {{"game.dll", "new dll", kNewTime}}},
+        {"a read-only destination", kReadOnly, {{"data\\scenario.dat", "new scenario", kNewTime}}},
+        // 12 MB on an 8 MiB drive.
+        {"a disk that fills up", kSmallDrive,
+         {{"big0.dat", MakeTestPattern(3000000, 30), kNewTime}, {"big1.dat", MakeTestPattern(3000000, 31), kNewTime},
+          {"big2.dat", MakeTestPattern(3000000, 32), kNewTime}, {"big3.dat", MakeTestPattern(3000000, 33), kNewTime}}},
+        {"a name that climbs out", kPlain, {{"..\\evil.dat", "evil", kNewTime}}},
+        {"a name that climbs out of a folder", kPlain, {{"data\\..\\..\\evil.dat", "evil", kNewTime}}},
+        {"a drive letter", kPlain, {{"C:\\evil.dat", "evil", kNewTime}}},
+        {"a UNC prefix", kPlain, {{"\\\\localhost\\C$\\evil.dat", "evil", kNewTime}}},
+    };
+    const std::vector<uint8_t> env = LoadBytes(Updaters() + L"short\\install.env");
+    const std::vector<uint8_t> splash = LoadBytes(Updaters() + L"short\\insttscr.rct");
+    ASSERT_FALSE(env.empty() || splash.empty());
+    const std::wstring temp = TempFolder().substr(0, TempFolder().size() - 1);
+    bool noSmallDrive = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.setting == kSmallDrive && GetFileAttributesW(L"S:\\") == INVALID_FILE_ATTRIBUTES) {
+            noSmallDrive = true;
+            continue;
+        }
+        ASSERT_NO_FATAL_FAILURE(Install(L"ゲーム ソ表", L"short.exe"));
+        if (c.setting == kSmallDrive) {
+            RemoveTree(L"S:\\ゲーム");
+            ASSERT_NO_FATAL_FAILURE(PutOldGame(L"S:\\ゲーム"));
+            SetText(L"InstTo", game);
+        }
+        PutTimedFile(game + L"\\game.dll", "the old library", kOldTime + 4);
+        DriveProcess running;
+        struct EndOnExit {
+            DriveProcess* proc;
+            ~EndOnExit() { EndProgram(proc); }
+        } ender{&running};
+        if (c.setting == kRunning) {
+            PutTimedFile(game + L"\\game.exe", ProgramBytes(L"standin_game.exe"), kOldTime + 1);
+            PutTimedFile(game + L"\\game.dll", ProgramBytes(L"standin_lib.dll"), kOldTime + 4);
+            std::wstring ready = scratch + L"ready";
+            ASSERT_TRUE(StartProgram(L"\"" + game + L"\\game.exe\" " + ready, &running, game.c_str()));
+            ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                                  kUpdaterWaitMs))
+                << "the stand-in game did not start";
+        }
+        const std::wstring scenario = game + L"\\data\\scenario.dat";
+        if (c.setting == kReadOnly) {
+            ASSERT_TRUE(SetFileAttributesW(scenario.c_str(), FILE_ATTRIBUTE_READONLY));
+        }
+        TestPayload p = OnProgram(L"vnupdate.exe");
+        AddTimedFiles(&p, {{"install.env", std::string(env.begin(), env.end()), kOldTime},
+                           {"insttscr.rct", std::string(splash.begin(), splash.end()), kOldTime},
+                           {"data\\"},
+                           {"data\\sub\\"},
+                           {"data\\sub\\new.dat", "new file in a new folder", kNewTime},
+                           {"save\\player.sav", "an update's save", kNewTime},
+                           {"新しい.dat", MakeTestPattern(200000, 5), kNewTime}});
+        AddTimedFiles(&p, c.last);
+        exe = SaveUpdater(scratch + L"download\\", L"short.exe", &p);
+
+        const std::wstring outside = scratch.substr(0, scratch.size() - 1);
+        const Tree before = LookAll(game), around = LookAll(outside);
+        const std::set<std::wstring> onC = FilesIn(L"C:"), inTemp = FilesIn(temp);
+        const std::set<std::wstring> onS = FilesIn(L"S:");
+        RegValues registry = ReadKey();
+        ASSERT_NO_FATAL_FAILURE(StartMenu());
+        ASSERT_TRUE(PressButton(menu, UpdateButton(menu)));
+        EXPECT_EQ(AnswerBox(proc.pid, menu, IDYES), L"[" + game + L"]をアップデートします");
+        EXPECT_EQ(AnswerBox(proc.pid, menu, IDOK), kDamagedMessage);
+        EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
+
+        ExpectSameTree(LookAll(game), before);
+        ExpectSameTree(LookAll(outside), around);
+        EXPECT_EQ(FilesIn(L"C:"), onC);
+        EXPECT_EQ(FilesIn(L"S:"), onS);
+        EXPECT_EQ(FilesIn(temp), inTemp) << "the work folder must be gone";
+        EXPECT_EQ(WorkFolders(), workFolders);
+        EXPECT_TRUE(ReadKey() == registry);
+        EXPECT_EQ(GetFileAttributesW(IniPath().c_str()), INVALID_FILE_ATTRIBUTES);
+
+        EndProgram(&running);
+        SetFileAttributesW(scenario.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (c.setting == kSmallDrive) RemoveTree(game);
+        RemoveTree(scratch);
+    }
+    if (noSmallDrive) {
+        GTEST_SKIP() << "the other cases ran; no small drive S: for the full disk "
+                        "(the tmpfs could not be mounted: see wine/small-drive.log)";
+    }
 }
 
 }  // namespace

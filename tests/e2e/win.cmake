@@ -22,6 +22,12 @@ add_test(NAME e2e_updaters COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/make-updater
 set_tests_properties(e2e_updaters PROPERTIES FIXTURES_SETUP e2e_updaters)
 
 vn_win_test(update_e2e_test ${CMAKE_CURRENT_SOURCE_DIR}/update_e2e_test.cpp)
-set_tests_properties(update_e2e_test PROPERTIES FIXTURES_REQUIRED "wine;e2e_updaters")
-add_dependencies(update_e2e_test host_vnpack e2e_recorder vnupdate)
+set_tests_properties(update_e2e_test PROPERTIES FIXTURES_REQUIRED "wine;e2e_updaters;small_drive")
+# Hostile updaters are written by the test on the real program; a running game needs the stand-ins.
+# Copied on every build, so the test never meets an older vnupdate.exe.
+add_custom_target(e2e_programs ALL
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:vnupdate> $<TARGET_FILE:standin_game>
+          $<TARGET_FILE:standin_lib> ${CMAKE_CURRENT_BINARY_DIR}
+  DEPENDS vnupdate standin_game standin_lib)
+add_dependencies(update_e2e_test host_vnpack e2e_recorder vnupdate e2e_programs)
 
