@@ -14,9 +14,7 @@ static const size_t kBlock = 0x20000;
 static unsigned char s_in[kBlock];
 static unsigned char s_out[kBlock];
 
-static uint32_t U32(const unsigned char* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+static uint32_t U32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
 static int InflateFile(FILE* f, uint32_t packed, void* out) {
     z_stream zs;

@@ -12,9 +12,7 @@
 static const int32_t kWidth = 1024;
 static const int32_t kHeight = 768;
 
-static double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+static double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 static volatile uint8_t s_sink;
 
@@ -47,22 +45,25 @@ static int Bench(const char* name, const uint8_t* px) {
     const size_t pngSize = MeasurePngBgr(px, kWidth, kHeight);
     double pngTime = BestTime([&] { s_sink = static_cast<uint8_t>(MeasurePngBgr(px, kWidth, kHeight)); }, 2, 1);
 
-    double decodeTime = BestTime([&] {
-        DecodeRct(data, len, kWidth, kHeight, out, n);
-        s_sink = out[n / 2];
-    }, 5, 20);
-    double memcpyTime = BestTime([&] {
-        memcpy(copy, px, n);
-        s_sink = copy[n / 2];
-    }, 5, 20);
+    double decodeTime = BestTime(
+        [&] {
+            DecodeRct(data, len, kWidth, kHeight, out, n);
+            s_sink = out[n / 2];
+        },
+        5, 20);
+    double memcpyTime = BestTime(
+        [&] {
+            memcpy(copy, px, n);
+            s_sink = copy[n / 2];
+        },
+        5, 20);
 
     const double mb = static_cast<double>(n) / 1e6;
-    printf("%-11s decode %8.0f MB/s   memcpy %8.0f MB/s   decode/memcpy %.3f\n", name, mb / decodeTime,
-           mb / memcpyTime, memcpyTime / decodeTime);
-    printf("%-11s rct %8zu B = %6.2f%% of raw %zu B, %7.2f%% of PNG %zu B; encode %.1f ms (PNG %.1f ms)\n",
-           name, len, 100.0 * static_cast<double>(len) / static_cast<double>(n), n,
-           100.0 * static_cast<double>(len) / static_cast<double>(pngSize), pngSize, encodeTime * 1e3,
-           pngTime * 1e3);
+    printf("%-11s decode %8.0f MB/s   memcpy %8.0f MB/s   decode/memcpy %.3f\n", name, mb / decodeTime, mb / memcpyTime,
+           memcpyTime / decodeTime);
+    printf("%-11s rct %8zu B = %6.2f%% of raw %zu B, %7.2f%% of PNG %zu B; encode %.1f ms (PNG %.1f ms)\n", name, len,
+           100.0 * static_cast<double>(len) / static_cast<double>(n), n,
+           100.0 * static_cast<double>(len) / static_cast<double>(pngSize), pngSize, encodeTime * 1e3, pngTime * 1e3);
     free(data);
     free(out);
     free(copy);

@@ -4,9 +4,7 @@
 // the terminator counts as a character of its own, so no walk ever steps past the end.
 #include <cstddef>
 
-inline bool IsSjisLead(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
+inline bool IsSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // The start of the character after the one at s (s itself at the terminator).
 const char* SjisNext(const char* s);

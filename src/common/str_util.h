@@ -15,5 +15,4 @@ int AppendStr(char* dst, size_t dstSize, const char* src);
 
 // printf into dst. Returns 0, or -1 if the result was cut or the format failed.
 int FormatStr(char* dst, size_t dstSize, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
-int FormatStrV(char* dst, size_t dstSize, const char* fmt, va_list args)
-    __attribute__((format(printf, 3, 0)));
+int FormatStrV(char* dst, size_t dstSize, const char* fmt, va_list args) __attribute__((format(printf, 3, 0)));

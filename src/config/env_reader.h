@@ -27,10 +27,10 @@ enum EnvEventKind {
 
 struct EnvEvent {
     int kind;
-    int line;            // the file's line the piece belongs to, from 1
-    size_t piece;        // the piece's index in the file, from 0
-    int pieceInLine;     // from 0
-    bool endsLine;       // the piece ends with LF
+    int line;         // the file's line the piece belongs to, from 1
+    size_t piece;     // the piece's index in the file, from 0
+    int pieceInLine;  // from 0
+    bool endsLine;    // the piece ends with LF
     const char* text;
     size_t len;
     const char* key;
@@ -47,19 +47,19 @@ struct EnvObserver {
 };
 
 struct EnvReader {
-    FILE* file;                 // read from here when set, else from data
+    FILE* file;  // read from here when set, else from data
     const unsigned char* data;
     size_t size;
     size_t pos;
-    int pushed;                 // byte read ahead after a CR, or -1
-    bool ended;                 // 0x1A or the end of the input was met
-    bool eofByte;               // ended at a 0x1A
+    int pushed;                   // byte read ahead after a CR, or -1
+    bool ended;                   // 0x1A or the end of the input was met
+    bool eofByte;                 // ended at a 0x1A
     const EnvObserver* observer;  // null: nobody watches
     bool endTold;
-    int line;                   // where the next piece begins
+    int line;  // where the next piece begins
     int pieceInLine;
     size_t pieces;
-    int lastLine;               // the piece read last
+    int lastLine;  // the piece read last
     int lastPieceInLine;
 };
 

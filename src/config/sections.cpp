@@ -21,9 +21,7 @@ static const SectionInfo kSections[kSectionCount] = {
 static SectionLine* s_first[kSectionCount];
 static SectionLine* s_last[kSectionCount];
 
-static bool StartsWith(const char* text, const char* prefix) {
-    return strncmp(text, prefix, strlen(prefix)) == 0;
-}
+static bool StartsWith(const char* text, const char* prefix) { return strncmp(text, prefix, strlen(prefix)) == 0; }
 
 void TrimSectionLine(char* line) {
     size_t len = strlen(line);
@@ -136,13 +134,9 @@ void ResetSections() {
     for (int i = 0; i < kSectionCount; ++i) ClearList(i);
 }
 
-const char* SectionHeader(int section) {
-    return section >= 0 && section < kSectionCount ? kSections[section].header : "";
-}
+const char* SectionHeader(int section) { return section >= 0 && section < kSectionCount ? kSections[section].header : ""; }
 
-const char* SectionName(int section) {
-    return section >= 0 && section < kSectionCount ? kSections[section].name : "";
-}
+const char* SectionName(int section) { return section >= 0 && section < kSectionCount ? kSections[section].name : ""; }
 
 const SectionLine* GetSectionList(int section) {
     return section >= 0 && section < kSectionCount ? s_first[section] : nullptr;

@@ -14,12 +14,12 @@ struct SettingEntry {
 
 // How the key/value reader takes one piece.
 enum SettingLineKind {
-    kSettingEnd = 0,    // "[EOF]": reading stops
-    kSettingComment,    // begins with "/"
-    kSettingIndented,   // begins with a blank (any byte up to 0x20)
-    kSettingNoValue,    // a key and nothing after it: dropped
-    kSettingFarValue,   // a key whose next word lies past the 99 blanks: dropped
-    kSettingEntry,      // key and value found
+    kSettingEnd = 0,   // "[EOF]": reading stops
+    kSettingComment,   // begins with "/"
+    kSettingIndented,  // begins with a blank (any byte up to 0x20)
+    kSettingNoValue,   // a key and nothing after it: dropped
+    kSettingFarValue,  // a key whose next word lies past the 99 blanks: dropped
+    kSettingEntry,     // key and value found
 };
 
 // Why the key/value reading ended before the end of the file.

@@ -69,6 +69,4 @@ void DestroyBitmapImage(BitmapImage* image) {
     FreeChecked(image);
 }
 
-void AlignPackedRows(BitmapImage* image) {
-    AlignPackedRows(image->bits, image->width, image->height, image->stride);
-}
+void AlignPackedRows(BitmapImage* image) { AlignPackedRows(image->bits, image->width, image->height, image->stride); }

@@ -9,10 +9,9 @@ const uint8_t kRctMagicNamed[kRctMagicBytes] = {0x98, 0x5A, 0x92, 0x9A, 'T', 'C'
 // Pixel displacements (dx right, dy down) of the 32 copy sources: up to six pixels to the left in
 // the same row, then rows one to four above.
 static const int8_t kDisplacements[kRctOffsetCount][2] = {
-    {-1, 0},  {-2, 0},  {-3, 0},  {-4, 0},  {-5, 0},  {-6, 0},  {3, -1},  {2, -1},
-    {1, -1},  {0, -1},  {-1, -1}, {-2, -1}, {-3, -1}, {3, -2},  {2, -2},  {1, -2},
-    {0, -2},  {-1, -2}, {-2, -2}, {-3, -2}, {3, -3},  {2, -3},  {1, -3},  {0, -3},
-    {-1, -3}, {-2, -3}, {-3, -3}, {2, -4},  {1, -4},  {0, -4},  {-1, -4}, {-2, -4},
+    {-1, 0},  {-2, 0},  {-3, 0},  {-4, 0},  {-5, 0},  {-6, 0}, {3, -1},  {2, -1},  {1, -1},  {0, -1},  {-1, -1},
+    {-2, -1}, {-3, -1}, {3, -2},  {2, -2},  {1, -2},  {0, -2}, {-1, -2}, {-2, -2}, {-3, -2}, {3, -3},  {2, -3},
+    {1, -3},  {0, -3},  {-1, -3}, {-2, -3}, {-3, -3}, {2, -4}, {1, -4},  {0, -4},  {-1, -4}, {-2, -4},
 };
 
 const char* DescribeRctStatus(int status) {
@@ -62,8 +61,7 @@ static void CopyBack(uint8_t* dst, size_t dist, size_t count) {
     }
 }
 
-int DecodeRct(const uint8_t* data, size_t dataSize, int32_t width, int32_t height, uint8_t* pixels,
-              size_t pixelsSize) {
+int DecodeRct(const uint8_t* data, size_t dataSize, int32_t width, int32_t height, uint8_t* pixels, size_t pixelsSize) {
     if (CheckRctSize(width, height) != kRctOk) return kRctBadSize;
     const size_t end = size_t{3} * static_cast<size_t>(width) * static_cast<size_t>(height);
     if (pixelsSize < end) return kRctBadSize;

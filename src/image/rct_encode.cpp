@@ -45,8 +45,7 @@ static uint8_t* PutLiterals(uint8_t* out, const uint8_t* pixels, size_t first, s
     return out;
 }
 
-int EncodeRct(const uint8_t* pixels, int32_t width, int32_t height, uint8_t* out, size_t outSize,
-              size_t* outLen) {
+int EncodeRct(const uint8_t* pixels, int32_t width, int32_t height, uint8_t* out, size_t outSize, size_t* outLen) {
     if (!pixels || !out || CheckRctSize(width, height) != kRctOk) return -1;
     if (outSize < RctEncodeBound(width, height)) return -1;
 

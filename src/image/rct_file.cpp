@@ -61,8 +61,8 @@ void FreeRctFile(RctFile* file) {
     file->data = nullptr;
 }
 
-int WriteRctFile(FILE* f, int32_t width, int32_t height, const char* name, size_t nameLen,
-                 const uint8_t* data, size_t dataSize) {
+int WriteRctFile(FILE* f, int32_t width, int32_t height, const char* name, size_t nameLen, const uint8_t* data,
+                 size_t dataSize) {
     if (nameLen > 0xFFFF || dataSize > 0x7FFFFFFF) return -1;
     uint8_t head[kRctHeaderBytes + 2];
     memcpy(head, name ? kRctMagicNamed : kRctMagicPlain, kRctMagicBytes);

@@ -15,8 +15,7 @@ BitmapImage* LoadRctImage(const char* fileName) {
     BitmapImage* image = CreateBitmapImage(rct.width, rct.height);
     if (image) {
         const size_t size = static_cast<size_t>(image->stride) * static_cast<size_t>(image->height);
-        if (DecodeRct(rct.data, static_cast<size_t>(rct.dataSize), rct.width, rct.height, image->bits,
-                      size) == kRctOk) {
+        if (DecodeRct(rct.data, static_cast<size_t>(rct.dataSize), rct.width, rct.height, image->bits, size) == kRctOk) {
             AlignPackedRows(image);
         } else {
             DestroyBitmapImage(image);

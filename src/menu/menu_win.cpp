@@ -92,8 +92,8 @@ void OnPaint(HWND dialog) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(dialog, &paint);
     if (s_splash) {
-        StretchDIBits(dc, s_splashX, s_splashY, s_splash->width, s_splash->height, 0, 0, s_splash->width,
-                      s_splash->height, s_splash->bits, s_splash->info, DIB_RGB_COLORS, SRCCOPY);
+        StretchDIBits(dc, s_splashX, s_splashY, s_splash->width, s_splash->height, 0, 0, s_splash->width, s_splash->height,
+                      s_splash->bits, s_splash->info, DIB_RGB_COLORS, SRCCOPY);
     }
     EndPaint(dialog, &paint);
 }
@@ -104,21 +104,16 @@ void OnCommand(HWND dialog, WPARAM param) {
     s_busy = true;
     int slot = FindMenuSlot(s_slots, static_cast<uint64_t>(param));
     switch (slot < 0 ? kRoleNone : s_slots[slot].role) {
-        case kRoleUpdate:
-            if (RunUpdate() == 0) CloseMenu(dialog);
-            break;
-        case kRoleDirectXSetup:
-            RunProgram("DirectX\\dxsetup.exe");
-            break;
-        case kRoleExit:
-            CloseMenu(dialog);
-            break;
-        case kRoleReadme:
-            GetSetting(kInstReadmeFileKey, s_setting, sizeof s_setting, kInstReadmeFileDefault);
-            OpenDocument(s_setting);
-            break;
-        default:
-            break;
+    case kRoleUpdate:
+        if (RunUpdate() == 0) CloseMenu(dialog);
+        break;
+    case kRoleDirectXSetup: RunProgram("DirectX\\dxsetup.exe"); break;
+    case kRoleExit: CloseMenu(dialog); break;
+    case kRoleReadme:
+        GetSetting(kInstReadmeFileKey, s_setting, sizeof s_setting, kInstReadmeFileDefault);
+        OpenDocument(s_setting);
+        break;
+    default: break;
     }
     s_busy = false;
 }
@@ -130,11 +125,11 @@ void OnClose(HWND dialog) {
 // Answers 0 to everything, WM_INITDIALOG included, so the dialog manager sets no initial focus.
 INT_PTR CALLBACK MenuProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-        case WM_INITDIALOG: OnInitDialog(dialog); break;
-        case WM_PAINT: OnPaint(dialog); break;
-        case WM_COMMAND: OnCommand(dialog, wParam); break;
-        case WM_CLOSE: OnClose(dialog); break;
-        default: break;
+    case WM_INITDIALOG: OnInitDialog(dialog); break;
+    case WM_PAINT: OnPaint(dialog); break;
+    case WM_COMMAND: OnCommand(dialog, wParam); break;
+    case WM_CLOSE: OnClose(dialog); break;
+    default: break;
     }
     return 0;
 }

@@ -14,16 +14,15 @@ static int FailWalk(ExtractResult* result, const PayloadRecord* rec, int error) 
 
 static int NullSink(void*, const uint8_t*, size_t, uint32_t, uint32_t) { return 0; }
 
-static int ExtractFile(PayloadReader* reader, const char* path, const PayloadRecord* rec,
-                       const ExtractOps* ops, void* ctx) {
+static int ExtractFile(PayloadReader* reader, const char* path, const PayloadRecord* rec, const ExtractOps* ops, void* ctx) {
     if (ops->openFile && ops->openFile(ctx, path, rec) != 0) return -1;
     int rc = InflatePayloadRecord(reader, rec, ops->write ? ops->write : NullSink, ctx);
     if (ops->closeFile && ops->closeFile(ctx, path, rec, rc == 0) != 0) rc = -1;
     return rc;
 }
 
-int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, const ExtractOps* ops,
-                         void* ctx, ExtractResult* result) {
+int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, const ExtractOps* ops, void* ctx,
+                         ExtractResult* result) {
     PayloadRecord rec;
     char path[kPayloadNameBytes];
     char temp[kPayloadNameBytes];

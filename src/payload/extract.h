@@ -23,14 +23,14 @@ struct ExtractOps {
 };
 
 struct ExtractResult {
-    int error;                         // kPayloadOk, or why the walk failed
-    char name[kPayloadNameBytes];      // the record that failed or stopped the walk; empty at the end marker
-    bool stopped;                      // start-up's walk ended at a deeper directory
-    uint32_t files;                    // file records written
+    int error;                     // kPayloadOk, or why the walk failed
+    char name[kPayloadNameBytes];  // the record that failed or stopped the walk; empty at the end marker
+    bool stopped;                  // start-up's walk ended at a deeper directory
+    uint32_t files;                // file records written
 };
 
 // Walks the records of an open payload into dest (CP932, no trailing backslash). In kExtractAll
 // mode every file's temporary name beside it must fit too (kPayloadLongPath). Returns 0 when the
 // walk ends normally, or -1 with result->error and result->name set; nothing written is undone.
-int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, const ExtractOps* ops,
-                         void* ctx, ExtractResult* result);
+int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, const ExtractOps* ops, void* ctx,
+                         ExtractResult* result);

@@ -17,8 +17,8 @@
 namespace {
 
 struct Target {
-    HANDLE out;                     // INVALID_HANDLE_VALUE when no file is open
-    const char* dest;               // the folder extracted into
+    HANDLE out;        // INVALID_HANDLE_VALUE when no file is open
+    const char* dest;  // the folder extracted into
 };
 
 int GetKind(void*, const char* path, bool* readOnly) {

@@ -266,8 +266,8 @@ int FindSetupStep(const PayloadRecord* rec) {
     return kSetupExtract;
 }
 
-size_t FormatPayloadRecord(const char* name, size_t nameLen, uint32_t size, uint32_t packedSize, uint64_t time,
-                           uint8_t* dst, size_t dstSize) {
+size_t FormatPayloadRecord(const char* name, size_t nameLen, uint32_t size, uint32_t packedSize, uint64_t time, uint8_t* dst,
+                           size_t dstSize) {
     size_t nameBytes = nameLen + 1;
     size_t length = 2 + nameBytes + 8 + (size == kPayloadDirMark ? 0 : 8);
     if (nameBytes > 0xFFFF || length > dstSize) return 0;
@@ -284,6 +284,4 @@ size_t FormatPayloadRecord(const char* name, size_t nameLen, uint32_t size, uint
     return length;
 }
 
-size_t GetPayloadPadding(uint64_t length) {
-    return static_cast<size_t>((8 - (length + kPayloadTrailerBytes) % 8) % 8);
-}
+size_t GetPayloadPadding(uint64_t length) { return static_cast<size_t>((8 - (length + kPayloadTrailerBytes) % 8) % 8); }

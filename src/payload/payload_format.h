@@ -6,29 +6,29 @@
 #include <cstdint>
 #include <cstdio>
 
-const uint32_t kPayloadBlockBytes = 0x20000;   // inflate buffers and progress units
-const uint32_t kPayloadDirMark = 0xFFFFFFFFu;   // the size field of a directory record
-const uint32_t kPayloadSizeLimit = 0x80000000u; // sizes and file positions are signed 32-bit
-const size_t kPayloadNameBytes = 260;           // a name with its NUL, and a joined path with its NUL
+const uint32_t kPayloadBlockBytes = 0x20000;     // inflate buffers and progress units
+const uint32_t kPayloadDirMark = 0xFFFFFFFFu;    // the size field of a directory record
+const uint32_t kPayloadSizeLimit = 0x80000000u;  // sizes and file positions are signed 32-bit
+const size_t kPayloadNameBytes = 260;            // a name with its NUL, and a joined path with its NUL
 const size_t kPayloadTrailerBytes = 4;
-const size_t kPayloadEndBytes = 4;              // the u16 end marker and the two zero bytes after it
+const size_t kPayloadEndBytes = 4;  // the u16 end marker and the two zero bytes after it
 
 // Why a payload was refused. Every one of these makes the program's extraction fail.
 enum PayloadError {
     kPayloadOk = 0,
-    kPayloadNoTrailer,    // file too short, or the trailer points outside it
-    kPayloadTruncated,    // a header or stream runs into the trailer: no end marker
-    kPayloadBadName,      // empty, unterminated, NUL inside, or over 259 bytes
-    kPayloadUnsafeName,   // leading separator, drive or stream colon, or a ".." component
-    kPayloadLongPath,     // destination, separator and name exceed 259 bytes
-    kPayloadBadDir,       // a directory record without a backslash in its name
-    kPayloadTooBig,       // a file of 2 GiB or more
-    kPayloadBadStream,    // damaged deflate data or a bad Adler-32
-    kPayloadLongStream,   // the stream runs past its packed size
-    kPayloadShortStream,  // the stream ends before its packed size
-    kPayloadSizeMismatch, // the stream yields more or fewer bytes than the record's size
-    kPayloadSetupInFolder,// a setup file inside a folder: start-up could not create it
-    kPayloadSinkFailed,   // the caller's sink refused a block (a write failed)
+    kPayloadNoTrailer,      // file too short, or the trailer points outside it
+    kPayloadTruncated,      // a header or stream runs into the trailer: no end marker
+    kPayloadBadName,        // empty, unterminated, NUL inside, or over 259 bytes
+    kPayloadUnsafeName,     // leading separator, drive or stream colon, or a ".." component
+    kPayloadLongPath,       // destination, separator and name exceed 259 bytes
+    kPayloadBadDir,         // a directory record without a backslash in its name
+    kPayloadTooBig,         // a file of 2 GiB or more
+    kPayloadBadStream,      // damaged deflate data or a bad Adler-32
+    kPayloadLongStream,     // the stream runs past its packed size
+    kPayloadShortStream,    // the stream ends before its packed size
+    kPayloadSizeMismatch,   // the stream yields more or fewer bytes than the record's size
+    kPayloadSetupInFolder,  // a setup file inside a folder: start-up could not create it
+    kPayloadSinkFailed,     // the caller's sink refused a block (a write failed)
     kPayloadNoMemory,
     kPayloadReadFailed,
 };
@@ -38,10 +38,10 @@ const char* DescribePayloadError(int error);
 
 struct PayloadRecord {
     char name[kPayloadNameBytes + 1];  // CP932, backslash separators; the spare byte keeps a refused name terminated
-    uint32_t nameBytes;            // L, the NUL included
-    uint32_t size;                 // inflated size, or kPayloadDirMark
-    uint32_t packedSize;           // length of the zlib stream
-    uint64_t time;                 // FILETIME of a file record; 0 for a directory
+    uint32_t nameBytes;                // L, the NUL included
+    uint32_t size;                     // inflated size, or kPayloadDirMark
+    uint32_t packedSize;               // length of the zlib stream
+    uint64_t time;                     // FILETIME of a file record; 0 for a directory
     bool isDir;
 };
 
@@ -50,18 +50,17 @@ struct PayloadRecord {
 struct PayloadReader {
     FILE* file;
     uint32_t start;
-    uint32_t end;       // offset of the trailer
+    uint32_t end;  // offset of the trailer
     uint32_t pos;
     uint32_t total;
     uint32_t consumed;
-    int error;          // the first refusal, sticky
+    int error;  // the first refusal, sticky
 };
 
 // Receives inflated bytes: once per full block and once for the final partial block. fileWritten
 // counts this file's bytes including these, payloadConsumed the payload bytes read so far. Return
 // 0 to go on or -1 to fail the record.
-typedef int (*PayloadSink)(void* ctx, const uint8_t* bytes, size_t n, uint32_t fileWritten,
-                           uint32_t payloadConsumed);
+typedef int (*PayloadSink)(void* ctx, const uint8_t* bytes, size_t n, uint32_t fileWritten, uint32_t payloadConsumed);
 
 // Finds the payload through the trailer of f and positions f at the first record.
 // Returns 0, or -1 with reader->error set. The caller keeps ownership of f.
@@ -76,8 +75,7 @@ int SkipPayloadRecord(PayloadReader* reader, const PayloadRecord* rec);
 
 // Inflates a file record's stream into sink through two buffers of kPayloadBlockBytes, stopping at
 // the record's size. Returns 0 once the whole stream checked out, or -1 with reader->error set.
-int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, PayloadSink sink,
-                         void* ctx);
+int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, PayloadSink sink, void* ctx);
 
 // Checks a NUL-terminated name under both ways Windows may split it: walking CP932 characters and
 // byte by byte (another code page splits at the 0x5C trail byte of a character such as ソ).
@@ -100,8 +98,8 @@ int FindSetupStep(const PayloadRecord* rec);
 // Writes a record header (and a file record's time) into dst: the nameLen bytes of name and a NUL.
 // Returns its length, or 0 when dst is too small or the name is longer than a record can hold.
 // The packer passes strlen(name); a writer of damaged payloads may pass a name with a NUL inside.
-size_t FormatPayloadRecord(const char* name, size_t nameLen, uint32_t size, uint32_t packedSize, uint64_t time,
-                           uint8_t* dst, size_t dstSize);
+size_t FormatPayloadRecord(const char* name, size_t nameLen, uint32_t size, uint32_t packedSize, uint64_t time, uint8_t* dst,
+                           size_t dstSize);
 
 // Bytes of zero padding after the end marker so that a file of `length` bytes plus the trailer is
 // a multiple of 8 long.

@@ -38,9 +38,7 @@ static void SetBarRange(HWND dialog, int id, WPARAM max) {
     SendDlgItemMessageW(dialog, id, PBM_SETRANGE, 0, MAKELPARAM(0, max));
 }
 
-static void SetBarPos(HWND dialog, int id, WPARAM pos) {
-    SendDlgItemMessageW(dialog, id, PBM_SETPOS, pos, 0);
-}
+static void SetBarPos(HWND dialog, int id, WPARAM pos) { SendDlgItemMessageW(dialog, id, PBM_SETPOS, pos, 0); }
 
 static INT_PTR OnInitDialog(HWND dialog) {
     CenterWindow(dialog);
@@ -64,17 +62,17 @@ static INT_PTR OnCommand(WPARAM wParam) {
 
 INT_PTR CALLBACK CopyProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-        case WM_INITDIALOG: return OnInitDialog(dialog);
-        case WM_COMMAND: return OnCommand(wParam);
-        default: return FALSE;
+    case WM_INITDIALOG: return OnInitDialog(dialog);
+    case WM_COMMAND: return OnCommand(wParam);
+    default: return FALSE;
     }
 }
 
 int OpenCopyProgress(int32_t total) {
     CloseCopyProgress();
     HWND owner = GetMainWindow();
-    HINSTANCE instance = owner ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE))
-                               : GetModuleHandleW(nullptr);
+    HINSTANCE instance =
+        owner ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)) : GetModuleHandleW(nullptr);
     s_window = CreateDialogParamW(instance, L"COPYINGDELUX", owner, CopyProgressProc, 0);
     if (!s_window) return -1;
     PumpMessages();

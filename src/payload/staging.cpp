@@ -54,8 +54,7 @@ static size_t FolderLength(const char* dest) {
 int FormatStagePath(const char* dest, uint32_t id, char* dst, size_t dstSize) {
     size_t folder = FolderLength(dest);
     char name[16];
-    FormatStr(name, sizeof name, "%s%05X%s", kStagePrefix, static_cast<unsigned>(id % kStageIdCount),
-              kStageSuffix);
+    FormatStr(name, sizeof name, "%s%05X%s", kStagePrefix, static_cast<unsigned>(id % kStageIdCount), kStageSuffix);
     if (folder == 0) return CopyStr(dst, dstSize, name);
     if (CopyBytes(dst, dstSize, dest, folder + 1) != 0) return -1;  // the separator too
     return AppendStr(dst, dstSize, name);
@@ -96,8 +95,7 @@ static bool IsReserved(const StageJournal* journal, uint32_t id) {
 
 static int Reserve(StageJournal* journal, uint32_t id) {
     void* items = journal->reserved;
-    if (GrowArray(&items, journal->reservedCount, &journal->reservedCapacity, sizeof *journal->reserved) != 0)
-        return -1;
+    if (GrowArray(&items, journal->reservedCount, &journal->reservedCapacity, sizeof *journal->reserved) != 0) return -1;
     journal->reserved = static_cast<uint32_t*>(items);
     journal->reserved[journal->reservedCount++] = id;
     return 0;
@@ -128,9 +126,7 @@ static int ReserveStageName(StageJournal* journal, const char* dest) {
         char path[kPayloadNameBytes];
         for (size_t i = 0; i < journal->count; ++i) {
             const StageEntry* e = &journal->entries[i];
-            if (FormatStagePath(e->dest, e->tempId, path, sizeof path) == 0 &&
-                SjisCompareNoCase(path, dest) == 0)
-                return -1;
+            if (FormatStagePath(e->dest, e->tempId, path, sizeof path) == 0 && SjisCompareNoCase(path, dest) == 0) return -1;
         }
         return 0;
     }
@@ -167,8 +163,8 @@ static int WriteJournalLine(StageJournal* journal, const char* line) {
     char path[kPayloadNameBytes];
     char text[sizeof kJournalHeader + kJournalLineBytes];
     if (FormatJournalPath(journal->folder, path, sizeof path) != 0) return -1;
-    if (FormatStr(text, sizeof text, "%s%s%s\n", journal->journaled ? "" : kJournalHeader,
-                  journal->journaled ? "" : "\n", line) != 0)
+    if (FormatStr(text, sizeof text, "%s%s%s\n", journal->journaled ? "" : kJournalHeader, journal->journaled ? "" : "\n",
+                  line) != 0)
         return -1;
     journal->journaled = true;  // even a failed write may have left part of the file
     return journal->fs->appendFile(journal->ctx, path, text, strlen(text));
@@ -195,8 +191,7 @@ int AddStagedFile(StageJournal* journal, const char* dest, char* temp, size_t te
 
 static int AddFolderEntry(StageJournal* journal, const char* path) {
     void* items = journal->folders;
-    if (GrowArray(&items, journal->folderCount, &journal->folderCapacity, sizeof *journal->folders) != 0)
-        return -1;
+    if (GrowArray(&items, journal->folderCount, &journal->folderCapacity, sizeof *journal->folders) != 0) return -1;
     journal->folders = static_cast<char(*)[kPayloadNameBytes]>(items);
     if (CopyStr(journal->folders[journal->folderCount], kPayloadNameBytes, path) != 0) return -1;
     ++journal->folderCount;
@@ -247,8 +242,7 @@ static int UndoEntry(StageJournal* journal, StageEntry* e) {
 static int RemoveCreatedFolders(StageJournal* journal) {
     int rc = 0;
     for (size_t i = journal->folderCount; i-- > 0;) {
-        if (Exists(journal, journal->folders[i]) && journal->fs->removeDir(journal->ctx, journal->folders[i]) != 0)
-            rc = -1;
+        if (Exists(journal, journal->folders[i]) && journal->fs->removeDir(journal->ctx, journal->folders[i]) != 0) rc = -1;
     }
     journal->folderCount = 0;
     return rc;
@@ -302,8 +296,7 @@ static int PlaceEntry(StageJournal* journal, StageEntry* e, uint32_t* moves) {
     if (replaces) {
         // A journaled aside name taken meanwhile by something else is not ours to overwrite; a
         // destination that appeared since the moves began is not ours either.
-        if (!e->asideNamed || FormatStagePath(e->dest, e->asideId, aside, sizeof aside) != 0 ||
-            Exists(journal, aside))
+        if (!e->asideNamed || FormatStagePath(e->dest, e->asideId, aside, sizeof aside) != 0 || Exists(journal, aside))
             return -1;
         ReachStep("move", ++*moves);
         if (fs->rename(journal->ctx, e->dest, aside) != 0) return -1;
@@ -325,8 +318,10 @@ static int DeleteAsides(StageJournal* journal) {
         StageEntry* e = &journal->entries[i];
         if (!e->asideNamed || FormatStagePath(e->dest, e->asideId, aside, sizeof aside) != 0) continue;
         if (!Exists(journal, aside)) continue;
-        if (!Exists(journal, e->dest) || journal->fs->removeFile(journal->ctx, aside) != 0) rc = -1;
-        else e->hasAside = false;
+        if (!Exists(journal, e->dest) || journal->fs->removeFile(journal->ctx, aside) != 0)
+            rc = -1;
+        else
+            e->hasAside = false;
     }
     return rc;
 }
@@ -488,10 +483,9 @@ static void FindEntryStates(StageJournal* journal) {
         FormatStagePath(e->dest, e->tempId, temp, sizeof temp);
         // While undoing, a file whose moves never began was never placed: its temporary is gone
         // because the undoing removed it.
-        e->state = Exists(journal, temp) ? kStageWritten
-                   : (e->begun || !journal->undoing) ? kStagePlaced : kStageGone;
-        e->hasAside = e->asideNamed && FormatStagePath(e->dest, e->asideId, aside, sizeof aside) == 0 &&
-                      Exists(journal, aside);
+        e->state = Exists(journal, temp) ? kStageWritten : (e->begun || !journal->undoing) ? kStagePlaced : kStageGone;
+        e->hasAside =
+            e->asideNamed && FormatStagePath(e->dest, e->asideId, aside, sizeof aside) == 0 && Exists(journal, aside);
     }
 }
 
@@ -604,8 +598,8 @@ int StageCloseFile(void* ctx, const char*, const PayloadRecord* rec, bool ok) {
 
 }  // namespace
 
-int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs* fs,
-                        const ExtractOps* fileOps, void* ctx, uint32_t seed, ExtractResult* result) {
+int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs* fs, const ExtractOps* fileOps, void* ctx,
+                        uint32_t seed, ExtractResult* result) {
     memset(result, 0, sizeof *result);
     // What an interrupted run left is settled before anything of this run is written.
     if (RecoverStaged(fs, ctx, folder, seed) != 0) {

@@ -74,11 +74,11 @@ struct StageJournal {
     size_t reservedCount;
     size_t reservedCapacity;
     uint32_t seed;
-    uint32_t issued;     // ids handed out so far, counting from seed
+    uint32_t issued;  // ids handed out so far, counting from seed
 };
 
 const uint32_t kStageIdCount = 0x100000;  // five hex digits
-extern const char kStageJournalName[];     // "~vnjournal.tmp", directly in the game folder
+extern const char kStageJournalName[];    // "~vnjournal.tmp", directly in the game folder
 const size_t kStageJournalMaxBytes = 16u << 20;
 
 // seed picks the first id tried, so two runs rarely probe the same names. folder is the game
@@ -128,8 +128,8 @@ int RecoverStaged(const StageFs* fs, void* ctx, const char* folder, uint32_t see
 // The whole update of folder from an open payload: recovers what an interrupted run left, extracts
 // every record to a temporary name through fileOps (which are handed the temporary paths), and
 // commits, or undoes everything. Returns 0, or -1 with the folder as it was and result->error set.
-int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs* fs,
-                        const ExtractOps* fileOps, void* ctx, uint32_t seed, ExtractResult* result);
+int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs* fs, const ExtractOps* fileOps, void* ctx,
+                        uint32_t seed, ExtractResult* result);
 
 // Tests may pause the run at a chosen step: step is "written" after the nth temporary file checked
 // out, "move" before the nth rename of the commit. The shipped program sets no hook.

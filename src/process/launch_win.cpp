@@ -36,8 +36,7 @@ int RunProgram(const char* path) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    BOOL ok = CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &process);
+    BOOL ok = CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
     if (ok) {
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
@@ -55,8 +54,7 @@ void CenterWindow(HWND window) {
     int screenHeight = GetDeviceCaps(dc, VERTRES);
     ReleaseDC(window, dc);
     // The whole screen, not the work area; C++ division truncates toward zero as wanted.
-    SetWindowPos(window, nullptr, (screenWidth - width) / 2, (screenHeight - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
+    SetWindowPos(window, nullptr, (screenWidth - width) / 2, (screenHeight - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 int PumpMessages() {

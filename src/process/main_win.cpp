@@ -23,8 +23,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (CreateWorkFolder() != 0) FailPayload();
     ExtractPayload(GetWorkFolder(), kExtractSetupFiles);
     if (!FileExists("install.env")) {
-        ReportError("起動に必要なファイルが不足しています。\n"
-                    "インストールの異常終了、起動するフォルダ異常、等を確認してください。");
+        ReportError(
+            "起動に必要なファイルが不足しています。\n"
+            "インストールの異常終了、起動するフォルダ異常、等を確認してください。");
         RemoveWorkFolder();
         exit(-1);
     }

@@ -9,8 +9,7 @@ static const size_t kMaxPartBytes = 255;
 
 char* EnsureTrailingBackslash(char* path, size_t pathSize) {
     size_t n = strlen(path);
-    bool ends = n > 0 && path[n - 1] == '\\' &&
-                !(n > 1 && IsSjisLead(static_cast<unsigned char>(path[n - 2])));
+    bool ends = n > 0 && path[n - 1] == '\\' && !(n > 1 && IsSjisLead(static_cast<unsigned char>(path[n - 2])));
     if (ends) return path;
     if (n + 2 > pathSize) return nullptr;
     path[n] = '\\';
@@ -24,8 +23,7 @@ int FormatWorkFolderName(uint32_t ticks, char* out, size_t outSize) {
     return FormatStr(out, outSize, "TempGPInstallFolder_%09d", static_cast<int>(value));
 }
 
-int CreateWorkFolderNamed(const char* tempDir, uint32_t ticks, CreateFolderFn create, void* ctx, char* out,
-                          size_t outSize) {
+int CreateWorkFolderNamed(const char* tempDir, uint32_t ticks, CreateFolderFn create, void* ctx, char* out, size_t outSize) {
     char name[32];
     for (int i = 0; i < kWorkFolderNames; ++i) {
         // Unsigned, so the names run on through the wrap of the tick count.

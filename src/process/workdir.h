@@ -25,8 +25,7 @@ const int kWorkFolderNames = 100;
 // the program started in the same millisecond holds that name, so the next tick values are tried,
 // kWorkFolderNames names in all. Returns 0 with the folder's path in out, or -1 (out empty) when
 // every name was taken, a creation failed otherwise or the path did not fit.
-int CreateWorkFolderNamed(const char* tempDir, uint32_t ticks, CreateFolderFn create, void* ctx, char* out,
-                          size_t outSize);
+int CreateWorkFolderNamed(const char* tempDir, uint32_t ticks, CreateFolderFn create, void* ctx, char* out, size_t outSize);
 
 // Joins the drive and folder part of a search pattern with a found entry's name, as a search
 // delivers it ("C:\dir\*.txt" + "a.txt" -> "C:\dir\a.txt"). Returns 0, or -1 when a part is over

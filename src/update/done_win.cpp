@@ -26,17 +26,17 @@ INT_PTR OnInitDialog(HWND dialog) {
 // Only a click (notification 0) counts; Escape and the close box arrive as IDCANCEL.
 INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
     switch (wParam) {
-        case IDOK:
-            s_readmeChoice = IsDlgButtonChecked(dialog, IDC_END_README) == BST_CHECKED;
-            s_runChoice = IsDlgButtonChecked(dialog, IDC_END_RUN) == BST_CHECKED;
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        case IDCANCEL:
-            s_readmeChoice = 0;
-            s_runChoice = 0;
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        default: return FALSE;
+    case IDOK:
+        s_readmeChoice = IsDlgButtonChecked(dialog, IDC_END_README) == BST_CHECKED;
+        s_runChoice = IsDlgButtonChecked(dialog, IDC_END_RUN) == BST_CHECKED;
+        EndDialog(dialog, IDOK);
+        return TRUE;
+    case IDCANCEL:
+        s_readmeChoice = 0;
+        s_runChoice = 0;
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    default: return FALSE;
     }
 }
 
@@ -44,9 +44,9 @@ INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
 
 INT_PTR CALLBACK CompletionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-        case WM_INITDIALOG: return OnInitDialog(dialog);
-        case WM_COMMAND: return OnCommand(dialog, wParam);
-        default: return FALSE;
+    case WM_INITDIALOG: return OnInitDialog(dialog);
+    case WM_COMMAND: return OnCommand(dialog, wParam);
+    default: return FALSE;
     }
 }
 
@@ -54,8 +54,8 @@ void ShowCompletionDialog() {
     GetSetting(kInstReadmeKey, s_readmeLabel, sizeof s_readmeLabel, kInstReadmeDefault);
     bool shortForm = s_readmeLabel[0] == '-';
     HWND owner = GetMainWindow();
-    HINSTANCE instance = owner ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE))
-                               : GetModuleHandleW(nullptr);
+    HINSTANCE instance =
+        owner ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)) : GetModuleHandleW(nullptr);
     DialogBoxParamW(instance, shortForm ? L"ENDINSTALL_SHORT" : L"ENDINSTALL", owner, CompletionProc, 0);
     if (shortForm) s_readmeChoice = 0;
 }

@@ -9,8 +9,8 @@ int FormatRegKeyPath(const char* global, const char* local, char* buf, size_t bu
     return FormatStr(buf, bufSize, "Software\\%s\\%s", global, local);
 }
 
-int ReadRegString(RegQueryFn query, const char* global, const char* local, const char* valueName,
-                  const char* dflt, char* out, size_t outSize) {
+int ReadRegString(RegQueryFn query, const char* global, const char* local, const char* valueName, const char* dflt,
+                  char* out, size_t outSize) {
     CopyStr(out, outSize, dflt);
     char keyPath[kRegKeyPathBytes];
     if (FormatRegKeyPath(global, local, keyPath, sizeof keyPath) != 0) return -1;
@@ -70,9 +70,9 @@ int FindInstallation(const LookupSource* source, char* path, size_t pathSize) {
 
 const char* LookupMessage(int status) {
     switch (status) {
-        case kLookupNotInstalled: return "本体がインストールされていません";
-        case kLookupNoFolder: return "インストール先が特定できませんでした";
-        case kLookupOldVersion: return "アップデート元のバージョンが不適合です";
-        default: return "";
+    case kLookupNotInstalled: return "本体がインストールされていません";
+    case kLookupNoFolder: return "インストール先が特定できませんでした";
+    case kLookupOldVersion: return "アップデート元のバージョンが不適合です";
+    default: return "";
     }
 }

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 constexpr size_t kRegKeyPathBytes = 512;
-constexpr size_t kRegValueBytes = 512;   // one query reads at most this much
+constexpr size_t kRegValueBytes = 512;  // one query reads at most this much
 constexpr size_t kInstallPathBytes = 260;
 
 // Registry value types the lookup tells apart (the Win32 numbers).
@@ -18,8 +18,7 @@ constexpr uint32_t kRegTypeDword = 4;
 // One query of valueName under HKEY_CURRENT_USER\keyPath, the key opened with full access, into data
 // (*dataLen bytes on entry). Returns 0 with *type and *dataLen set, or -1 when the key did not open or
 // the query failed (a value larger than the buffer fails).
-typedef int (*RegQueryFn)(const char* keyPath, const char* valueName, uint32_t* type, char* data,
-                          uint32_t* dataLen);
+typedef int (*RegQueryFn)(const char* keyPath, const char* valueName, uint32_t* type, char* data, uint32_t* dataLen);
 typedef bool (*FileExistsFn)(const char* path);
 
 struct LookupSource {
@@ -40,8 +39,8 @@ int FormatRegKeyPath(const char* global, const char* local, char* buf, size_t bu
 // Reads a REG_SZ value of the key global\local into out; anything else (no key, no value, another
 // type, more than 512 bytes) leaves dflt there. Both are cut at outSize - 1 bytes. Returns 0 when
 // the text came from the registry, -1 otherwise.
-int ReadRegString(RegQueryFn query, const char* global, const char* local, const char* valueName,
-                  const char* dflt, char* out, size_t outSize);
+int ReadRegString(RegQueryFn query, const char* global, const char* local, const char* valueName, const char* dflt,
+                  char* out, size_t outSize);
 
 // A REG_SZ value as a decimal integer, or dflt when it cannot be read.
 int32_t ReadRegInt(RegQueryFn query, const char* global, const char* local, const char* valueName, int32_t dflt);

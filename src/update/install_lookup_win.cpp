@@ -9,8 +9,7 @@
 #include "process/msgbox_win.h"
 #include "update/install_lookup.h"
 
-static int QueryRegValue(const char* keyPath, const char* valueName, uint32_t* type, char* data,
-                         uint32_t* dataLen) {
+static int QueryRegValue(const char* keyPath, const char* valueName, uint32_t* type, char* data, uint32_t* dataLen) {
     HKEY key;
     // Full access although only reading: a key the game's installer locked down reads as missing.
     if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return -1;

@@ -4,8 +4,7 @@
 #include <cstdint>
 
 // Reads a REG_SZ value of HKEY_CURRENT_USER\Software\global\local (see install_lookup.h).
-int ReadRegString(const char* global, const char* local, const char* valueName, const char* dflt, char* out,
-                  size_t outSize);
+int ReadRegString(const char* global, const char* local, const char* valueName, const char* dflt, char* out, size_t outSize);
 int32_t ReadRegInt(const char* global, const char* local, const char* valueName, int32_t dflt);
 
 // Finds the installed game, shows the one message of a failed check, and asks whether its folder is

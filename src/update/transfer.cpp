@@ -21,8 +21,8 @@ void FindCdromRoot(bool (*isCdrom)(const char* root), char* root, size_t rootSiz
 
 // A line that outgrows the working text is refused whole: a cut value is a wrong value the game
 // would read.
-static int ExpandPlaceholders(const char* text, const char* drivePlaceholder, const PlaceholderValues* values,
-                              char* out, size_t outSize) {
+static int ExpandPlaceholders(const char* text, const char* drivePlaceholder, const PlaceholderValues* values, char* out,
+                              size_t outSize) {
     if (CopyStr(out, outSize, text) != 0) goto tooLong;
     if (SjisFindStr(out, drivePlaceholder)) {
         char root[kCdromRootBytes];
@@ -59,8 +59,8 @@ void UnescapeRegText(const char* text, char* out, size_t outSize) {
 }
 
 // Copies the bytes [begin, end) and the text at tail; a piece that does not fit is refused.
-static int CopyPieces(const char* begin, const char* end, const char* tail, char* first, size_t firstSize,
-                      char* second, size_t secondSize) {
+static int CopyPieces(const char* begin, const char* end, const char* tail, char* first, size_t firstSize, char* second,
+                      size_t secondSize) {
     if (CopyBytes(first, firstSize, begin, static_cast<size_t>(end - begin)) != 0) return kLineTooLong;
     if (CopyStr(second, secondSize, tail) != 0) return kLineTooLong;
     return kLineWritten;

@@ -22,8 +22,8 @@ int WriteRegString(const char* global, const char* local, const char* valueName,
         ERROR_SUCCESS) {
         return -1;
     }
-    LONG rc = RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                             static_cast<DWORD>(strlen(text) + 1));
+    LONG rc =
+        RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(strlen(text) + 1));
     RegCloseKey(key);
     return rc == ERROR_SUCCESS ? 0 : -1;
 }

@@ -208,8 +208,8 @@ enum Leave { kOk, kEscape, kCloseBox };
 
 struct Ending {
     const char* what;
-    const wchar_t* updater;   // L"full.exe" offers the read-me, L"short.exe" does not
-    const wchar_t* folder;    // the install folder's name
+    const wchar_t* updater;  // L"full.exe" offers the read-me, L"short.exe" does not
+    const wchar_t* folder;   // the install folder's name
     bool tickReadme, untickRun;
     Leave leave;
     bool wantGame, wantReadme;
@@ -225,8 +225,8 @@ protected:
                   ERROR_SUCCESS);
         RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"VnE2E.Readme"), 13 * sizeof(wchar_t));
         RegCloseKey(key);
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"VnE2E.Readme\\shell\\open\\command", 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"VnE2E.Readme\\shell\\open\\command", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                        static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
@@ -312,9 +312,9 @@ protected:
                 kUpdaterWaitMs));
         }
         switch (e.leave) {
-            case kOk: ASSERT_TRUE(PressButton(done, IDOK)); break;
-            case kEscape: ASSERT_TRUE(PostMessageW(done, WM_KEYDOWN, VK_ESCAPE, 0)); break;
-            case kCloseBox: ASSERT_TRUE(PostMessageW(done, WM_SYSCOMMAND, SC_CLOSE, 0)); break;
+        case kOk: ASSERT_TRUE(PressButton(done, IDOK)); break;
+        case kEscape: ASSERT_TRUE(PostMessageW(done, WM_KEYDOWN, VK_ESCAPE, 0)); break;
+        case kCloseBox: ASSERT_TRUE(PostMessageW(done, WM_SYSCOMMAND, SC_CLOSE, 0)); break;
         }
         DWORD pid = proc.pid;
         EXPECT_EQ(FinishUpdater(&proc), 0u);
@@ -363,13 +363,11 @@ protected:
             ASSERT_NE(gameRun, nullptr);
             EXPECT_TRUE(SamePath(gameRun->module, game + L"\\game.exe")) << ToCp932(gameRun->module);
             EXPECT_TRUE(SamePath(gameRun->folder, game)) << ToCp932(gameRun->folder);
-            EXPECT_TRUE(SamePath(gameRun->commandLine, L"\"" + game + L"\\game.exe\""))
-                << ToCp932(gameRun->commandLine);
+            EXPECT_TRUE(SamePath(gameRun->commandLine, L"\"" + game + L"\\game.exe\"")) << ToCp932(gameRun->commandLine);
         }
         if (e.wantReadme) {
             ASSERT_NE(readme, nullptr);
-            EXPECT_NE(readme->commandLine.find(game + L"\\readme.vnrm"), std::wstring::npos)
-                << ToCp932(readme->commandLine);
+            EXPECT_NE(readme->commandLine.find(game + L"\\readme.vnrm"), std::wstring::npos) << ToCp932(readme->commandLine);
             if (gameRun) {
                 EXPECT_LT(gameRun->created, readme->created) << "the game starts before the read-me";
             }
@@ -517,9 +515,12 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
         {"a library the running game loaded", kRunning, {{"game.dll", "new dll", kNewTime}}},
         {"a read-only destination", kReadOnly, {{"data\\scenario.dat", "new scenario", kNewTime}}},
         // 12 MB on an 8 MiB drive.
-        {"a disk that fills up", kSmallDrive,
-         {{"big0.dat", MakeTestPattern(3000000, 30), kNewTime}, {"big1.dat", MakeTestPattern(3000000, 31), kNewTime},
-          {"big2.dat", MakeTestPattern(3000000, 32), kNewTime}, {"big3.dat", MakeTestPattern(3000000, 33), kNewTime}}},
+        {"a disk that fills up",
+         kSmallDrive,
+         {{"big0.dat", MakeTestPattern(3000000, 30), kNewTime},
+          {"big1.dat", MakeTestPattern(3000000, 31), kNewTime},
+          {"big2.dat", MakeTestPattern(3000000, 32), kNewTime},
+          {"big3.dat", MakeTestPattern(3000000, 33), kNewTime}}},
         {"a name that climbs out", kPlain, {{"..\\evil.dat", "evil", kNewTime}}},
         {"a name that climbs out of a folder", kPlain, {{"data\\..\\..\\evil.dat", "evil", kNewTime}}},
         {"a drive letter", kPlain, {{"C:\\evil.dat", "evil", kNewTime}}},
@@ -553,8 +554,8 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
             PutTimedFile(game + L"\\game.dll", ProgramBytes(L"standin_lib.dll"), kOldTime + 4);
             std::wstring ready = scratch + L"ready";
             ASSERT_TRUE(StartProgram(L"\"" + game + L"\\game.exe\" " + ready, &running, game.c_str()));
-            ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES; },
-                                  kUpdaterWaitMs))
+            ASSERT_TRUE(
+                WaitUntil([&] { return GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES; }, kUpdaterWaitMs))
                 << "the stand-in game did not start";
         }
         const std::wstring scenario = game + L"\\data\\scenario.dat";

@@ -49,8 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     char first[kTransferTextBytes], second[kTransferTextBytes], work[kTransferTextBytes];
     int rc = SplitIniLine(line, &values, first, sizeof first, second, sizeof second);
-    if ((rc == kLineNoSeparator) && SjisFindChar(line, '=') && ExpandIniPlaceholders(line, &values, work, sizeof work) == 0 &&
-        SjisFindChar(work, '=')) {
+    if ((rc == kLineNoSeparator) && SjisFindChar(line, '=') &&
+        ExpandIniPlaceholders(line, &values, work, sizeof work) == 0 && SjisFindChar(work, '=')) {
         abort();
     }
     if (rc == kLineWritten) {

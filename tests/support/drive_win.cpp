@@ -9,8 +9,7 @@ bool StartProgram(const std::wstring& commandLine, DriveProcess* out, const wcha
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, &buf[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &info))
-        return false;
+    if (!CreateProcessW(nullptr, &buf[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &info)) return false;
     CloseHandle(info.hThread);
     out->process = info.hProcess;
     out->pid = info.dwProcessId;

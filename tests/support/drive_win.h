@@ -65,11 +65,11 @@ bool PressButton(HWND dialog, int id);
 bool ClickControl(HWND dialog, int id);
 
 struct DriveControl {
-    int id;                 // low 16 bits of the control ID
+    int id;  // low 16 bits of the control ID
     std::wstring className;
     std::wstring text;
-    RECT rect;              // in the dialog's client coordinates
-    int check;              // BST_* for check boxes and radio buttons, -1 for other controls
+    RECT rect;  // in the dialog's client coordinates
+    int check;  // BST_* for check boxes and radio buttons, -1 for other controls
     bool visible;
     bool enabled;
 };

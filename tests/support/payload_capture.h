@@ -9,17 +9,17 @@
 #include "support/payload_writer.h"
 
 struct PayloadCapture {
-    std::vector<std::string> dirs;    // joined paths of the folders made, in order
-    std::vector<std::string> files;   // joined paths of the files opened, in order
-    std::vector<std::string> names;   // the record names of those files
-    std::vector<uint64_t> times;      // and their last-write times
-    std::string data;                 // every byte the sink received
-    std::vector<uint32_t> written;    // fileWritten of each sink call
-    std::vector<uint32_t> consumed;   // payloadConsumed of each sink call
-    uint32_t total = 0;               // the reader's payload length
-    int failAt = -1;                  // the sink call that fails, or -1
+    std::vector<std::string> dirs;   // joined paths of the folders made, in order
+    std::vector<std::string> files;  // joined paths of the files opened, in order
+    std::vector<std::string> names;  // the record names of those files
+    std::vector<uint64_t> times;     // and their last-write times
+    std::string data;                // every byte the sink received
+    std::vector<uint32_t> written;   // fileWritten of each sink call
+    std::vector<uint32_t> consumed;  // payloadConsumed of each sink call
+    uint32_t total = 0;              // the reader's payload length
+    int failAt = -1;                 // the sink call that fails, or -1
     int calls = 0;
-    int closedBad = 0;                // files closed as failed
+    int closedBad = 0;  // files closed as failed
 };
 
 // Opens bytes as a payload and walks it into dest. Returns the walk's status; a payload the reader

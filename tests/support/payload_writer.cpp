@@ -37,8 +37,7 @@ void BeginTestPayload(TestPayload* p, const std::vector<uint8_t>& program) {
     p->start = static_cast<uint32_t>(program.size());
 }
 
-static void AppendHeader(TestPayload* p, const std::string& name, uint32_t size, uint32_t packed,
-                         uint64_t time) {
+static void AppendHeader(TestPayload* p, const std::string& name, uint32_t size, uint32_t packed, uint64_t time) {
     // The name goes by its length: damaged payloads may hold a NUL inside it.
     std::vector<uint8_t> header(name.size() + 32);
     size_t n = FormatPayloadRecord(name.data(), name.size(), size, packed, time, header.data(), header.size());

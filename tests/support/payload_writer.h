@@ -14,13 +14,13 @@ struct TestPayload {
 
 // Damage applied to one file record.
 struct TestFileFaults {
-    int64_t sizeDelta = 0;       // added to the stored size
-    int64_t packedDelta = 0;     // added to the stored packed size
-    bool badAdler = false;       // flips a bit of the Adler-32
-    size_t cutStream = 0;        // drops this many bytes from the stream's end
-    std::string extra;           // appended to the stream (counted in the packed size)
+    int64_t sizeDelta = 0;                // added to the stored size
+    int64_t packedDelta = 0;              // added to the stored packed size
+    bool badAdler = false;                // flips a bit of the Adler-32
+    size_t cutStream = 0;                 // drops this many bytes from the stream's end
+    std::string extra;                    // appended to the stream (counted in the packed size)
     const std::string* stream = nullptr;  // use these stream bytes instead of compressing data
-    int64_t size = -1;           // stored size, when not -1
+    int64_t size = -1;                    // stored size, when not -1
 };
 
 // Deterministic bytes, a quarter random and the rest repetitive, so they compress but not to nothing.
@@ -32,8 +32,8 @@ std::string CompressTestData(const std::string& data, int level = 6);
 void BeginTestPayload(TestPayload* p, size_t stubBytes = 64);
 void BeginTestPayload(TestPayload* p, const std::vector<uint8_t>& program);
 void AddTestDir(TestPayload* p, const std::string& name);
-void AddTestFile(TestPayload* p, const std::string& name, const std::string& data,
-                 uint64_t time = 0x01D0000000000000ull, const TestFileFaults& faults = TestFileFaults());
+void AddTestFile(TestPayload* p, const std::string& name, const std::string& data, uint64_t time = 0x01D0000000000000ull,
+                 const TestFileFaults& faults = TestFileFaults());
 // Ends the payload: the end marker, two zero bytes and padding to a multiple of 8 (unless
 // endMarker is false), then the trailer.
 void EndTestPayload(TestPayload* p, bool endMarker = true);

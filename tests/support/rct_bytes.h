@@ -15,9 +15,7 @@
 using Bytes = std::vector<uint8_t>;
 
 // A pixel whose three bytes tell it from every other pixel of a small picture.
-inline Bytes Px(int i) {
-    return {static_cast<uint8_t>(i), static_cast<uint8_t>(i * 7 + 1), static_cast<uint8_t>(200 - i)};
-}
+inline Bytes Px(int i) { return {static_cast<uint8_t>(i), static_cast<uint8_t>(i * 7 + 1), static_cast<uint8_t>(200 - i)}; }
 
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;

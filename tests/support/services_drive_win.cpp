@@ -78,4 +78,3 @@ std::string ReadFileBytes(const std::wstring& path) {
 }
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-

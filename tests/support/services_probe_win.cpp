@@ -37,8 +37,8 @@ HWND MakeWindow(const char* title, DWORD style, int width, int height) {
     wc.lpszClassName = L"VnProbeMain";
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, L"VnProbeMain", L"", style, 10, 10, width, height, nullptr, nullptr,
-                                  wc.hInstance, nullptr);
+    HWND window =
+        CreateWindowExW(0, L"VnProbeMain", L"", style, 10, 10, width, height, nullptr, nullptr, wc.hInstance, nullptr);
     SetWindowTextCp932(window, title);
     if (style & WS_VISIBLE) UpdateWindow(window);
     return window;
@@ -153,8 +153,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     if (strcmp(verb, "controls") == 0) {  // a window with a check box; exits with its last state
         HWND main = MakeWindow("controls", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 200);
-        HWND check = CreateWindowExW(0, L"Button", L"", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 20, 30, 150, 20,
-                                     main, reinterpret_cast<HMENU>(101), nullptr, nullptr);
+        HWND check = CreateWindowExW(0, L"Button", L"", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 20, 30, 150, 20, main,
+                                     reinterpret_cast<HMENU>(101), nullptr, nullptr);
         SetWindowTextCp932(check, "同意する");
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_CLOSE) {

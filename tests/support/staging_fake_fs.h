@@ -29,17 +29,17 @@ struct FakeFs {
     std::map<std::string, FakeNode> nodes;
     int renames = 0;
     int removes = 0;
-    int writes = 0;                         // journal appends, file creations and blocks written
-    int changes = 0;                        // every call that changes the tree
-    std::vector<int> failRenames;           // these renames (counting from 1) fail
-    int failRemoveAt = 0;                   // this removal (of a file or folder) fails
-    int failWriteAt = 0;                    // this write fails
-    int dieAfter = -1;                      // after this many changes every call fails: killed
-    int dieAfterRenames = -1;               // the same after this many renames
-    std::vector<std::string> failRemove;    // files whose removal fails
+    int writes = 0;                       // journal appends, file creations and blocks written
+    int changes = 0;                      // every call that changes the tree
+    std::vector<int> failRenames;         // these renames (counting from 1) fail
+    int failRemoveAt = 0;                 // this removal (of a file or folder) fails
+    int failWriteAt = 0;                  // this write fails
+    int dieAfter = -1;                    // after this many changes every call fails: killed
+    int dieAfterRenames = -1;             // the same after this many renames
+    std::vector<std::string> failRemove;  // files whose removal fails
     std::vector<std::string> failRenameFrom;
-    std::vector<std::string> inUse;         // files that cannot be opened without sharing
-    std::string open;                       // the file being written
+    std::vector<std::string> inUse;  // files that cannot be opened without sharing
+    std::string open;                // the file being written
 
     static std::string Key(const std::string& path) {
         std::string k = path;
@@ -162,8 +162,8 @@ inline int FakeLoad(void* ctx, const char* path, size_t maxBytes, char** bytes, 
     return 0;
 }
 
-const StageFs kFakeOps = {FakeKind,          FakeRename, FakeRemoveFile, FakeRemoveDir, FakeCreateDir,
-                          FakeOpenExclusive, FakeAppend, FakeLoad};
+const StageFs kFakeOps = {FakeKind,      FakeRename,        FakeRemoveFile, FakeRemoveDir,
+                          FakeCreateDir, FakeOpenExclusive, FakeAppend,     FakeLoad};
 
 // The platform's side of writing a file, into the same tree.
 inline int FakeOpenFile(void* ctx, const char* path, const PayloadRecord*) {

@@ -159,9 +159,7 @@ inline std::string MakeSparseBytes(size_t n) {
     return big;
 }
 
-inline int BarPos(HWND window, int id) {
-    return static_cast<int>(SendDlgItemMessageW(window, id, PBM_GETPOS, 0, 0));
-}
+inline int BarPos(HWND window, int id) { return static_cast<int>(SendDlgItemMessageW(window, id, PBM_GETPOS, 0, 0)); }
 
 // The pixels the control shows on the screen right now.
 inline std::vector<COLORREF> Snapshot(HWND control) {

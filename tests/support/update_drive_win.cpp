@@ -42,8 +42,7 @@ DWORD ValueCount(const std::string& key) {
     HKEY h;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return 0xFFFF;
     DWORD values = 0;
-    RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
-                     nullptr);
+    RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(h);
     return values;
 }

@@ -41,8 +41,8 @@ HWND MakeMainWindow() {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"VnUpdateProbe";
     RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, L"VnUpdateProbe", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200,
-                                  nullptr, nullptr, wc.hInstance, nullptr);
+    HWND window = CreateWindowExW(0, L"VnUpdateProbe", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
     SetWindowTextCp932(window, UpdaterTitle());
     SetMainWindow(window);
     return window;

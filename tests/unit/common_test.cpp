@@ -15,7 +15,11 @@ namespace {
 // ソ is 83 5C and ポ is 83 7C: their second bytes are '\' and '|'. Lead bytes are 81-9F and E0-FC.
 TEST(Sjis, FindCharSkipsSecondBytes) {
     // Offsets found by SjisFindChar, SjisFindLastChar and SjisFindLastSep, or -1.
-    const struct { const char* text; char c; int first, last, sep; } cases[] = {
+    const struct {
+        const char* text;
+        char c;
+        int first, last, sep;
+    } cases[] = {
         {"ソ\\", '\\', 2, 2, 2},
         {"a\\ソ\\b", '\\', 1, 4, 4},
         {"ポ|ポ", '|', 2, 2, -1},
@@ -42,9 +46,17 @@ TEST(Sjis, NextStepsOverPairsButNeverPastTheEnd) {
 }
 
 TEST(Sjis, FindStrNeverStartsOnASecondByte) {
-    const struct { const char* text; const char* needle; int at; } cases[] = {
-        {"\x83\x5C\x5C" "A", "\\A", 2},  // also there from offset 1, a trail byte
-        {"\x83\x5C" "A", "\\A", -1},
+    const struct {
+        const char* text;
+        const char* needle;
+        int at;
+    } cases[] = {
+        {"\x83\x5C\x5C"
+         "A",
+         "\\A", 2},  // also there from offset 1, a trail byte
+        {"\x83\x5C"
+         "A",
+         "\\A", -1},
         {"ソREP_INSTALL", "REP_INSTALL", 2},
         {"REP", "REP_", -1},
         {"abc", "", 0},
@@ -82,7 +94,11 @@ TEST(Sjis, ReplaceLeavesTrailBytesAloneAndChecksRoom) {
 }
 
 TEST(Sjis, CompareNoCaseFoldsAsciiOnly) {
-    const struct { const char* a; const char* b; int sign; } cases[] = {
+    const struct {
+        const char* a;
+        const char* b;
+        int sign;
+    } cases[] = {
         {"Install.ENV", "install.env", 0},
         {"\x83\x61", "\x83\x41", 1},  // ャ and ア differ only in an ASCII-looking trail byte
         {"abc", "ab", 1},
@@ -98,7 +114,13 @@ TEST(StrUtil, BoundedHelpersAtSizeMinusOneSizeAndSizePlusOne) {
     // Each cuts by bytes, even inside a character, and always terminates.
     using Op = int (*)(char*, size_t);
     // before: dst's bytes before the call (terminated unless it fills size).
-    const struct { const char* before; size_t size; Op op; int rc; const char* after; } cases[] = {
+    const struct {
+        const char* before;
+        size_t size;
+        Op op;
+        int rc;
+        const char* after;
+    } cases[] = {
         {"", 4, [](char* d, size_t n) { return CopyStr(d, n, "abc"); }, 0, "abc"},
         {"", 4, [](char* d, size_t n) { return CopyStr(d, n, "abcd"); }, -1, "abc"},
         {"", 4, [](char* d, size_t n) { return CopyStr(d, n, "abcde"); }, -1, "abc"},

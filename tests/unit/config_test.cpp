@@ -28,11 +28,23 @@ INSTANTIATE_TEST_SUITE_P(BytesAndFile, ConfigTest, ::testing::Values(false, true
 TEST_P(ConfigTest, TextModeAndPieces) {
     // A lone CR stays, CR LF folds even across the 511-byte cut, 0x1A ends the file, NUL is a byte.
     const std::string x511(511, 'x');
-    const struct { std::string bytes; std::vector<std::string> pieces; } cases[] = {
-        {"", {}}, {"a\r\nb", {"a\n", "b"}}, {"a\rb\r", {"a\rb\r"}}, {"a\r\r\nb\n", {"a\r\n", "b\n"}},
-        {"a\nb\x1A" "c\nd\n", {"a\n", "b"}}, {"a\r\x1A\n", {"a\r"}}, {std::string("a\0b\n", 4), {std::string("a\0b\n", 4)}},
-        {std::string(600, 'x') + "\n", {x511, std::string(89, 'x') + "\n"}}, {x511 + "\n", {x511, "\n"}},
-        {std::string(510, 'x') + "\r\n", {std::string(510, 'x') + "\n"}}, {x511 + "\r\n", {x511, "\n"}},
+    const struct {
+        std::string bytes;
+        std::vector<std::string> pieces;
+    } cases[] = {
+        {"", {}},
+        {"a\r\nb", {"a\n", "b"}},
+        {"a\rb\r", {"a\rb\r"}},
+        {"a\r\r\nb\n", {"a\r\n", "b\n"}},
+        {"a\nb\x1A"
+         "c\nd\n",
+         {"a\n", "b"}},
+        {"a\r\x1A\n", {"a\r"}},
+        {std::string("a\0b\n", 4), {std::string("a\0b\n", 4)}},
+        {std::string(600, 'x') + "\n", {x511, std::string(89, 'x') + "\n"}},
+        {x511 + "\n", {x511, "\n"}},
+        {std::string(510, 'x') + "\r\n", {std::string(510, 'x') + "\n"}},
+        {x511 + "\r\n", {x511, "\n"}},
     };
     for (const auto& c : cases) {
         EnvInput in(GetParam(), c.bytes);
@@ -45,14 +57,30 @@ TEST_P(ConfigTest, TextModeAndPieces) {
 TEST_P(ConfigTest, KeyValueLines) {
     // Keys are case-sensitive; the value comes within 99 blanks (any byte up to 0x20) and ends at the next;
     // "/" and indented lines are skipped, while ";", "-" and header lines are keys to this reader.
-    const struct { std::string bytes, key; const char* value; /* null: no entry */ } cases[] = {
-        {"KEY value\r\n", "KEY", "value"}, {"TITLE a|b||c\n", "TITLE", "a b  c"}, {"TITLE ポ|ポ\n", "TITLE", "ポ ポ"},
-        {"K a\nK b\nL c\n", "K", "b"}, {"K\nL v\n", "K", nullptr}, {"key v\n", "KEY", nullptr},
-        {"K" + kTabs99 + "v\n", "K", "v"}, {"K" + kTabs99 + "\tv\n", "K", nullptr},
-        {" K v\n", "K", nullptr}, {"/K v\n", "/K", nullptr}, {"; K v\n", ";", "K"}, {"- end of section\n", "-", "end"},
-        {"[ini]\n", "[ini]", nullptr}, {"EOF x\n", "EOF", "x"}, {"K a\n[EOF]\nK b\n", "K", "a"}, {"[EOF]x\nK b\n", "K", nullptr},
-        {"鍵 値\n", "鍵", "値"}, {std::string("K\0v\n", 4), "K", "v"}, {"K a\rb\n", "K", "a"},
-        {std::string(511, 'x') + "K v\n", "K", "v"},  // the second piece is a line
+    const struct {
+        std::string bytes, key;
+        const char* value; /* null: no entry */
+    } cases[] = {
+        {"KEY value\r\n", "KEY", "value"},
+        {"TITLE a|b||c\n", "TITLE", "a b  c"},
+        {"TITLE ポ|ポ\n", "TITLE", "ポ ポ"},
+        {"K a\nK b\nL c\n", "K", "b"},
+        {"K\nL v\n", "K", nullptr},
+        {"key v\n", "KEY", nullptr},
+        {"K" + kTabs99 + "v\n", "K", "v"},
+        {"K" + kTabs99 + "\tv\n", "K", nullptr},
+        {" K v\n", "K", nullptr},
+        {"/K v\n", "/K", nullptr},
+        {"; K v\n", ";", "K"},
+        {"- end of section\n", "-", "end"},
+        {"[ini]\n", "[ini]", nullptr},
+        {"EOF x\n", "EOF", "x"},
+        {"K a\n[EOF]\nK b\n", "K", "a"},
+        {"[EOF]x\nK b\n", "K", nullptr},
+        {"鍵 値\n", "鍵", "値"},
+        {std::string("K\0v\n", 4), "K", "v"},
+        {"K a\rb\n", "K", "a"},
+        {std::string(511, 'x') + "K v\n", "K", "v"},                 // the second piece is a line
         {kLongKey + std::string(20, '\t') + "vw\n", kLongKey, "v"},  // the value window ends at the buffer
         {kLongKey + std::string(20, '\t') + "vw x\n", "w", "x"},
     };
@@ -67,8 +95,15 @@ TEST_P(ConfigTest, KeyValueLines) {
 
 TEST_P(ConfigTest, FourHundredPiecesAreRead) {
     // Every piece counts: comments, blank lines and both pieces of an over-long line.
-    const struct { std::string head; int blanks; bool found; } cases[] = {
-        {"", 199, true}, {"", 200, false}, {std::string(600, 'x') + "\n", 197, true}, {std::string(600, 'x') + "\n", 198, false},
+    const struct {
+        std::string head;
+        int blanks;
+        bool found;
+    } cases[] = {
+        {"", 199, true},
+        {"", 200, false},
+        {std::string(600, 'x') + "\n", 197, true},
+        {std::string(600, 'x') + "\n", 198, false},
     };
     for (const auto& c : cases) {
         ResetSettings();
@@ -99,22 +134,35 @@ TEST_P(ConfigTest, GetSettingCutsByBytesAndZeroFills) {
 }
 
 TEST_P(ConfigTest, GetSettingIntWraps) {
-    LoadText("A 123\nB -5\nC +7\nD abc\nE 12ab\nF 4294967296\nG 2147483648\nH -2147483648\nI 99999999999\nJ |42\nK -\nL 4294967295\n");
-    const struct { const char* key; int32_t expected; } cases[] = {
-        {"A", 123}, {"B", -5}, {"C", 7}, {"D", 0}, {"E", 12}, {"F", 0}, {"G", INT32_MIN},
+    LoadText(
+        "A 123\nB -5\nC +7\nD abc\nE 12ab\nF 4294967296\nG 2147483648\nH -2147483648\nI 99999999999\nJ |42\nK -\nL 4294967295\n");
+    const struct {
+        const char* key;
+        int32_t expected;
+    } cases[] = {
+        {"A", 123},       {"B", -5},         {"C", 7},  {"D", 0}, {"E", 12}, {"F", 0},       {"G", INT32_MIN},
         {"H", INT32_MIN}, {"I", 1215752191}, {"J", 42}, {"K", 0}, {"L", -1}, {"ABSENT", 77},
     };
     for (const auto& c : cases) EXPECT_EQ(GetSettingInt(c.key, 77), c.expected) << c.key;
 }
 
 TEST_P(ConfigTest, NamedSettingsReadTheirKeyOrDefault) {
-    const struct { const char* (*get)(); const char* line; const char* value; const char* dflt; } cases[] = {
-        {GetRegGlobal, "REG_GLOBAL Studio", "Studio", "-"}, {GetRegLocal, "REG_LOCAL Game", "Game", "-"},
-        {GetIniFile, "INI_FILE game.ini", "game.ini", "-"}, {GetIniSection, "INI_SECTION Setup", "Setup", "-"},
+    const struct {
+        const char* (*get)();
+        const char* line;
+        const char* value;
+        const char* dflt;
+    } cases[] = {
+        {GetRegGlobal, "REG_GLOBAL Studio", "Studio", "-"},
+        {GetRegLocal, "REG_LOCAL Game", "Game", "-"},
+        {GetIniFile, "INI_FILE game.ini", "game.ini", "-"},
+        {GetIniSection, "INI_SECTION Setup", "Setup", "-"},
         {GetTitleBar, "TITLEBAR デモ|ゲーム", "デモ ゲーム", "ＱＵＯＬＩＭ アプリケーション"},
-        {GetInstTo, "INSTTO Dir", "Dir", "QUOLIM_APP"}, {GetExeName, "EXENAME game.exe", "game.exe", "quolim.exe"},
+        {GetInstTo, "INSTTO Dir", "Dir", "QUOLIM_APP"},
+        {GetExeName, "EXENAME game.exe", "game.exe", "quolim.exe"},
         {GetInstFol, "INSTFOL -", "-", nullptr},  // present, so not none, whatever it says
-        {GetKeyFile, "KEYFILE key.dat", "key.dat", nullptr}, {GetChkReg, "CHKREG Version", "Version", nullptr},
+        {GetKeyFile, "KEYFILE key.dat", "key.dat", nullptr},
+        {GetChkReg, "CHKREG Version", "Version", nullptr},
     };
     std::string text;
     for (const auto& c : cases) text += std::string(c.line) + "\n";
@@ -142,18 +190,29 @@ TEST_P(ConfigTest, CachedSettingsKeepTheirFirstResult) {
 }
 
 TEST_P(ConfigTest, SectionRules) {
-    const struct { std::string bytes; int status, open; std::string lists; } cases[] = {
-        {"KEY v\n[EOF]\n", kSectionsOk, -1, ""}, {"[ini]\na\n-\n[ini]\nb\nc\n-\n", kSectionsOk, -1, "ini{b|c}"},  // afresh
-        {"x=1\n[delfiles]\nold.dat\n-\n[delfiles_user]\nsave.dat\n-\n[ini]\na=1\n-\n[reg]\n\"x\"=\"y\"\n-\ny=2\n", kSectionsOk, -1,
-         "delfiles{old.dat}delfiles_user{save.dat}ini{a=1}reg{\"x\"=\"y\"}"},
-        {"[delfiles]\nx\n[ini]\ny\n-\n", kSectionsOk, -1, "delfiles{x}ini{y}"}, {"[ini]\n[reg]\n", kSectionsOpen, kReg, ""},
-        {"[ini]\na\n-\n[reg]\nb\n", kSectionsOpen, kReg, "ini{a}reg{b}"}, {"[ini]\na\nEOF\nb\n-\n", kSectionsOpen, kIni, "ini{a}"},
-        {"EOF\n[ini]\na\n", kSectionsOk, -1, ""}, {"[ini]\na\n-\nEOFX\n[reg]\n", kSectionsOk, -1, "ini{a}"},
-        {"[EOF]\n[ini]\n[EOF]\n-\n", kSectionsOk, -1, "ini{[EOF]}"}, {"[INI]\n[reg]\n[INI]\n-\n", kSectionsOk, -1, "reg{[INI]}"},
+    const struct {
+        std::string bytes;
+        int status, open;
+        std::string lists;
+    } cases[] = {
+        {"KEY v\n[EOF]\n", kSectionsOk, -1, ""},
+        {"[ini]\na\n-\n[ini]\nb\nc\n-\n", kSectionsOk, -1, "ini{b|c}"},  // afresh
+        {"x=1\n[delfiles]\nold.dat\n-\n[delfiles_user]\nsave.dat\n-\n[ini]\na=1\n-\n[reg]\n\"x\"=\"y\"\n-\ny=2\n",
+         kSectionsOk, -1, "delfiles{old.dat}delfiles_user{save.dat}ini{a=1}reg{\"x\"=\"y\"}"},
+        {"[delfiles]\nx\n[ini]\ny\n-\n", kSectionsOk, -1, "delfiles{x}ini{y}"},
+        {"[ini]\n[reg]\n", kSectionsOpen, kReg, ""},
+        {"[ini]\na\n-\n[reg]\nb\n", kSectionsOpen, kReg, "ini{a}reg{b}"},
+        {"[ini]\na\nEOF\nb\n-\n", kSectionsOpen, kIni, "ini{a}"},
+        {"EOF\n[ini]\na\n", kSectionsOk, -1, ""},
+        {"[ini]\na\n-\nEOFX\n[reg]\n", kSectionsOk, -1, "ini{a}"},
+        {"[EOF]\n[ini]\n[EOF]\n-\n", kSectionsOk, -1, "ini{[EOF]}"},
+        {"[INI]\n[reg]\n[INI]\n-\n", kSectionsOk, -1, "reg{[INI]}"},
         {"[ini]\n// c\n;c\n  // kept\n\t\n\na\n-\n", kSectionsOk, -1, "ini{  // kept|a}"},
         {"[ini]\na = 1 // c \t\r\n b\r\r\n-\n", kSectionsOk, -1, "ini{a = 1 // c| b}"},  // trailing blanks cut
-        {"[ini] // c\na\n- end\nb\n", kSectionsOk, -1, "ini{a}"}, {std::string("[ini]\na\0b\n-\n", 12), kSectionsOk, -1, "ini{a}"},
-        {"[ini]\n" + std::string(600, 'a') + "\n-\n", kSectionsOk, -1, "ini{" + std::string(511, 'a') + "|" + std::string(89, 'a') + "}"},
+        {"[ini] // c\na\n- end\nb\n", kSectionsOk, -1, "ini{a}"},
+        {std::string("[ini]\na\0b\n-\n", 12), kSectionsOk, -1, "ini{a}"},
+        {"[ini]\n" + std::string(600, 'a') + "\n-\n", kSectionsOk, -1,
+         "ini{" + std::string(511, 'a') + "|" + std::string(89, 'a') + "}"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes.substr(0, 40));
@@ -169,7 +228,8 @@ TEST_P(ConfigTest, SectionRules) {
 }
 
 TEST_P(ConfigTest, ReadersSeeTheSameFileDifferently) {
-    const std::string text = "; comment for one reader only\nREG_GLOBAL Studio\n[reg]\nREG_GLOBAL Other\n[EOF]\n-\nTITLEBAR Late\nEOF\n[ini]\n";
+    const std::string text =
+        "; comment for one reader only\nREG_GLOBAL Studio\n[reg]\nREG_GLOBAL Other\n[EOF]\n-\nTITLEBAR Late\nEOF\n[ini]\n";
     LoadText(text);
     EnvInput in(GetParam(), text);
     int open;
@@ -185,7 +245,9 @@ TEST_P(ConfigTest, ReadersTellAWatcherWhatTheyDo) {
     // Each reader reads on past its end for a watcher, saying how it would have taken the rest.
     std::string limit;
     for (int i = 1; i <= 400; ++i) limit += std::to_string(i) + " skip comment , ";
-    const struct { std::string bytes, settings, sections; } cases[] = {
+    const struct {
+        std::string bytes, settings, sections;
+    } cases[] = {
         {"K v|w\n/c\n\tTITLEBAR x\nKEYFILE\nK" + std::string(100, ' ') + "v\n[EOF]\nA 1\n",
          "1 K=v w, 2 skip comment , 3 skip indented TITLEBAR, 4 skip novalue KEYFILE, 5 skip far K, 6 ended [EOF], "
          "7 unread entry A, 8 end",
@@ -195,7 +257,8 @@ TEST_P(ConfigTest, ReadersTellAWatcherWhatTheyDo) {
          "7 skip novalue [reg], 8 skip novalue EOF, 9 skip novalue [ini], 10 skip novalue y, 11 end",
          "1 open ini, 2 keep ini a=1, 3 close ini, 4 drop x, 5 skip, 6 skip, 7 open reg, 8 stop, 9 unread header ini, "
          "10 unread raw , 11 end"},
-        {"[ini]\n" + std::string(600, 'a') + "\n-\x1Axyz", "1 skip novalue [ini], 2 skip novalue #511, 2 cut, "
+        {"[ini]\n" + std::string(600, 'a') + "\n-\x1Axyz",
+         "1 skip novalue [ini], 2 skip novalue #511, 2 cut, "
          "2 skip novalue #89, 3 skip novalue -, 3 end^Z+3",
          "1 open ini, 2 keep ini #511, 2 cut, 2 keep ini #89, 3 close ini, 3 end^Z+3"},
         {RepeatText("// c\n", 400) + "A 1\n", limit + "401 ended 400, 401 unread entry A, 402 end", ""},

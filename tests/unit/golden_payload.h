@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+// One field per line, as the format lays them out.
+// clang-format off
 inline const std::vector<uint8_t> kGoldenPayload = {
     'M', 'Z', 0, 0,                                      // stub: the payload starts at 4
     12, 0, 'i', 'n', 's', 't', 'a', 'l', 'l', '.', 'e', 'n', 'v', 0,
@@ -26,3 +28,4 @@ inline const std::vector<uint8_t> kGoldenPayload = {
     0, 0, 0, 0, 0, 0,                                    // padding to a multiple of 8
     4, 0, 0, 0,                                          // trailer
 };
+// clang-format on

@@ -7,7 +7,11 @@
 namespace {
 
 TEST(RctDecode, HandBuiltItems) {
-    const struct { const char* what; int32_t w, h; Bytes data, expected; } cases[] = {
+    const struct {
+        const char* what;
+        int32_t w, h;
+        Bytes data, expected;
+    } cases[] = {
         {"1x1 is its three bytes, the rest ignored", 1, 1, Cat({Px(1), {0x00, 9, 9, 9}}), Px(1)},
         {"0x7E gives 127 literal pixels", 128, 1, Cat({Px(0), {0x7E}, Pixels(1, 127)}), Pixels(0, 128)},
         {"0x7F with n=0 gives 128", 129, 1, Cat({Px(0), {0x7F, 0, 0}, Pixels(1, 128)}), Pixels(0, 129)},
@@ -31,10 +35,10 @@ TEST(RctDecode, HandBuiltItems) {
 // A one-pixel copy at the last pixel must take the pixel dx to the right and dy rows down, counted
 // along the packed rows, so on narrow widths (1 to 5) the entries wrap into neighbouring rows.
 TEST(RctDecode, EveryEntryTakesItsDisplacement) {
-    const int d[32][2] = {{-1, 0},  {-2, 0},  {-3, 0},  {-4, 0},  {-5, 0},  {-6, 0},  {3, -1},  {2, -1},
-                          {1, -1},  {0, -1},  {-1, -1}, {-2, -1}, {-3, -1}, {3, -2},  {2, -2},  {1, -2},
-                          {0, -2},  {-1, -2}, {-2, -2}, {-3, -2}, {3, -3},  {2, -3},  {1, -3},  {0, -3},
-                          {-1, -3}, {-2, -3}, {-3, -3}, {2, -4},  {1, -4},  {0, -4},  {-1, -4}, {-2, -4}};
+    const int d[32][2] = {{-1, 0},  {-2, 0},  {-3, 0},  {-4, 0},  {-5, 0},  {-6, 0}, {3, -1},  {2, -1},
+                          {1, -1},  {0, -1},  {-1, -1}, {-2, -1}, {-3, -1}, {3, -2}, {2, -2},  {1, -2},
+                          {0, -2},  {-1, -2}, {-2, -2}, {-3, -2}, {3, -3},  {2, -3}, {1, -3},  {0, -3},
+                          {-1, -3}, {-2, -3}, {-3, -3}, {2, -4},  {1, -4},  {0, -4}, {-1, -4}, {-2, -4}};
     for (int32_t w : {1, 2, 3, 4, 5, 8}) {
         const int32_t h = 6, last = w * h - 1;
         for (int k = 0; k < 32; ++k) {
@@ -48,7 +52,12 @@ TEST(RctDecode, EveryEntryTakesItsDisplacement) {
 }
 
 TEST(RctDecode, MalformedDataIsRefusedWithoutStrayAccess) {
-    const struct { const char* what; int32_t w, h; Bytes data; int expected; } cases[] = {
+    const struct {
+        const char* what;
+        int32_t w, h;
+        Bytes data;
+        int expected;
+    } cases[] = {
         {"width 0", 0, 1, Px(0), kRctBadSize},
         {"negative height", 1, -1, Px(0), kRctBadSize},
         {"width over 16384", 16385, 1, Px(0), kRctBadSize},
@@ -98,7 +107,11 @@ TEST(RctRows, AlignMovesEveryRowToItsStrideLastFirst) {
 TEST(RctFile, ReadsBothFormsAndRefusesBadOrCutFiles) {
     const Bytes data = Cat({Px(0), {0x80}});
     const uint8_t* plain = kRctMagicPlain;
-    const struct { const char* what; Bytes file; int expected; } cases[] = {
+    const struct {
+        const char* what;
+        Bytes file;
+        int expected;
+    } cases[] = {
         {"plain form", Cat({RctHeader(plain, 2, 1, 4), data}), kRctOk},
         {"bytes after the data are ignored", Cat({RctHeader(plain, 2, 1, 4), data, {1, 2, 3}}), kRctOk},
         {"named form with an empty name", Cat({RctHeader(kRctMagicNamed, 2, 1, 4), {0, 0}, data}), kRctOk},
@@ -116,7 +129,8 @@ TEST(RctFile, ReadsBothFormsAndRefusesBadOrCutFiles) {
         RctFile rct;
         ASSERT_EQ(ReadRctBytes(c.file, &rct), c.expected) << c.what;
         // A refused file leaves no data behind.
-        EXPECT_EQ(rct.data ? Bytes(rct.data, rct.data + rct.dataSize) : Bytes(), c.expected == kRctOk ? data : Bytes()) << c.what;
+        EXPECT_EQ(rct.data ? Bytes(rct.data, rct.data + rct.dataSize) : Bytes(), c.expected == kRctOk ? data : Bytes())
+            << c.what;
         EXPECT_TRUE(c.expected != kRctOk || (rct.width == 2 && rct.height == 1)) << c.what;
         FreeRctFile(&rct);
     }

@@ -24,8 +24,12 @@ TEST(MenuSlots, ButtonsStackFromTheBottomWithoutGaps) {
         {false, "-no read-me", {{kRoleExit, "終了"}, {kRoleUpdate, "アップデート"}}},
         {false, "読んでね", {{kRoleExit, "終了"}, {kRoleReadme, "読んでね"}, {kRoleUpdate, "アップデート"}}},
         {true, "-", {{kRoleExit, "終了"}, {kRoleDirectXSetup, "DirectXインストール"}, {kRoleUpdate, "アップデート"}}},
-        {true, "Read|me", {{kRoleExit, "終了"}, {kRoleDirectXSetup, "DirectXインストール"}, {kRoleReadme, "Read|me"},
-                           {kRoleUpdate, "アップデート"}}},
+        {true,
+         "Read|me",
+         {{kRoleExit, "終了"},
+          {kRoleDirectXSetup, "DirectXインストール"},
+          {kRoleReadme, "Read|me"},
+          {kRoleUpdate, "アップデート"}}},
         {false, longLabel.c_str(), {{kRoleExit, "終了"}, {kRoleReadme, longLabel.c_str()}, {kRoleUpdate, "アップデート"}}},
     };
     for (const Case& c : cases) {
@@ -55,11 +59,11 @@ TEST(MenuSlots, OnlyTheWholeParameterOfAUsedButtonMatches) {
     } cases[] = {
         {1000, 0},
         {1003, 3},
-        {1004, -1},                            // destroyed
-        {1008, -1},                            // destroyed
-        {2, -1},                               // IDCANCEL from the Escape key
-        {(6u << 16) | 1001, -1},               // BN_SETFOCUS from a used button
-        {(1ull << 32) | 1001, -1},             // a parameter wider than 32 bits
+        {1004, -1},                 // destroyed
+        {1008, -1},                 // destroyed
+        {2, -1},                    // IDCANCEL from the Escape key
+        {(6u << 16) | 1001, -1},    // BN_SETFOCUS from a used button
+        {(1ull << 32) | 1001, -1},  // a parameter wider than 32 bits
         {static_cast<uint64_t>(999), -1},
     };
     for (const auto& c : cases) EXPECT_EQ(FindMenuSlot(slots, c.param), c.slot) << std::hex << c.param;
@@ -69,7 +73,7 @@ TEST(MenuSlots, SplashIsCentredOnTheClientHeightTruncatingTowardZero) {
     const struct {
         int32_t height, side, at;
     } cases[] = {
-        {300, 256, 22}, {300, 300, 0}, {301, 256, 22}, {300, 301, 0},  // -1 / 2 is 0, not -1
+        {300, 256, 22}, {300, 300, 0},   {301, 256, 22},    {300, 301, 0},  // -1 / 2 is 0, not -1
         {300, 303, -1}, {100, 257, -78}, {0, 16384, -8192}, {300, 0, 150},
     };
     for (const auto& c : cases) EXPECT_EQ(SplashOffset(c.height, c.side), c.at) << c.height << " " << c.side;

@@ -87,7 +87,12 @@ TEST(PayloadFormat, SinkFailureFailsTheRecord) {
     }
 }
 
-#define FAULT(set) [&] { TestFileFaults f; f.set; return f; }()
+#define FAULT(set)        \
+    [&] {                 \
+        TestFileFaults f; \
+        f.set;            \
+        return f;         \
+    }()
 
 // Each refusal of a damaged or unsafe record, and the record it names. Extracted into "C:".
 TEST(PayloadFormat, RefusesDamagedAndUnsafeRecords) {
@@ -144,8 +149,13 @@ TEST(PayloadFormat, RefusesDamagedAndUnsafeRecords) {
 
 // A joined path never exceeds 259 bytes, however large the caller's buffer.
 TEST(PayloadFormat, JoinedPathsStopAt259Bytes) {
-    const struct { std::string name; int rc; } cases[] = {
-        {std::string(256, 'n'), 0}, {std::string(257, 'n'), -1}, {"a\\b", 0},
+    const struct {
+        std::string name;
+        int rc;
+    } cases[] = {
+        {std::string(256, 'n'), 0},
+        {std::string(257, 'n'), -1},
+        {"a\\b", 0},
     };
     for (const auto& c : cases) {
         char path[kPayloadNameBytes + 64];
@@ -166,12 +176,21 @@ TEST(PayloadFormat, SetupWalkTakesTopLevelSetupFilesUntilADeepFolder) {
         bool stopped;
         int error;
     } cases[] = {
-        {"the usual", {"install.env", "insttscr.rct", "readme.txt", "game.exe", "data\\", "data\\bg\\", "data\\x.txt"},
-         {"install.env", "insttscr.rct", "readme.txt"}, true, kPayloadOk},
-        {"upper-case TXT and a longer name", {"README.TXT", "install.env.bak", "a.txt.old"},
-         {"install.env.bak", "a.txt.old"}, false, kPayloadOk},
+        {"the usual",
+         {"install.env", "insttscr.rct", "readme.txt", "game.exe", "data\\", "data\\bg\\", "data\\x.txt"},
+         {"install.env", "insttscr.rct", "readme.txt"},
+         true,
+         kPayloadOk},
+        {"upper-case TXT and a longer name",
+         {"README.TXT", "install.env.bak", "a.txt.old"},
+         {"install.env.bak", "a.txt.old"},
+         false,
+         kPayloadOk},
         {"deep folder ends the walk", {"a\\", "a\\b\\", "install.env"}, {}, true, kPayloadOk},
-        {"setup file in a top-level folder", {"install.env", "doc\\", "doc\\read.txt"}, {"install.env"}, false,
+        {"setup file in a top-level folder",
+         {"install.env", "doc\\", "doc\\read.txt"},
+         {"install.env"},
+         false,
          kPayloadSetupInFolder},
         {"name that hides a backslash", {"\x83\x5C.txt"}, {"\x83\x5C.txt"}, false, kPayloadOk},
         {"setup file behind a slash", {"install.env", "doc/read.txt"}, {"install.env"}, false, kPayloadSetupInFolder},

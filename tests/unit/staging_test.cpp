@@ -59,16 +59,14 @@ TEST(Staging, AnyFailureLeavesTheFolderAsItWas) {
         {"move 4", 4, nullptr, &kFakeUpdate},
         {"move 5", 5, nullptr, &kFakeUpdate},
         {"name given twice", 4, nullptr, &kTwice},
-        {"read-only file", 0, [](FakeFs* fs) { fs->AddFile("C:\\G\\data\\a.dat", "old a", true); },
-         &kFakeUpdate},
+        {"read-only file", 0, [](FakeFs* fs) { fs->AddFile("C:\\G\\data\\a.dat", "old a", true); }, &kFakeUpdate},
         {"folder in the way", 0,
          [](FakeFs* fs) {
              fs->nodes.erase(FakeFs::Key("C:\\G\\data\\a.dat"));
              fs->AddFolder("C:\\G\\data\\a.dat");
          },
          &kFakeUpdate},
-        {"file held open", 0, [](FakeFs* fs) { fs->failRenameFrom.push_back("C:\\G\\data\\a.dat"); },
-         &kFakeUpdate},
+        {"file held open", 0, [](FakeFs* fs) { fs->failRenameFrom.push_back("C:\\G\\data\\a.dat"); }, &kFakeUpdate},
         // Renaming a running program works; only opening it for writing tells that it is in use.
         {"program running", 0, [](FakeFs* fs) { fs->inUse.push_back("C:\\G\\data\\a.dat"); }, &kFakeUpdate},
     };
@@ -190,8 +188,9 @@ ssize_t ReadFaulty(void* cookie, char* buf, size_t n) {
 
 int SeekFaulty(void* cookie, off64_t* offset, int whence) {
     FaultyBytes* b = static_cast<FaultyBytes*>(cookie);
-    off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<off64_t>(b->pos)
-                                                                 : static_cast<off64_t>(b->bytes.size());
+    off64_t base = whence == SEEK_SET   ? 0
+                   : whence == SEEK_CUR ? static_cast<off64_t>(b->pos)
+                                        : static_cast<off64_t>(b->bytes.size());
     if (base + *offset < 0) return -1;
     b->pos = static_cast<size_t>(base + *offset);
     *offset = static_cast<off64_t>(b->pos);
@@ -232,8 +231,10 @@ TEST(StagedRun, EveryFaultLeavesTheFolderAsItWas) {
             SetAllocFault(kind == kAlloc ? n : 0);
             int rc = RunFakeUpdate(&fs, &in);
             long allocs = SetAllocFault(0);
-            bool reached = kind == kAlloc ? allocs >= n : kind == kRead ? in.reads >= n
-                         : kind == kWrite ? fs.writes >= n : fs.renames >= n;
+            bool reached = kind == kAlloc   ? allocs >= n
+                           : kind == kRead  ? in.reads >= n
+                           : kind == kWrite ? fs.writes >= n
+                                            : fs.renames >= n;
             if (!reached) {
                 EXPECT_EQ(rc, 0) << names[kind] << " " << n;
                 EXPECT_EQ(fs.nodes, updated.nodes) << names[kind];

@@ -47,26 +47,26 @@ TEST(Transfer, IniLines) {
     const std::string fits = "k=REP_INSTALL" + std::string(497, 'x');
     const std::string over = "k=REP_INSTALL" + std::string(498, 'x');
     CheckSplits(SplitIniLine, {
-        {"a=b=c", kLineWritten, "a", "b=c", 0},
-        {"key=", kLineWritten, "key", "", 0},
-        {"=v", kLineWritten, "", "v", 0},
-        {" a = b ", kLineWritten, " a ", " b ", 0},
-        {"Path=D:\\data\\\\x\\", kLineWritten, "Path", "D:\\data\\\\x\\", 0},
-        {"p=REP_INSTALL;REP_INSTALL", kLineWritten, "p", "C:\\Games\\App;REP_INSTALL", 0},
-        {"REP_INSTALL=1", kLineWritten, "C:\\Games\\App", "1", 0},
-        {"d=REP_CDROMDRIVE\\setup", kLineWritten, "d", "Q:\\\\setup", 1},
-        {"d=REP_CDROMDRIVEREP_INSTALL", kLineWritten, "d", "Q:\\C:\\Games\\App", 1},
-        {"d=REP_CDROM", kLineWritten, "d", "REP_CDROM", 0},
-        {"ソ=表", kLineWritten, "ソ", "表", 0},
-        {"表REP_INSTALL=ソ\\", kLineWritten, "表C:\\Games\\App", "ソ\\", 0},
-        // 0x83 'R' is one character, so no placeholder starts at the R.
-        {"x=\x83REP_INSTALL", kLineWritten, "x", "\x83REP_INSTALL", 0},
-        {"x=\x83REP_CDROMDRIVE", kLineWritten, "x", "\x83REP_CDROMDRIVE", 0},
-        {"no separator", kLineNoSeparator, "", "", 0},
-        {"", kLineNoSeparator, "", "", 0},
-        {fits, kLineWritten, "k", "C:\\Games\\App" + std::string(497, 'x'), 0},
-        {over, kLineTooLong, "", "", 0},
-    });
+                                  {"a=b=c", kLineWritten, "a", "b=c", 0},
+                                  {"key=", kLineWritten, "key", "", 0},
+                                  {"=v", kLineWritten, "", "v", 0},
+                                  {" a = b ", kLineWritten, " a ", " b ", 0},
+                                  {"Path=D:\\data\\\\x\\", kLineWritten, "Path", "D:\\data\\\\x\\", 0},
+                                  {"p=REP_INSTALL;REP_INSTALL", kLineWritten, "p", "C:\\Games\\App;REP_INSTALL", 0},
+                                  {"REP_INSTALL=1", kLineWritten, "C:\\Games\\App", "1", 0},
+                                  {"d=REP_CDROMDRIVE\\setup", kLineWritten, "d", "Q:\\\\setup", 1},
+                                  {"d=REP_CDROMDRIVEREP_INSTALL", kLineWritten, "d", "Q:\\C:\\Games\\App", 1},
+                                  {"d=REP_CDROM", kLineWritten, "d", "REP_CDROM", 0},
+                                  {"ソ=表", kLineWritten, "ソ", "表", 0},
+                                  {"表REP_INSTALL=ソ\\", kLineWritten, "表C:\\Games\\App", "ソ\\", 0},
+                                  // 0x83 'R' is one character, so no placeholder starts at the R.
+                                  {"x=\x83REP_INSTALL", kLineWritten, "x", "\x83REP_INSTALL", 0},
+                                  {"x=\x83REP_CDROMDRIVE", kLineWritten, "x", "\x83REP_CDROMDRIVE", 0},
+                                  {"no separator", kLineNoSeparator, "", "", 0},
+                                  {"", kLineNoSeparator, "", "", 0},
+                                  {fits, kLineWritten, "k", "C:\\Games\\App" + std::string(497, 'x'), 0},
+                                  {over, kLineTooLong, "", "", 0},
+                              });
 }
 
 TEST(Transfer, RegLines) {
@@ -74,34 +74,38 @@ TEST(Transfer, RegLines) {
     const std::string fits = "\"k\"=\"REP_INSTALL" + std::string(493, 'x') + "\"";
     const std::string over = "\"k\"=\"REP_INSTALL" + std::string(494, 'x') + "\"";
     CheckSplits(SplitRegLine, {
-        {"\"InstTo\"=\"REP_INSTALL\"", kLineWritten, "InstTo", "C:\\Games\\App", 0},
-        {"\"Save\"=\"REP_INSTALL\\\\save\"", kLineWritten, "Save", "C:\\Games\\App\\save", 0},
-        {"\"p\"=\"REP_INSTALL;REP_INSTALL\"", kLineWritten, "p", "C:\\Games\\App;REP_INSTALL", 0},
-        {"\"d\"=\"REP_CDROMDRIVE\"", kLineWritten, "d", "Q:\\DRIVE", 1},
-        {"\"a\"=dword:00000001", kLineNoSeparator, "", "", 0},
-        {"@=\"default\"", kLineNoSeparator, "", "", 0},
-        {"\"\"=\"default\"", kLineWritten, "", "default", 0},
-        {"\"a\"=\"\"", kLineWritten, "a", "", 0},
-        {"\"q\"=\"say \\\"hi\\\"\"", kLineWritten, "q", "say \"hi\"", 0},
-        {"\"p\"=\"C:\\\\dir\\\\\"", kLineWritten, "p", "C:\\dir\\", 0},
-        {"\"a\"=\"b\"\\", kLineWritten, "a", "b", 0},
-        // ソ and 表 end in 0x5C: neither escapes the quote after it nor loses a byte.
-        {"\"ソ\"=\"表\"", kLineWritten, "ソ", "表", 0},
-        {"\"ソ表\"=\"ソ\\\\表\"", kLineWritten, "ソ表", "ソ\\表", 0},
-        {"\"a\"=\"bソ", kLineWritten, "a", "b", 0},
-        {"\"a\"=\"", kLineNoValue, "", "", 0},
-        {"\"=\"x\"", kLineNoName, "", "", 0},
-        {"\"a\"=\"\\\"", kLineWritten, "a", "", 0},
-        {"no separator", kLineNoSeparator, "", "", 0},
-        {fits, kLineWritten, "k", "C:\\Games\\App" + std::string(493, 'x'), 0},
-        {over, kLineTooLong, "", "", 0},
-    });
+                                  {"\"InstTo\"=\"REP_INSTALL\"", kLineWritten, "InstTo", "C:\\Games\\App", 0},
+                                  {"\"Save\"=\"REP_INSTALL\\\\save\"", kLineWritten, "Save", "C:\\Games\\App\\save", 0},
+                                  {"\"p\"=\"REP_INSTALL;REP_INSTALL\"", kLineWritten, "p", "C:\\Games\\App;REP_INSTALL", 0},
+                                  {"\"d\"=\"REP_CDROMDRIVE\"", kLineWritten, "d", "Q:\\DRIVE", 1},
+                                  {"\"a\"=dword:00000001", kLineNoSeparator, "", "", 0},
+                                  {"@=\"default\"", kLineNoSeparator, "", "", 0},
+                                  {"\"\"=\"default\"", kLineWritten, "", "default", 0},
+                                  {"\"a\"=\"\"", kLineWritten, "a", "", 0},
+                                  {"\"q\"=\"say \\\"hi\\\"\"", kLineWritten, "q", "say \"hi\"", 0},
+                                  {"\"p\"=\"C:\\\\dir\\\\\"", kLineWritten, "p", "C:\\dir\\", 0},
+                                  {"\"a\"=\"b\"\\", kLineWritten, "a", "b", 0},
+                                  // ソ and 表 end in 0x5C: neither escapes the quote after it nor loses a byte.
+                                  {"\"ソ\"=\"表\"", kLineWritten, "ソ", "表", 0},
+                                  {"\"ソ表\"=\"ソ\\\\表\"", kLineWritten, "ソ表", "ソ\\表", 0},
+                                  {"\"a\"=\"bソ", kLineWritten, "a", "b", 0},
+                                  {"\"a\"=\"", kLineNoValue, "", "", 0},
+                                  {"\"=\"x\"", kLineNoName, "", "", 0},
+                                  {"\"a\"=\"\\\"", kLineWritten, "a", "", 0},
+                                  {"no separator", kLineNoSeparator, "", "", 0},
+                                  {fits, kLineWritten, "k", "C:\\Games\\App" + std::string(493, 'x'), 0},
+                                  {over, kLineTooLong, "", "", 0},
+                              });
 }
 
 TEST(Transfer, UnescapeWalksCharacters) {
-    const struct { const char* text; const char* expected; } cases[] = {
-        {"\\\\", "\\"}, {"\\\"", "\""}, {"a\\b", "ab"}, {"a\\", "a"}, {"\\\\\\\\", "\\\\"}, {"\\\\\\", "\\"},
-        {"ソ\\\\", "ソ\\"}, {"\\ソ", "ソ"}, {"ソ", "ソ"}, {"\x83", "\x83"}, {"", ""},
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"\\\\", "\\"},       {"\\\"", "\""},   {"a\\b", "ab"},     {"a\\", "a"},
+        {"\\\\\\\\", "\\\\"}, {"\\\\\\", "\\"}, {"ソ\\\\", "ソ\\"}, {"\\ソ", "ソ"},
+        {"ソ", "ソ"},         {"\x83", "\x83"}, {"", ""},
     };
     for (const auto& c : cases) {
         char out[kTransferTextBytes];
@@ -118,8 +122,15 @@ bool FakeIsCdrom(const char* root) {
 }
 
 TEST(Transfer, FirstCdromDriveOrE) {
-    const struct { std::string cdroms; const char* root; size_t asked; } cases[] = {
-        {"", "E:\\", 26}, {"DQ", "D:\\", 4}, {"Z", "Z:\\", 26}, {"A", "A:\\", 1},
+    const struct {
+        std::string cdroms;
+        const char* root;
+        size_t asked;
+    } cases[] = {
+        {"", "E:\\", 26},
+        {"DQ", "D:\\", 4},
+        {"Z", "Z:\\", 26},
+        {"A", "A:\\", 1},
     };
     for (const auto& c : cases) {
         s_cdroms = c.cdroms;

@@ -9,7 +9,11 @@ namespace {
 
 // ソ is 83 5C: a folder ending in it has no trailing separator, and must still get one.
 TEST(UpdateCmd, InstalledPathJoinsRelativeNamesOnly) {
-    const struct { const char* install; const char* name; const char* want; } cases[] = {
+    const struct {
+        const char* install;
+        const char* name;
+        const char* want;
+    } cases[] = {
         {"C:\\Games\\Demo", "demogame.exe", "C:\\Games\\Demo\\demogame.exe"},
         {"C:\\Games\\Demo", "bin\\game.exe", "C:\\Games\\Demo\\bin\\game.exe"},
         {"C:\\Games\\ゲームソ", "ソ.exe", "C:\\Games\\ゲームソ\\ソ.exe"},
@@ -29,7 +33,10 @@ TEST(UpdateCmd, InstalledPathJoinsRelativeNamesOnly) {
 // A path that does not fit is refused, never cut: a cut name could start another program.
 TEST(UpdateCmd, InstalledPathThatDoesNotFitIsRefused) {
     const std::string install = "C:\\" + std::string(250, 'g');  // 253 bytes; joined, 262 and a NUL
-    const struct { size_t size; int rc; } cases[] = {{262, -1}, {263, 0}};
+    const struct {
+        size_t size;
+        int rc;
+    } cases[] = {{262, -1}, {263, 0}};
     for (const auto& c : cases) {
         char out[300];
         EXPECT_EQ(FormatInstalledPath(install.c_str(), "game.exe", out, c.size), c.rc) << c.size;

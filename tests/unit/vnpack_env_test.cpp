@@ -20,25 +20,35 @@ VerbRun ExpectReport(const std::string& bytes, const char* extra, int rc, std::i
 }
 
 TEST(VnpackEnv, WarnsAboutEachTrapAndNotOnSoundFiles) {
-    const struct { std::string bytes; const char* expected; /* in the report */ } cases[] = {
-        {"REG_GLOBAL A\n[reg]\nREG_GLOBAL B\n-\n", "line 3: this line of [reg] is also read as the setting REG_GLOBAL = \"B\""},
+    const struct {
+        std::string bytes;
+        const char* expected; /* in the report */
+    } cases[] = {
+        {"REG_GLOBAL A\n[reg]\nREG_GLOBAL B\n-\n",
+         "line 3: this line of [reg] is also read as the setting REG_GLOBAL = \"B\""},
         {"[EOF]\nEXENAME x.exe\n", "line 2: EXENAME is never read: the settings end at [EOF] on line 1"},
-        {RepeatText("// c\n", 400) + "TITLEBAR late\n", "line 401: TITLEBAR is never read: the settings end after 400 lines"},
+        {RepeatText("// c\n", 400) + "TITLEBAR late\n",
+         "line 401: TITLEBAR is never read: the settings end after 400 lines"},
         {std::string(600, 'x') + "\n" + RepeatText("\n", 398) + "TITLEBAR late\n", "line 400: TITLEBAR is never read"},
         {"[EOF]\nA 1\nB 2\n", "line 2: 2 key/value lines from here on are never read"},
         {"TITLEBAR " + std::string(200, 't') + "\n", "TITLEBAR is 200 bytes long: the updater uses its first 127"},
         {"TITLEBAR " + std::string(126, 't') + "ポ\n", "cutting a double-byte character in two"},
-        {"[Reg]\n-\n", "line 1: \"[Reg]\" is no section header"}, {"Titlebar x\n", "\"Titlebar\" is not TITLEBAR"},
-        {"TITLEBAR \x80x\r\n", "line 1: not valid CP932: TITLEBAR \\x80x"}, {"\tEXENAME x.exe\n", "EXENAME is indented"},
-        {"TITLEBAR \xE3\x83\x87\xE3\x83\xA2\n", "the file looks like UTF-8"}, {"\xEF\xBB\xBFTITLEBAR x\n", "byte-order mark"},
+        {"[Reg]\n-\n", "line 1: \"[Reg]\" is no section header"},
+        {"Titlebar x\n", "\"Titlebar\" is not TITLEBAR"},
+        {"TITLEBAR \x80x\r\n", "line 1: not valid CP932: TITLEBAR \\x80x"},
+        {"\tEXENAME x.exe\n", "EXENAME is indented"},
+        {"TITLEBAR \xE3\x83\x87\xE3\x83\xA2\n", "the file looks like UTF-8"},
+        {"\xEF\xBB\xBFTITLEBAR x\n", "byte-order mark"},
         {"KEYFILE " + std::string(100, ' ') + "x\n", "KEYFILE has no value within 99 blanks"},
         {"CHKREGVER 1.5\n", "CHKREGVER \"1.5\" is no plain number: the updater reads it as 1"},
         {"A 1\nB 2\x1A\nC 3\n", "line 2: byte 0x1A ends the file for both readers: the 5 bytes"},
         {"[ini]\n" + std::string(600, 'a') + "=\n-\n", "line 2: the line is 601 bytes long"},
         {"[ini]\n[EOF]\n-\n", "\"[EOF]\" inside [ini] is stored as a line of the section"},
-        {"EOF\n[reg]\n", "line 2: [reg] is never read"}, {"[reg]\n\"a\"=\"b\"\n-\n", "[reg] has lines but REG_GLOBAL is \"-\""},
+        {"EOF\n[reg]\n", "line 2: [reg] is never read"},
+        {"[reg]\n\"a\"=\"b\"\n-\n", "[reg] has lines but REG_GLOBAL is \"-\""},
         {"REG_GLOBAL S\n[EOF]\n[reg]\n\"a\"=dword:1\n-\n", "line 4: [reg] line without the separator"},
-        {RepeatText("\x80\n", 7), "2 more lines are not valid CP932"}, {"[ini]\nx\n-\n", "line 2: [ini] line without \"=\""},
+        {RepeatText("\x80\n", 7), "2 more lines are not valid CP932"},
+        {"[ini]\nx\n-\n", "line 2: [ini] line without \"=\""},
         {"[ini]\n[Reg]\n-\n", "\"[Reg]\" is no section header (headers are lower case): it is stored as a line"},
         {"[EOF]\n[ini]\n[EOF]\n-\n", "line 3: \"[EOF]\" inside [ini] is stored as a line of the section\n"},
         {"KEYFILE\n", "line 1: KEYFILE has no value: the line is dropped"},
@@ -46,9 +56,12 @@ TEST(VnpackEnv, WarnsAboutEachTrapAndNotOnSoundFiles) {
         {"TITLEBAR x\n" + std::string(1100, 'y'), "line 2: the line is 1100 bytes long: both readers take it as 3 lines"},
         {"INSTREADME " + std::string(130, 'r') + "\n", "INSTREADME is 130 bytes long: the menu uses its first 127 bytes\n"},
         {"[ini]\na=1\n-\n", "[ini] has lines but INI_FILE or INI_SECTION is left at \"-\""},
-        {"[EOF]\n" + RepeatText("EXENAME x\n", 205), "Warnings (205):"}, {"[EOF]\n" + RepeatText("EXENAME x\n", 205), "... and 5 more"},
-        {"", "No warnings."}, {"TITLEBAR " + std::string(127, 't') + "\n", "No warnings."},
-        {"REG_GLOBAL S\nINI_FILE f\nINI_SECTION s\n[EOF]\n[ini] // c\nx=1\n- end of [ini]\n; note\n[reg]\n\"a\"=\"b c\"\n-\n", "No warnings."},
+        {"[EOF]\n" + RepeatText("EXENAME x\n", 205), "Warnings (205):"},
+        {"[EOF]\n" + RepeatText("EXENAME x\n", 205), "... and 5 more"},
+        {"", "No warnings."},
+        {"TITLEBAR " + std::string(127, 't') + "\n", "No warnings."},
+        {"REG_GLOBAL S\nINI_FILE f\nINI_SECTION s\n[EOF]\n[ini] // c\nx=1\n- end of [ini]\n; note\n[reg]\n\"a\"=\"b c\"\n-\n",
+         "No warnings."},
         {"TITLEBAR ポ|ソ // a comment after the value\r\n[delfiles]\nold\\a.dat\n-\nEOF\nanything\n", "No warnings."},
     };
     for (const auto& c : cases) ExpectReport(c.bytes, nullptr, 0, {c.expected});
@@ -56,11 +69,13 @@ TEST(VnpackEnv, WarnsAboutEachTrapAndNotOnSoundFiles) {
 
 TEST(VnpackEnv, ReportsTheUpdatersView) {
     // UTF-8 on the terminal, the latest line first, defaults marked.
-    ExpectReport("TITLEBAR Old\r\nTITLEBAR デモ|ゲーム\r\nREG_GLOBAL S\r\nINI_FILE g.ini\r\nINI_SECTION s\r\n"
-                 "[EOF]\r\n[ini]\r\na=1\r\n-\r\n[reg]\r\n\"a\"=\"ソ\"\r\n-\r\n", nullptr, 0,
-                 {"line    2  TITLEBAR       \"\xE3\x83\x87\xE3\x83\xA2 \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0\"",
-                  "(hidden by line 2)", "EXENAME       default  \"quolim.exe\"", "KEYFILE       default  (none)",
-                  "[ini] 1 line:\n    a=1\n", "\"a\"=\"\xE3\x82\xBD\"", "No warnings."});
+    ExpectReport(
+        "TITLEBAR Old\r\nTITLEBAR デモ|ゲーム\r\nREG_GLOBAL S\r\nINI_FILE g.ini\r\nINI_SECTION s\r\n"
+        "[EOF]\r\n[ini]\r\na=1\r\n-\r\n[reg]\r\n\"a\"=\"ソ\"\r\n-\r\n",
+        nullptr, 0,
+        {"line    2  TITLEBAR       \"\xE3\x83\x87\xE3\x83\xA2 \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0\"", "(hidden by line 2)",
+         "EXENAME       default  \"quolim.exe\"", "KEYFILE       default  (none)", "[ini] 1 line:\n    a=1\n",
+         "\"a\"=\"\xE3\x82\xBD\"", "No warnings."});
 }
 
 TEST(VnpackEnv, OpenSectionStopsTheUpdater) {
@@ -86,10 +101,17 @@ TEST(VnpackEnv, BadUsageAndMissingFile) {
 }
 
 TEST(Cp932Text, ConvertsAndFlags) {
-    const struct { std::string in; const char *escaped, *replaced; int invalid; } cases[] = {
-        {"aポ", "a\xE3\x83\x9D", "a\xE3\x83\x9D", 0}, {"\xB1", "\xEF\xBD\xB1", "\xEF\xBD\xB1", 0},  // half-width katakana
-        {"a\x83", "a\\x83", "a\xEF\xBF\xBD", 1}, {"\x85\x40", "\\x85@", "\xEF\xBF\xBD@", 1},  // lead byte at the end, unassigned
-        {"\xFD", "\\xFD", "\xEF\xBF\xBD", 1}, {"a\tb", "a\\x09b", "a\tb", 0},
+    const struct {
+        std::string in;
+        const char *escaped, *replaced;
+        int invalid;
+    } cases[] = {
+        {"aポ", "a\xE3\x83\x9D", "a\xE3\x83\x9D", 0},
+        {"\xB1", "\xEF\xBD\xB1", "\xEF\xBD\xB1", 0},  // half-width katakana
+        {"a\x83", "a\\x83", "a\xEF\xBF\xBD", 1},
+        {"\x85\x40", "\\x85@", "\xEF\xBF\xBD@", 1},  // lead byte at the end, unassigned
+        {"\xFD", "\\xFD", "\xEF\xBF\xBD", 1},
+        {"a\tb", "a\\x09b", "a\tb", 0},
     };
     char out[64];
     for (const auto& c : cases) {
@@ -100,7 +122,7 @@ TEST(Cp932Text, ConvertsAndFlags) {
         EXPECT_EQ(IsValidCp932(c.in.data(), c.in.size()), c.invalid == 0);
     }
     Cp932ToUtf8("abポ", 4, out, 5, kEscapeInvalid);
-    EXPECT_STREQ(out, "ab");  // never half a character
+    EXPECT_STREQ(out, "ab");                                                     // never half a character
     EXPECT_EQ(Cp932ToUtf8("a\x83\x40", 2, out, sizeof out, kEscapeInvalid), 1);  // nothing read past the length
     // Names for the host's file system: whole and exact, or refused.
     EXPECT_EQ(ConvertCp932ToUtf8("a\tポ", out, sizeof out), 0);

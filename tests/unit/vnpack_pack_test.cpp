@@ -16,7 +16,8 @@ namespace {
 std::string MakeMixedData(size_t n) {
     std::string random = MakeTestPattern(n, 7);
     std::string out;
-    for (size_t i = 0; out.size() < n; ++i) out += i % 3 ? std::string("scene choice ") + char('a' + i % 26) : random.substr(out.size(), 700);
+    for (size_t i = 0; out.size() < n; ++i)
+        out += i % 3 ? std::string("scene choice ") + char('a' + i % 26) : random.substr(out.size(), 700);
     out.resize(n);
     return out;
 }
@@ -38,8 +39,8 @@ TEST(VnpackPack, PiecesJoinIntoOneStreamWhateverTheThreadCount) {
         int level;
         bool best;
         size_t piece;
-    } modes[] = {{0, false, 65536}, {1, false, 65536}, {6, false, 40000}, {10, false, 65536}, {12, false, 1 << 20},
-                 {12, true, 65536}};
+    } modes[] = {{0, false, 65536},  {1, false, 65536},    {6, false, 40000},
+                 {10, false, 65536}, {12, false, 1 << 20}, {12, true, 65536}};
     for (const Mode& m : modes) {
         std::vector<std::string> first;
         for (int threads : {1, 3}) {

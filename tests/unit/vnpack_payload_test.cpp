@@ -20,12 +20,14 @@ const char kCp932Only[] = "\xE2\x91\xA0\xE3\x88\xB1\xE9\xAB\x99\xE6\xA9\x8B\xEF\
 
 // Names go to the payload through the table Windows uses for code page 932, and back for the terminal.
 TEST(PackNames, ConvertCharactersOnlyCp932Has) {
-    const struct { const char *utf8, *cp932; } cases[] = {
-        {"\xEF\xBD\x9E", "\x81\x60"},  // ～ (Shift_JIS has the wave dash there)
-        {"\xE2\x91\xA0", "\x87\x40"},  // ①
-        {"\xE9\xAB\x99", "\xFB\xFC"},  // 髙, the IBM extension code Windows writes
-        {"\xE3\x88\xB1", "\x87\x8A"},  // ㈱
-        {"\xE3\x8D\xBE", "\x87\x8D"},  // ㍾
+    const struct {
+        const char *utf8, *cp932;
+    } cases[] = {
+        {"\xEF\xBD\x9E", "\x81\x60"},          // ～ (Shift_JIS has the wave dash there)
+        {"\xE2\x91\xA0", "\x87\x40"},          // ①
+        {"\xE9\xAB\x99", "\xFB\xFC"},          // 髙, the IBM extension code Windows writes
+        {"\xE3\x88\xB1", "\x87\x8A"},          // ㈱
+        {"\xE3\x8D\xBE", "\x87\x8D"},          // ㍾
         {"\xE3\x82\xBD.txt", "\x83\x5C.txt"},  // ソ, a 0x5C trail byte
     };
     for (const auto& c : cases) {
@@ -122,8 +124,8 @@ TEST(VnpackRoundTrip, ExtractGivesBackTheTreeInStartUpOrder) {
     Strings names;
     for (const Listed& r : ReadRecords(t.path + "/out.exe")) names.push_back(r.name);
     EXPECT_EQ(names, (Strings{"empty.dat", "install.env", "insttscr.rct", "readme.txt",
-                              "\x87\x40\x87\x8A\xFB\xFC\x8B\xB4\x81\x60.dat", "docs\\", "empty\\", "データ\\", "データ\\ソ\\", "docs\\notes.txt", "データ\\block.bin",
-                              "データ\\ソ\\big.bin"}));
+                              "\x87\x40\x87\x8A\xFB\xFC\x8B\xB4\x81\x60.dat", "docs\\", "empty\\", "データ\\",
+                              "データ\\ソ\\", "docs\\notes.txt", "データ\\block.bin", "データ\\ソ\\big.bin"}));
     EXPECT_NE(RunVerb(RunList, {t.path + "/out.exe"}).out.find(kCp932Only), std::string::npos);
     ASSERT_EQ(RunVerb(RunExtract, {t.path + "/out.exe", t.path + "/all"}).rc, 0);
     ASSERT_EQ(RunVerb(RunExtract, {t.path + "/out.exe", t.path + "/setup", "--setup"}).rc, 0);
@@ -170,7 +172,11 @@ TEST(VnpackTest, NamesTheFirstBadRecord) {
     } cases[] = {
         {"no install.env", {"a.dat"}, 2, "would not find install.env", 0},
         {"climbs out", {"install.env", "a.dat", "..\\x.dll"}, 2, "record '..\\x.dll': unsafe", 2},
-        {"setup file in a folder", {"install.env", "a.dat", "doc\\a.txt"}, 2, "record 'doc\\a.txt': setup file inside a folder", 0},
+        {"setup file in a folder",
+         {"install.env", "a.dat", "doc\\a.txt"},
+         2,
+         "record 'doc\\a.txt': setup file inside a folder",
+         0},
         {"bad stream", {"install.env", "a.dat", "bad.dat"}, 2, "record 'bad.dat': damaged", 0, true},
     };
     for (const Case& c : cases) {

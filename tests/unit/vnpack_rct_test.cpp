@@ -17,7 +17,10 @@ const std::string kNamed(reinterpret_cast<const char*>(kRctMagicNamed), kRctMagi
 TEST(VnpackRct, PngToRctToPngIsPixelExact) {
     TempDir dir;
     const std::string in = dir.path + "/in.png", rct = dir.path + "/pic.rct", out = dir.path + "/out.png";
-    const struct { int32_t w, h; bool photo; } pictures[] = {{1, 1, false}, {97, 61, true}, {5, 3, false}, {320, 200, true}};
+    const struct {
+        int32_t w, h;
+        bool photo;
+    } pictures[] = {{1, 1, false}, {97, 61, true}, {5, 3, false}, {320, 200, true}};
     for (const auto& p : pictures) {
         Bytes px(size_t{3} * static_cast<size_t>(p.w) * static_cast<size_t>(p.h));
         p.photo ? FillPhotoLikePicture(px.data(), p.w, p.h, 5) : FillRandomPicture(px.data(), p.w, p.h, 5);
@@ -49,7 +52,8 @@ TEST(VnpackRct, AlphaIsFlattenedOnWhite) {
     ASSERT_TRUE(SaveRgbaRow(dir.path + "/alpha.png", {255, 0, 0, 0, 0, 255, 0, 128, 10, 20, 30, 255, 200, 100, 50, 85}));
     int32_t w, h;
     // out = (c * a + 255 * (255 - a)) / 255, rounded; blue, green, red.
-    EXPECT_EQ(LoadPngPixels(dir.path + "/alpha.png", &w, &h), (Bytes{255, 255, 255, 127, 255, 127, 30, 20, 10, 187, 203, 237}));
+    EXPECT_EQ(LoadPngPixels(dir.path + "/alpha.png", &w, &h),
+              (Bytes{255, 255, 255, 127, 255, 127, 30, 20, 10, 187, 203, 237}));
 }
 
 TEST(VnpackRct, BadInputAndUsageGiveTheirExitCodes) {
@@ -58,7 +62,10 @@ TEST(VnpackRct, BadInputAndUsageGiveTheirExitCodes) {
     WriteFile(text, "hello");
     // Its first copy reaches two pixels before the picture.
     WriteFile(damaged, kPlain + std::string("\x02\0\0\0\x01\0\0\0\x04\0\0\0\x01\x02\x03\x84", 16));
-    const struct { std::vector<std::string> args; int code; } cases[] = {
+    const struct {
+        std::vector<std::string> args;
+        int code;
+    } cases[] = {
         {{"encode", text, dir.path + "/o.rct"}, kExitBadInput},
         {{"decode", damaged, out}, kExitBadInput},
         {{"decode", text, out}, kExitBadInput},
@@ -67,7 +74,8 @@ TEST(VnpackRct, BadInputAndUsageGiveTheirExitCodes) {
         {{"encode", text, dir.path + "/o.rct", "--title", "x"}, kExitUsage},
         {{}, kExitUsage},
     };
-    for (const auto& c : cases) EXPECT_EQ(RunRctVerb(c.args), c.code) << (c.args.empty() ? "" : c.args[0]) << " " << c.args.size();
+    for (const auto& c : cases)
+        EXPECT_EQ(RunRctVerb(c.args), c.code) << (c.args.empty() ? "" : c.args[0]) << " " << c.args.size();
     EXPECT_EQ(ReadFile(out), "<missing>") << "a failed decode leaves no output";
 }
 

@@ -19,10 +19,10 @@ TEST(WorkDir, TrailingBackslashLooksAtOnePrecedingByte) {
         {"C:\\Temp\\", "C:\\Temp\\"},
         {"", "\\"},
         {"\\", "\\"},
-        {"C:\\表", "C:\\表\\"},              // 95 5C: the 5C is a second byte
+        {"C:\\表", "C:\\表\\"},                  // 95 5C: the 5C is a second byte
         {"C:\\\x88\x9F\\", "C:\\\x88\x9F\\\\"},  // 9F is a second byte, but looks like a lead byte
         {"C:\\\xE0\\", "C:\\\xE0\\\\"},
-        {"C:\\a\xFD\\", "C:\\a\xFD\\"},        // FD is not a lead byte
+        {"C:\\a\xFD\\", "C:\\a\xFD\\"},  // FD is not a lead byte
     };
     for (const Case& c : cases) {
         char path[32];
@@ -94,9 +94,9 @@ TEST(WorkDir, NamesTakenInTheSameMillisecondMoveToTheNextTicks) {
     struct Case {
         const char* what;
         uint32_t ticks;
-        int taken;                 // names taken from ticks on
+        int taken;  // names taken from ticks on
         int result;
-        uint32_t madeTicks;        // the name made, when result is 0
+        uint32_t madeTicks;  // the name made, when result is 0
     } cases[] = {
         {"one taken", 5, 1, 0, 6},
         {"across nine digits", 999999999u, 1, 0, 1000000000u},
@@ -109,10 +109,10 @@ TEST(WorkDir, NamesTakenInTheSameMillisecondMoveToTheNextTicks) {
         FakeTemp t;
         TakeNames(&t, c.ticks, c.taken);
         char path[kMaxPathBytes];
-        EXPECT_EQ(CreateWorkFolderNamed("C:\\T\\", c.ticks, CreateInFake, &t, path, sizeof path), c.result)
-            << c.what;
+        EXPECT_EQ(CreateWorkFolderNamed("C:\\T\\", c.ticks, CreateInFake, &t, path, sizeof path), c.result) << c.what;
         ASSERT_EQ(t.asked.size(), static_cast<size_t>(c.result == 0 ? c.taken + 1 : kWorkFolderNames)) << c.what;
-        for (size_t i = 0; i < t.asked.size(); ++i) EXPECT_EQ(t.asked[i], Named(c.ticks + static_cast<uint32_t>(i))) << c.what;
+        for (size_t i = 0; i < t.asked.size(); ++i)
+            EXPECT_EQ(t.asked[i], Named(c.ticks + static_cast<uint32_t>(i))) << c.what;
         EXPECT_EQ(path, c.result == 0 ? Named(c.madeTicks) : std::string()) << c.what;
     }
 }

@@ -33,9 +33,9 @@ std::wstring ReadNameOrOrdinal(const WORD** p) {
     if (*w == 0xFFFF) {
         *p = w + 2;
         switch (w[1]) {
-            case 0x80: return L"BUTTON";
-            case 0x82: return L"STATIC";
-            default: return L"#" + std::to_wstring(w[1]);
+        case 0x80: return L"BUTTON";
+        case 0x82: return L"STATIC";
+        default: return L"#" + std::to_wstring(w[1]);
         }
     }
     std::wstring s(reinterpret_cast<const wchar_t*>(w));
@@ -92,9 +92,13 @@ const struct {
     short cx, cy;
     std::vector<Item> items;
 } kDialogs[] = {
-    {L"ENDINSTALL", 177, 85,
-     {OkButton(64), MessageText(),
-      {kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 5, 35, 160, 10, IDC_END_README, L"BUTTON", L"readme"}, RunBox(50)}},
+    {L"ENDINSTALL",
+     177,
+     85,
+     {OkButton(64),
+      MessageText(),
+      {kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 5, 35, 160, 10, IDC_END_README, L"BUTTON", L"readme"},
+      RunBox(50)}},
     {L"ENDINSTALL_SHORT", 174, 75, {OkButton(55), MessageText(), RunBox(35)}},
 };
 

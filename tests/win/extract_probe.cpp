@@ -49,8 +49,7 @@ void Hold() {
 // bars show progress is the point to hold at.
 LRESULT CALLBACK AfterMessage(int code, WPARAM wParam, LPARAM lParam) {
     const CWPRETSTRUCT* m = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (code == HC_ACTION && s_hook && m->message == PBM_SETPOS &&
-        GetDlgCtrlID(m->hwnd) == IDC_COPY_TOTAL_BAR) {
+    if (code == HC_ACTION && s_hook && m->message == PBM_SETPOS && GetDlgCtrlID(m->hwnd) == IDC_COPY_TOTAL_BAR) {
         HWND dialog = GetParent(m->hwnd);
         if (BarPos(dialog, IDC_COPY_FILE_BAR) > 0 && BarPos(dialog, IDC_COPY_TOTAL_BAR) > 0) {
             HHOOK hook = s_hook;

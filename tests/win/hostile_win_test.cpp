@@ -88,8 +88,7 @@ TEST_F(Hostile, ARunningGameRefusesTheUpdate) {
     std::wstring ready = scratch + L"ready";
     DriveProcess running;
     ASSERT_TRUE(StartProgram(L"\"" + game + L"\\game.exe\" " + ready, &running, game.c_str()));
-    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES; },
-                          kUpdaterWaitMs))
+    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES; }, kUpdaterWaitMs))
         << "the stand-in game did not start";
     struct Case {
         const char* what;
@@ -199,7 +198,8 @@ TEST_F(Hostile, ADiskThatFillsUpLeavesTheGameAsItWas) {
     std::set<std::wstring> onDrive = FilesIn(L"S:");
     const Tree before = LookAll(small);
     std::vector<TimedFile> big;
-    for (int i = 0; i < 4; ++i) big.push_back({"big" + std::to_string(i) + ".dat", MakeTestPattern(3000000, 30 + i), kNewTime});
+    for (int i = 0; i < 4; ++i)
+        big.push_back({"big" + std::to_string(i) + ".dat", MakeTestPattern(3000000, 30 + i), kNewTime});
     ExpectRefused(big, small, "disk full");
     ExpectSameTree(LookAll(small), before, "disk full");
     EXPECT_EQ(FilesIn(L"S:"), onDrive);

@@ -28,8 +28,11 @@ TEST(BitmapImage, ListKeepsNewestFirstThroughDestruction) {
 // The decoder writes straight into the DIB section: its rows must run top-down at GDI's own stride,
 // or the picture comes out flipped or sheared.
 TEST(LoadRctImage, PixelsReadBackFromGdiMatchTheDecodedOnes) {
-    const struct { int32_t w, h; const char* name; } cases[] = {
-        {1, 1, nullptr}, {2, 3, nullptr}, {3, 2, nullptr}, {4, 4, nullptr}, {37, 23, nullptr}, {64, 16, "スプラッシュ"}, {5, 3, ""}};
+    const struct {
+        int32_t w, h;
+        const char* name;
+    } cases[] = {{1, 1, nullptr},   {2, 3, nullptr},          {3, 2, nullptr}, {4, 4, nullptr},
+                 {37, 23, nullptr}, {64, 16, "スプラッシュ"}, {5, 3, ""}};
     for (const auto& c : cases) {
         const Bytes px = WriteRctPicture("picture.rct", c.w, c.h, c.name);
         BitmapImage* image = LoadRctImage("picture.rct");
@@ -44,7 +47,10 @@ TEST(LoadRctImage, PixelsReadBackFromGdiMatchTheDecodedOnes) {
 
 TEST(LoadRctImage, DamagedFilesGiveNoImage) {
     const Bytes good = Cat({RctHeader(kRctMagicPlain, 2, 1, 4), Px(0), {0x80}});
-    const struct { const char* what; Bytes file; } cases[] = {
+    const struct {
+        const char* what;
+        Bytes file;
+    } cases[] = {
         {"shorter than its header says", Bytes(good.begin(), good.end() - 1)},
         {"too wide", Cat({RctHeader(kRctMagicPlain, 32774, 1, 4), Px(0), {0x80}})},
         {"copy before the picture", Cat({RctHeader(kRctMagicPlain, 2, 1, 4), Px(0), {0x84}})},

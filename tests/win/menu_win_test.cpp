@@ -73,7 +73,8 @@ TEST_F(Menu, ButtonSetsFollowTheReadmeSettingAndBothWaysOutCleanUp) {
     } cases[] = {
         {"TITLEBAR ボタン\r\n", {{1000, L"終了"}, {1001, L"アップデート"}}, false},
         {"TITLEBAR ボタン\r\nINSTREADME 更新内容を読む\r\n",
-         {{1000, L"終了"}, {1001, L"更新内容を読む"}, {1002, L"アップデート"}}, true},
+         {{1000, L"終了"}, {1001, L"更新内容を読む"}, {1002, L"アップデート"}},
+         true},
         {"TITLEBAR ボタン\r\nINSTREADME -読まない\r\n", {{1000, L"終了"}, {1001, L"アップデート"}}, true},
     };
     for (const Case& c : cases) {
@@ -120,9 +121,9 @@ TEST_F(Menu, ThePictureStandsWhereThePlayerSeesIt) {
     ASSERT_FALSE(pixels.empty());
     const Bytes rct = LoadTestBytes(rctPath.c_str());
     DriveProcess proc;
-    HWND menu = StartMenu(Make(L"絵.exe", {{"install.env", "TITLEBAR 表示テスト\r\n"},
-                                           {"insttscr.rct", std::string(rct.begin(), rct.end())}}),
-                          L"表示テスト アップデータ", &proc);
+    HWND menu = StartMenu(
+        Make(L"絵.exe", {{"install.env", "TITLEBAR 表示テスト\r\n"}, {"insttscr.rct", std::string(rct.begin(), rct.end())}}),
+        L"表示テスト アップデータ", &proc);
     ASSERT_NE(menu, nullptr);
     RECT client;
     ASSERT_TRUE(GetClientRect(menu, &client));
@@ -245,8 +246,10 @@ TEST_F(MenuReadme, EscapeDoesNothingAndReadmeOpensTheNamedDocument) {
         SCOPED_TRACE(c.env);
         DeleteFileW(record.c_str());
         DriveProcess proc;
-        HWND menu = StartMenu(Make(L"読む.exe", {{"install.env", c.env}, {"insttscr.rct", kJunkPicture},
-                                                 {"readme.txt", "read me"}, {"お知らせ.txt", "お知らせ"}}),
+        HWND menu = StartMenu(Make(L"読む.exe", {{"install.env", c.env},
+                                                 {"insttscr.rct", kJunkPicture},
+                                                 {"readme.txt", "read me"},
+                                                 {"お知らせ.txt", "お知らせ"}}),
                               L"読む アップデータ", &proc);
         ASSERT_NE(menu, nullptr);
         std::vector<std::wstring> work = NewWorkFolders(before);

@@ -43,9 +43,8 @@ TEST_F(CopyDialog, TemplateCarriesTheJapaneseTexts) {
         int id;
         const wchar_t* cls;
     } controls[] = {
-        {IDC_COPY_FILE_BAR, L"msctls_progress32"}, {IDC_COPY_FILE_NAME, L"Static"},
-        {IDCANCEL, L"Button"},                     {IDC_COPY_TOTAL_BAR, L"msctls_progress32"},
-        {IDC_COPY_ANIMATION, L"SysAnimate32"},
+        {IDC_COPY_FILE_BAR, L"msctls_progress32"},  {IDC_COPY_FILE_NAME, L"Static"},       {IDCANCEL, L"Button"},
+        {IDC_COPY_TOTAL_BAR, L"msctls_progress32"}, {IDC_COPY_ANIMATION, L"SysAnimate32"},
     };
     for (const auto& c : controls) {
         HWND control = GetDlgItem(dialog, c.id);

@@ -121,8 +121,8 @@ TEST(FileExists, OnlyFilesThatOpenForReading) {
     // Held open without sharing: nobody can read it.
     HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(hold, INVALID_HANDLE_VALUE);
-    for (auto c : {std::pair<std::wstring, DWORD>{file, 1}, {folder + L"無い.txt", 0}, {folder + L"フォルダ", 0},
-                   {locked, 0}}) {
+    for (auto c :
+         {std::pair<std::wstring, DWORD>{file, 1}, {folder + L"無い.txt", 0}, {folder + L"フォルダ", 0}, {locked, 0}}) {
         DriveProcess proc = StartProbe({L"exists", Hex(ToCp932(c.first))});
         EXPECT_EQ(Finish(&proc), c.second) << ToCp932(c.first);
     }

@@ -50,8 +50,8 @@ protected:
 TEST_F(Staging, AGoodUpdateReplacesEveryFileWithItsTimeAndLeavesNoTemporary) {
     MakeGame();
     std::vector<TimedFile> files = kUpdate;
-    files.insert(files.end(), {{"new\\", "", 0}, {"new\\d.dat", "new d", kNewTime + 5},
-                               {"data\\last.dat", "new last", kNewTime + 6}});
+    files.insert(files.end(),
+                 {{"new\\", "", 0}, {"new\\d.dat", "new d", kNewTime + 5}, {"data\\last.dat", "new last", kNewTime + 6}});
     TestPayload p = OnProgram(L"extract_probe.exe");
     AddTimedFiles(&p, files);
     Tree before = LookAll(game);

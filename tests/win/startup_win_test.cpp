@@ -58,9 +58,15 @@ protected:
 
 TEST_F(Startup, UnpacksOnlyTheSetupFilesIntoANewWorkFolder) {
     TestPayload p = OnProgram(L"vnupdate.exe");
-    AddTimedFiles(&p, {{"install.env", "TITLEBAR demo\r\n"}, {"insttscr.rct", "RCT"}, {"readme.txt", "read me"},
-                       {"install.env.bak", "old"}, {"NOTES.TXT", "upper case is not taken"}, {"game.exe", "MZ"},
-                       {"data\\"}, {"data\\sub\\"}, {"data\\sub\\late.txt", "after the stop"}});
+    AddTimedFiles(&p, {{"install.env", "TITLEBAR demo\r\n"},
+                       {"insttscr.rct", "RCT"},
+                       {"readme.txt", "read me"},
+                       {"install.env.bak", "old"},
+                       {"NOTES.TXT", "upper case is not taken"},
+                       {"game.exe", "MZ"},
+                       {"data\\"},
+                       {"data\\sub\\"},
+                       {"data\\sub\\late.txt", "after the stop"}});
     DriveProcess proc = Start(L"アップデート 1.exe", &p);
     // Looked at while the menu is open: leaving it removes the folder.
     HWND menu = WaitTopWindow(proc.pid, L"demo アップデータ", nullptr, kUpdaterWaitMs);
@@ -84,7 +90,8 @@ TEST_F(Startup, AMissingOrDamagedPayloadIsReportedAndCleansUp) {
         const wchar_t* message;
     } cases[] = {
         {"no install.env", {{"readme.txt", "read me"}}, missing},
-        {"bad Adler-32", {{"readme.txt", "read me"}, {"install.env", env, 0x01D0000000000000ull, BadAdler()}},
+        {"bad Adler-32",
+         {{"readme.txt", "read me"}, {"install.env", env, 0x01D0000000000000ull, BadAdler()}},
          kDamagedMessage},
         {"name that climbs out", {{"..\\install.env", "x"}}, kDamagedMessage},
         {"setup file in a folder", {{"install.env", env}, {"doc\\"}, {"doc\\readme.txt", "x"}}, kDamagedMessage},

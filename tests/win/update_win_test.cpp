@@ -27,7 +27,10 @@ TEST(ReadRegString, ValuesWrittenWithRegSetValueExReadAsTheLookupReadsThem) {
     SetSz(key, "big", std::string(512, 'b'));
     SetSz(key, "full", std::string(511, 'f'));
     SetSz(key, "", "-42");
-    const struct { const char* name; std::string expected; } cases[] = {
+    const struct {
+        const char* name;
+        std::string expected;
+    } cases[] = {
         {"sz", "0 " + ToHex("12ab") + " 12"},
         {"ソ名", "0 " + ToHex("表示ソ") + " 0"},
         {"bare", "0 " + ToHex("77") + " 77"},
@@ -68,8 +71,8 @@ TEST(Transfer, IniAndRegistryReadBackThroughWin32) {
                             "\"Empty\"=\"\"\r\n\"Quote\"=\"say \\\"hi\\\"\"\r\n\"d\"=dword:00000001\r\n"
                             "\"Cd\"=\"REP_CDROM\"\r\n-\r\n";
     ASSERT_TRUE(WriteFileBytes(folder + L"install.env", env));
-    DriveProcess proc = StartUpdateProbe(
-        {L"transfer", Hex(ToCp932(folder) + "install.env"), folder + L"result.txt", Hex(install)}, folder);
+    DriveProcess proc =
+        StartUpdateProbe({L"transfer", Hex(ToCp932(folder) + "install.env"), folder + L"result.txt", Hex(install)}, folder);
     EXPECT_EQ(Finish(&proc), 0u);
     std::string root = ReadFileBytes(folder + L"result.txt");
     ASSERT_EQ(root.size(), 4u);
@@ -115,11 +118,12 @@ TEST(Transfer, IniAndRegistryReadBackThroughWin32) {
 
 TEST(Transfer, RegistryOffWithDashAndBareIniNameInWindowsFolder) {
     std::wstring folder = MakeScratchFolder(L"vn_transfer_off");
-    const std::string env = "REG_GLOBAL -VnUpdateOff\r\nREG_LOCAL x\r\nINI_FILE vn_update_probe.ini\r\n[EOF]\r\n"
-                            "[ini]\r\nk=v\r\n-\r\n[reg]\r\n\"a\"=\"b\"\r\n-\r\n";
+    const std::string env =
+        "REG_GLOBAL -VnUpdateOff\r\nREG_LOCAL x\r\nINI_FILE vn_update_probe.ini\r\n[EOF]\r\n"
+        "[ini]\r\nk=v\r\n-\r\n[reg]\r\n\"a\"=\"b\"\r\n-\r\n";
     ASSERT_TRUE(WriteFileBytes(folder + L"install.env", env));
-    DriveProcess proc = StartUpdateProbe(
-        {L"transfer", Hex(ToCp932(folder) + "install.env"), folder + L"result.txt", L"C:\\x"}, folder);
+    DriveProcess proc =
+        StartUpdateProbe({L"transfer", Hex(ToCp932(folder) + "install.env"), folder + L"result.txt", L"C:\\x"}, folder);
     EXPECT_EQ(Finish(&proc), 0u);
     EXPECT_FALSE(KeyExists("Software\\-VnUpdateOff"));
     char windows[MAX_PATH];
@@ -150,12 +154,24 @@ TEST(LocateInstallation, RefusesWithOneBoxOrAsksAndKeepsTheCurrentFolder) {
         {"none", "", {}, L"本体がインストールされていません", IDOK, -1},
         {"zero", "", {{"IsInst", "0"}, {"InstTo", gameBytes}}, L"本体がインストールされていません", IDOK, -1},
         {"nofolder", "", {{"IsInst", "1"}}, L"インストール先が特定できませんでした", IDOK, -1},
-        {"nokeyfile", "KEYFILE other.exe\r\n", {{"IsInst", "1"}, {"InstTo", gameBytes}},
-         L"インストール先が特定できませんでした", IDOK, -1},
-        {"old", "KEYFILE game.exe\r\nCHKREG Ver\r\nCHKREGVER 5\r\n", {{"IsInst", "1"}, {"InstTo", gameBytes},
-         {"Ver", "4"}}, L"アップデート元のバージョンが不適合です", IDOK, -1},
-        {"yes", "KEYFILE game.exe\r\nCHKREG Ver\r\nCHKREGVER 5\r\n", {{"IsInst", "1"}, {"InstTo", gameBytes},
-         {"Ver", "5"}}, question, IDYES, 0},
+        {"nokeyfile",
+         "KEYFILE other.exe\r\n",
+         {{"IsInst", "1"}, {"InstTo", gameBytes}},
+         L"インストール先が特定できませんでした",
+         IDOK,
+         -1},
+        {"old",
+         "KEYFILE game.exe\r\nCHKREG Ver\r\nCHKREGVER 5\r\n",
+         {{"IsInst", "1"}, {"InstTo", gameBytes}, {"Ver", "4"}},
+         L"アップデート元のバージョンが不適合です",
+         IDOK,
+         -1},
+        {"yes",
+         "KEYFILE game.exe\r\nCHKREG Ver\r\nCHKREGVER 5\r\n",
+         {{"IsInst", "1"}, {"InstTo", gameBytes}, {"Ver", "5"}},
+         question,
+         IDYES,
+         0},
         {"no", "", {{"IsInst", "1"}, {"InstTo", gameBytes}}, question, IDNO, -1},
     };
     for (const auto& c : cases) {
@@ -164,8 +180,8 @@ TEST(LocateInstallation, RefusesWithOneBoxOrAsksAndKeepsTheCurrentFolder) {
         if (!c.values.empty()) {
             for (const auto& v : c.values) SetSz(key, v.first, v.second);
         }
-        const std::string env = "TITLEBAR 検索|ソ\r\nREG_GLOBAL VnUpdateTest\r\nREG_LOCAL " + std::string(c.local) +
-                                "\r\n" + c.extra;
+        const std::string env =
+            "TITLEBAR 検索|ソ\r\nREG_GLOBAL VnUpdateTest\r\nREG_LOCAL " + std::string(c.local) + "\r\n" + c.extra;
         ASSERT_TRUE(WriteFileBytes(work + L"install.env", env));
         DriveProcess proc = StartUpdateProbe({L"lookup", L"install.env", work + L"result.txt"}, work);
         HWND main = WaitTopWindow(proc.pid, nullptr, L"VnUpdateProbe", kProbeWaitMs);
@@ -178,9 +194,8 @@ TEST(LocateInstallation, RefusesWithOneBoxOrAsksAndKeepsTheCurrentFolder) {
         Answer(box, c.answer);
         // A refusal shows one box and no question; the probe ends without another.
         EXPECT_EQ(Finish(&proc), c.rc == 0 ? 0u : kExitMinusOne);
-        EXPECT_EQ(ReadFileBytes(work + L"result.txt"), std::to_string(c.rc) + "\n" +
-                                                            ToHex(c.rc == 0 ? gameBytes : "untouched") +
-                                                            "\nsame folder\n");
+        EXPECT_EQ(ReadFileBytes(work + L"result.txt"),
+                  std::to_string(c.rc) + "\n" + ToHex(c.rc == 0 ? gameBytes : "untouched") + "\nsame folder\n");
     }
     RegDeleteTreeA(HKEY_CURRENT_USER, kTestRoot);
     EXPECT_TRUE(RemoveTree(work));

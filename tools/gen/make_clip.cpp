@@ -15,10 +15,10 @@ const int kFrames = 17;
 const uint32_t kMicrosPerFrame = 100000;
 
 enum Colour : uint8_t { kBack, kBlack, kFolder, kFolderDark, kPaper, kLine, kShadow };
-const uint8_t kPalette[16][3] = {  // R, G, B
-    {192, 192, 192}, {0, 0, 0},       {255, 214, 90}, {200, 150, 40}, {255, 255, 255}, {0, 0, 160},
-    {128, 128, 128}, {0, 0, 0},       {0, 0, 0},      {0, 0, 0},      {0, 0, 0},       {0, 0, 0},
-    {0, 0, 0},       {0, 0, 0},       {0, 0, 0},      {0, 0, 0},
+const uint8_t kPalette[16][3] = {
+    // R, G, B
+    {192, 192, 192}, {0, 0, 0}, {255, 214, 90}, {200, 150, 40}, {255, 255, 255}, {0, 0, 160}, {128, 128, 128}, {0, 0, 0},
+    {0, 0, 0},       {0, 0, 0}, {0, 0, 0},      {0, 0, 0},      {0, 0, 0},       {0, 0, 0},   {0, 0, 0},       {0, 0, 0},
 };
 
 typedef uint8_t Frame[kHeight][kWidth];  // top row first
@@ -76,8 +76,14 @@ std::vector<uint8_t> EncodeRle8(const Frame& f) {
 struct Writer {
     std::vector<uint8_t> bytes;
     void U8(uint8_t v) { bytes.push_back(v); }
-    void U16(uint16_t v) { U8(v & 0xFF); U8(v >> 8); }
-    void U32(uint32_t v) { U16(v & 0xFFFF); U16(v >> 16); }
+    void U16(uint16_t v) {
+        U8(v & 0xFF);
+        U8(v >> 8);
+    }
+    void U32(uint32_t v) {
+        U16(v & 0xFFFF);
+        U16(v >> 16);
+    }
     void Tag(const char* t) { bytes.insert(bytes.end(), t, t + 4); }
     size_t Begin(const char* tag) {  // a chunk whose size is filled in by End
         Tag(tag);

@@ -19,8 +19,7 @@ struct Rgba {
 bool InRoundedSquare(double x, double y, double lo, double hi, double radius) {
     double cx = x < lo + radius ? lo + radius : x > hi - radius ? hi - radius : x;
     double cy = y < lo + radius ? lo + radius : y > hi - radius ? hi - radius : y;
-    return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius && x >= lo && x <= hi && y >= lo &&
-           y <= hi;
+    return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= radius * radius && x >= lo && x <= hi && y >= lo && y <= hi;
 }
 
 bool InArrow(double x, double y) {

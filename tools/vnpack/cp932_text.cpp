@@ -124,10 +124,20 @@ static size_t Utf8SeqLen(const unsigned char* s, size_t left) {
     size_t n;
     unsigned min;
     unsigned cp;
-    if ((s[0] & 0xE0) == 0xC0) { n = 2; min = 0x80; cp = s[0] & 0x1F; }
-    else if ((s[0] & 0xF0) == 0xE0) { n = 3; min = 0x800; cp = s[0] & 0x0F; }
-    else if ((s[0] & 0xF8) == 0xF0) { n = 4; min = 0x10000; cp = s[0] & 0x07; }
-    else return 0;
+    if ((s[0] & 0xE0) == 0xC0) {
+        n = 2;
+        min = 0x80;
+        cp = s[0] & 0x1F;
+    } else if ((s[0] & 0xF0) == 0xE0) {
+        n = 3;
+        min = 0x800;
+        cp = s[0] & 0x0F;
+    } else if ((s[0] & 0xF8) == 0xF0) {
+        n = 4;
+        min = 0x10000;
+        cp = s[0] & 0x07;
+    } else
+        return 0;
     if (n > left) return 0;
     for (size_t i = 1; i < n; ++i) {
         if ((s[i] & 0xC0) != 0x80) return 0;

@@ -66,13 +66,11 @@ struct Watch {
 
 uint64_t OrderOf(int group, size_t piece, int side, uint32_t seq) {
     if (piece > 0xFFFFFFFu) piece = 0xFFFFFFFu;
-    return static_cast<uint64_t>(group) << 62 | static_cast<uint64_t>(piece) << 34 |
-           static_cast<uint64_t>(side) << 32 | seq;
+    return static_cast<uint64_t>(group) << 62 | static_cast<uint64_t>(piece) << 34 | static_cast<uint64_t>(side) << 32 | seq;
 }
 
 // Keeps the kMaxEnvWarnings that arose first, whatever order the two passes find them in.
-void Warn(Watch* w, int line, int group, size_t piece, int side, const char* fmt, ...)
-    __attribute__((format(printf, 6, 7)));
+void Warn(Watch* w, int line, int group, size_t piece, int side, const char* fmt, ...) __attribute__((format(printf, 6, 7)));
 void Warn(Watch* w, int line, int group, size_t piece, int side, const char* fmt, ...) {
     EnvAnalysis* an = w->an;
     uint64_t order = OrderOf(group, piece, side, w->seq++);
@@ -133,9 +131,7 @@ int SectionOf(const Watch* w, size_t piece) {
     return w->verdicts[piece] - kPieceInSection;
 }
 
-bool IsOutside(const Watch* w, size_t piece) {
-    return piece < w->verdictCount && w->verdicts[piece] == kPieceOutside;
-}
+bool IsOutside(const Watch* w, size_t piece) { return piece < w->verdictCount && w->verdicts[piece] == kPieceOutside; }
 
 void SetVerdict(Watch* w, size_t piece, int verdict) {
     if (piece < w->verdictCount) w->verdicts[piece] = static_cast<uint8_t>(verdict);
@@ -157,7 +153,8 @@ void CheckLineBytes(Watch* w, int line) {
 
 void OnPiece(Watch* w, const EnvEvent* e) {
     if (e->piece == 0 && e->len >= 3 && memcmp(e->text, "\xEF\xBB\xBF", 3) == 0) {
-        Warn(w, 1, kGroupBytes, 0, 0, "the file begins with a UTF-8 byte-order mark: save it as CP932 (Shift JIS) "
+        Warn(w, 1, kGroupBytes, 0, 0,
+             "the file begins with a UTF-8 byte-order mark: save it as CP932 (Shift JIS) "
              "without one");
     }
     void* text = w->lineText;
@@ -264,7 +261,8 @@ void OnStored(Watch* w, const EnvEvent* e) {
     if (named >= 0 && section >= 0) {
         Warn(w, e->line, kGroupPieces, e->piece, kSideSettings,
              "this line of [%s] is also read as the setting %s = \"%s\"; end the settings with [EOF] before the "
-             "sections", SectionName(section), e->key, ShowEnvText(e->value));
+             "sections",
+             SectionName(section), e->key, ShowEnvText(e->value));
     } else if (named < 0 && section < 0 && FindNamedNoCase(e->key) >= 0) {
         Warn(w, e->line, kGroupPieces, e->piece, kSideSettings, "\"%s\" is not %s: keys are case-sensitive",
              ShowEnvText(e->key), kEnvNamedSettings[FindNamedNoCase(e->key)].key);
@@ -287,8 +285,8 @@ void OnUnread(Watch* w, const EnvEvent* e) {
     // Headers, closing lines and ";" comments are the sections' business, not lost settings.
     if (e->how != kSettingEntry || !IsOutside(w, e->piece)) return;
     if (FindNamed(e->key) >= 0) {
-        Warn(w, e->line, kGroupPieces, e->piece, kSideSettings, "%s is never read: the settings end %s line %d",
-             e->key, SettingsEndText(w), w->settingsEndLine);
+        Warn(w, e->line, kGroupPieces, e->piece, kSideSettings, "%s is never read: the settings end %s line %d", e->key,
+             SettingsEndText(w), w->settingsEndLine);
     } else if (w->unreadOthers++ == 0) {
         w->unreadFirst = e->line;
     }
@@ -447,8 +445,7 @@ int AnalyseEnv(const unsigned char* data, size_t size, const char* installDir, E
     if (w.unreadOthers > 0) {
         Warn(&w, w.unreadFirst, kGroupSummary, 0, 0,
              "%d key/value line%s from here on %s never read: the settings end %s line %d", w.unreadOthers,
-             w.unreadOthers > 1 ? "s" : "", w.unreadOthers > 1 ? "are" : "is", SettingsEndText(&w),
-             w.settingsEndLine);
+             w.unreadOthers > 1 ? "s" : "", w.unreadOthers > 1 ? "are" : "is", SettingsEndText(&w), w.settingsEndLine);
     }
     CheckValues(&w);
     qsort(an->warnings, static_cast<size_t>(an->warningCount), sizeof an->warnings[0], CompareWarnings);

@@ -31,7 +31,7 @@ struct EnvAnalysis {
     EnvWarning warnings[kMaxEnvWarnings];  // by line once the analysis is done, the file's last
     int warningCount;
     int warningsDropped;
-    int openSection;  // left open at the end, or -1
+    int openSection;         // left open at the end, or -1
     const char* installDir;  // CP932: the game's folder the [ini]/[reg] preview assumes
 };
 

@@ -39,8 +39,7 @@ static void PrintNamed(FILE* out, const EnvAnalysis* an) {
         }
         fprintf(out, "  (%s)\n", kEnvNamedSettings[i].role);
     }
-    fprintf(out, "  %-13s %-8s \"%s\"  (window caption and single-copy guard)\n", "title", "",
-            ShowEnvText(UpdaterTitle()));
+    fprintf(out, "  %-13s %-8s \"%s\"  (window caption and single-copy guard)\n", "title", "", ShowEnvText(UpdaterTitle()));
 }
 
 static void PrintSections(FILE* out) {

@@ -22,10 +22,10 @@ bool NoCdrom(const char*) { return false; }
 void SampleCdromRoot(char* root, size_t rootSize) { FindCdromRoot(NoCdrom, root, rootSize); }
 
 struct LinePreview {
-    int status;  // TransferLineStatus with the sample folder
+    int status;                       // TransferLineStatus with the sample folder
     char first[kTransferTextBytes];   // key or name
     char second[kTransferTextBytes];  // value
-    int longestFolder;  // the longest folder (bytes) with which the line is still written, or -1: any
+    int longestFolder;                // the longest folder (bytes) with which the line is still written, or -1: any
 };
 
 int Split(int section, const char* line, const char* folder, LinePreview* p) {
@@ -56,12 +56,11 @@ void PreviewLine(int section, const char* line, const char* installDir, LinePrev
 
 const char* SkipReason(int section, int status) {
     switch (status) {
-        case kLineNoSeparator:
-            return section == kIni ? "no \"=\"" : "no separator \"=\" (only string values are written)";
-        case kLineTooLong: return "longer than 511 bytes once the placeholders are filled in";
-        case kLineNoName: return "the separator \"=\" begins the line, so no name ends at it";
-        case kLineNoValue: return "nothing after the separator \"=\", so no closing quote to drop";
-        default: return "";
+    case kLineNoSeparator: return section == kIni ? "no \"=\"" : "no separator \"=\" (only string values are written)";
+    case kLineTooLong: return "longer than 511 bytes once the placeholders are filled in";
+    case kLineNoName: return "the separator \"=\" begins the line, so no name ends at it";
+    case kLineNoValue: return "nothing after the separator \"=\", so no closing quote to drop";
+    default: return "";
     }
 }
 
@@ -95,8 +94,10 @@ bool DescribeTransferSkip(int section, const char* line, const char* installDir,
 void PrintTransferPreview(FILE* out, const char* installDir) {
     char root[kCdromRootBytes];
     SampleCdromRoot(root, sizeof root);
-    fprintf(out, "\nWhat the [ini] and [reg] lines write, with the game in \"%s\" (--install-dir) and %s for the "
-                 "CD-ROM drive:\n", ShowEnvText(installDir), root);
+    fprintf(out,
+            "\nWhat the [ini] and [reg] lines write, with the game in \"%s\" (--install-dir) and %s for the "
+            "CD-ROM drive:\n",
+            ShowEnvText(installDir), root);
     const char* iniFile = GetIniFile();
     fprintf(out, "  INI file \"%s\"%s, section [%s]:%s\n", ShowEnvText(iniFile),
             SjisFindLastSep(iniFile) || SjisFindChar(iniFile, ':') ? "" : " (in the Windows folder)",

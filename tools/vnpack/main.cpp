@@ -5,16 +5,18 @@
 #include "vnpack/vnpack.h"
 
 static void PrintHelp(FILE* out) {
-    fputs("usage: vnpack VERB [ARGS]\n"
-          "Builds and inspects self-extracting game updaters.\n\n"
-          "verbs:\n",
-          out);
+    fputs(
+        "usage: vnpack VERB [ARGS]\n"
+        "Builds and inspects self-extracting game updaters.\n\n"
+        "verbs:\n",
+        out);
     for (const Verb* v = kVerbs; v->name; ++v) {
         fprintf(out, "  %s %s\n      %s\n", v->name, v->usage, v->summary);
     }
-    fputs("\noptions:\n  --help     show this text\n  --version  show the version\n\n"
-          "exit codes: 0 success, 1 bad usage or internal error, 2 bad input\n",
-          out);
+    fputs(
+        "\noptions:\n  --help     show this text\n  --version  show the version\n\n"
+        "exit codes: 0 success, 1 bad usage or internal error, 2 bad input\n",
+        out);
 }
 
 static void ReportNoMemory(size_t size) { Fail(kExitUsage, nullptr, "out of memory (%zu bytes)", size); }

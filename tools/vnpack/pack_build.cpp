@@ -47,7 +47,7 @@ struct BuildOptions {
     const char* stub;
     const char* stopFolder;
     int level;
-    bool best;     // zopfli
+    bool best;  // zopfli
     int threads;
     bool force;  // pack an install.env on which the updater would stop
     bool clamp;
@@ -89,8 +89,7 @@ static bool HasForbiddenChar(const char* cp932) {
 // Adds the entry for one directory item and, for a folder, everything below it.
 static int ScanFolder(const BuildOptions* opt, const char* hostDir, const char* prefix, EntryList* list);
 
-static int ScanItem(const BuildOptions* opt, const char* hostDir, const char* prefix, const char* item,
-                    EntryList* list) {
+static int ScanItem(const BuildOptions* opt, const char* hostDir, const char* prefix, const char* item, EntryList* list) {
     char path[kHostPathBytes];
     char cp932[kPayloadNameBytes * 2];
     char name[kPayloadNameBytes * 3];
@@ -109,10 +108,11 @@ static int ScanItem(const BuildOptions* opt, const char* hostDir, const char* pr
         return Fail(kExitBadInput, path, "the name is %zu bytes in CP932, over 259", len);
     }
     int check = CheckPayloadName(name);
-    if (check != kPayloadOk) return Fail(kExitBadInput, path, "the updater would refuse this name: %s", DescribePayloadError(check));
+    if (check != kPayloadOk)
+        return Fail(kExitBadInput, path, "the updater would refuse this name: %s", DescribePayloadError(check));
     if (len >= kNameWarnBytes) {
-        fprintf(stderr, "vnpack: warning: %s: the name is %zu bytes, leaving less than 100 for the install folder\n",
-                path, len);
+        fprintf(stderr, "vnpack: warning: %s: the name is %zu bytes, leaving less than 100 for the install folder\n", path,
+                len);
     }
     if (!isDir && static_cast<uint64_t>(st.st_size) >= kPayloadSizeLimit) {
         return Fail(kExitBadInput, path, "a file of 2 GiB or more cannot be packed");
@@ -224,8 +224,10 @@ static int CheckSetupNameCase(const BuildEntry* e) {
     static const char* const kSetupFiles[] = {"install.env", "insttscr.rct"};
     for (const char* wanted : kSetupFiles) {
         if (SjisCompareNoCase(e->name, wanted) == 0 && strcmp(e->name, wanted) != 0) {
-            return Fail(kExitBadInput, e->path, "start-up looks for %s and matches the name exactly, case included; "
-                        "rename the file to %s", wanted, wanted);
+            return Fail(kExitBadInput, e->path,
+                        "start-up looks for %s and matches the name exactly, case included; "
+                        "rename the file to %s",
+                        wanted, wanted);
         }
     }
     return kExitOk;
@@ -301,8 +303,7 @@ static int LoadSource(const BuildEntry* e, uint8_t** data) {
 // Files read and compressed at once: enough to keep every thread busy, few enough to bound memory.
 static const uint64_t kBatchBytes = 64u << 20;
 
-static int WriteRecord(const BuildOptions* opt, const BuildEntry* e, const PackItem* item, FILE* out,
-                       uint64_t* length) {
+static int WriteRecord(const BuildOptions* opt, const BuildEntry* e, const PackItem* item, FILE* out, uint64_t* length) {
     uint8_t header[kPayloadNameBytes + 32];
     if (e->group == kGroupDir) {
         size_t n = FormatPayloadRecord(e->name, strlen(e->name), kPayloadDirMark, 0, 0, header, sizeof header);

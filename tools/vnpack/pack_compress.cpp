@@ -22,7 +22,7 @@ struct PackChunk {
     bool last;          // the file's last piece: its final block stays final
     uint8_t* deflated;  // raw deflate data, non-final pieces ending on a byte boundary
     size_t deflatedSize;
-    uint32_t adler;     // Adler-32 of this piece alone
+    uint32_t adler;  // Adler-32 of this piece alone
 };
 
 struct PackRun {
@@ -31,10 +31,10 @@ struct PackRun {
     PackChunk* chunks;
     size_t chunkCount;
     size_t chunkBytes;
-    size_t* order;      // chunks, largest first, so no thread is left with a big one at the end
-    size_t next;        // the next entry of order to take
+    size_t* order;  // chunks, largest first, so no thread is left with a big one at the end
+    size_t next;    // the next entry of order to take
     bool failed;
-    uint64_t done;      // bytes compressed, for the progress bar
+    uint64_t done;  // bytes compressed, for the progress bar
     uint64_t progressTotal;
     int shownPercent;
     pthread_mutex_t lock;
@@ -102,8 +102,8 @@ static void ShowProgress(PackRun* run, size_t bytes) {
 // zopfli finds a smaller encoding than libdeflate's best, at many times its cost. A piece that
 // libdeflate hardly shrinks (an archive already packed) keeps libdeflate's result instead of
 // searching for minutes, and zopfli's result is taken only where it is smaller.
-static int DeflateBest(struct libdeflate_compressor* thorough, const uint8_t* in, size_t n, uint8_t* out,
-                       size_t outSize, size_t* got) {
+static int DeflateBest(struct libdeflate_compressor* thorough, const uint8_t* in, size_t n, uint8_t* out, size_t outSize,
+                       size_t* got) {
     *got = libdeflate_deflate_compress(thorough, in, n, out, outSize);
     if (*got == 0) return -1;
     if (*got + *got / 64 >= n) return 0;

@@ -73,8 +73,8 @@ int RunList(int argc, char** argv) {
         if (SkipPayloadRecord(&reader, &rec) != 0) break;
     }
     printf("%10llu %10llu %5.1f%%  %u files, %u folders\n", static_cast<unsigned long long>(size),
-           static_cast<unsigned long long>(packed), size ? 100.0 * static_cast<double>(packed) / static_cast<double>(size) : 100.0,
-           files, dirs);
+           static_cast<unsigned long long>(packed),
+           size ? 100.0 * static_cast<double>(packed) / static_cast<double>(size) : 100.0, files, dirs);
     fclose(f);
     if (got != 0) return FailRecord(argv[0], rec.name, reader.error);
     return kExitOk;
@@ -119,7 +119,8 @@ int RunTest(int argc, char** argv) {
                           RunPayloadExtraction(&reader, kTestDest, kExtractSetupFiles, &setup, &counts, &result) != 0)) {
         rc = FailRecord(path, result.name, result.error != kPayloadOk ? result.error : reader.error);
     }
-    if (rc == kExitOk && !counts.haveEnv) rc = Fail(kExitBadInput, path, "start-up would not find install.env at the top level");
+    if (rc == kExitOk && !counts.haveEnv)
+        rc = Fail(kExitBadInput, path, "start-up would not find install.env at the top level");
     fclose(f);
     if (rc != kExitOk) return rc;
     char shown[kPayloadNameBytes * 4];

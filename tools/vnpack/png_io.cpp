@@ -8,8 +8,7 @@
 #include "common/str_util.h"
 #include "image/rct.h"
 
-int LoadPngBgr(const char* path, uint8_t** pixels, int32_t* width, int32_t* height, char* err,
-               size_t errSize) {
+int LoadPngBgr(const char* path, uint8_t** pixels, int32_t* width, int32_t* height, char* err, size_t errSize) {
     *pixels = nullptr;
     png_image png;
     memset(&png, 0, sizeof png);
@@ -65,8 +64,7 @@ static void DescribeBgr(png_image* png, int32_t width, int32_t height) {
     png->format = PNG_FORMAT_BGR;
 }
 
-int SavePngBgr(const char* path, const uint8_t* pixels, int32_t width, int32_t height, char* err,
-               size_t errSize) {
+int SavePngBgr(const char* path, const uint8_t* pixels, int32_t width, int32_t height, char* err, size_t errSize) {
     png_image png;
     DescribeBgr(&png, width, height);
     if (!png_image_write_to_file(&png, path, 0, pixels, 0, nullptr)) {

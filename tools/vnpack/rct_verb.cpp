@@ -68,8 +68,8 @@ static int Decode(const char* inPath, const char* outPath) {
     uint8_t* pixels = static_cast<uint8_t*>(AllocChecked(size));
     if (!pixels) {
         code = Fail(kExitUsage, inPath, "out of memory");
-    } else if ((rc = DecodeRct(rct.data, static_cast<size_t>(rct.dataSize), rct.width, rct.height, pixels,
-                               size)) != kRctOk) {
+    } else if ((rc = DecodeRct(rct.data, static_cast<size_t>(rct.dataSize), rct.width, rct.height, pixels, size)) !=
+               kRctOk) {
         code = Fail(kExitBadInput, inPath, "%s", DescribeRctStatus(rc));
     } else if (SavePngBgr(outPath, pixels, rct.width, rct.height, err, sizeof err) != 0) {
         remove(outPath);

@@ -119,8 +119,7 @@ int main(int argc, char** argv) {
     if (code != 0) return 1;
 
     HWND game = nullptr;
-    WaitUntil([&] { return (game = FindWindowW(L"VnDemoGame", nullptr)) != nullptr && IsWindowVisible(game); },
-              kWaitMs);
+    WaitUntil([&] { return (game = FindWindowW(L"VnDemoGame", nullptr)) != nullptr && IsWindowVisible(game); }, kWaitMs);
     if (!game) {
         fprintf(stderr, "demo_drive: 05-game: the game did not start\n");
         return 1;

@@ -27,9 +27,9 @@ void Paint(HWND window) {
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_PAINT: Paint(window); return 0;
-        case WM_DESTROY: PostQuitMessage(0); return 0;
-        default: return DefWindowProcW(window, message, wParam, lParam);
+    case WM_PAINT: Paint(window); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
@@ -49,9 +49,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     AdjustWindowRect(&frame, style, FALSE);
     int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    HWND window = CreateWindowW(kClassName, L"デモゲーム " DEMO_GAME_VERSION, style,
-                                (GetSystemMetrics(SM_CXSCREEN) - width) / 2, 40, width, height, nullptr,
-                                nullptr, instance, nullptr);
+    HWND window =
+        CreateWindowW(kClassName, L"デモゲーム " DEMO_GAME_VERSION, style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2, 40,
+                      width, height, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
     ShowWindow(window, show);
     UpdateWindow(window);
