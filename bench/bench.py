@@ -26,6 +26,10 @@ LIMIT = os.path.join(ROOT, "build", "host-release", "bench", "limit")
 LIMIT_EXE = os.path.join(ROOT, "build", "win", "bench", "limit.exe")
 PROBE_EXE = os.path.join(ROOT, "build", "win", "tests", "win", "extract_probe.exe")
 PROGRAM_EXE = os.path.join(ROOT, "build", "win", "src", "vnupdate.exe")
+DRIVE_EXE = os.path.join(ROOT, "build", "win", "bench", "drive_bench.exe")
+# What the trees' install.env says: the menu's title and the installation's key.
+TITLE = "更新プログラム アップデータ"
+INSTALL_KEY = "Software\\Studio\\Game"
 WINE_RUN = os.path.join(ROOT, "tests", "support", "wine-run")
 NSIS_STUB = "/usr/share/nsis/Stubs/zlib-x86-unicode"
 MIB = 1 << 20
@@ -142,6 +146,31 @@ def timed_extraction(name, command, src, out, runs, whole_seconds=False):
     return wall, cpu
 
 
+def driven(name, verb, updater, runs, *args, src=None, out=None):
+    """Median seconds the driver measured on the real program (one warm-up run first). With src, every
+    run extracts into out, which is checked against src like the other extraction rows."""
+    report = os.path.join(WORK, "times", name + ".txt")
+    os.makedirs(os.path.dirname(report), exist_ok=True)
+    seconds = []
+    if out:
+        shutil.rmtree(out, ignore_errors=True)
+        os.makedirs(out)
+    for _ in range(runs + 1):
+        if os.path.exists(report):
+            os.remove(report)
+        subprocess.run(wine_cmd(DRIVE_EXE, verb, winpath(updater), TITLE, *args, winpath(report)),
+                       shell=True, check=True, stdout=subprocess.DEVNULL)
+        with open(report) as f:
+            seconds.append(float(f.read()))
+        if src:
+            problem = compare_trees(src, out)
+            if problem:
+                sys.exit(f"bench: {name}: {out}: {problem}")
+            shutil.rmtree(out)
+            os.makedirs(out)
+    return statistics.median(seconds[1:])
+
+
 def peak_working_set(command):
     """The probe's own peak working set in bytes, as Windows reports it (GetProcessMemoryInfo)."""
     report = os.path.join(WORK, "out", "peak.txt")
@@ -223,11 +252,16 @@ def main():
         "limit_wine", wine_cmd(LIMIT_EXE, winpath(ours_exe), winpath(dest)), full, dest, runs)
     nsis_wine, _ = timed_extraction(
         "nsis_wine", wine_cmd(nsis_exe, "/S", "/D=" + winpath(dest)), full, dest, runs, whole_seconds=True)
-    ours_wine, _ = timed_extraction("ours_wine", wine_cmd(ours_exe, winpath(dest)), full, dest, runs)
+    probe_wine, _ = timed_extraction("probe_wine", wine_cmd(ours_exe, winpath(dest)), full, dest, runs)
 
-    # Start-up: the program's own start-up walk over the full and the small payload. With the menu on
-    # main the program waits for the player, so this needs a driver that sees the menu appear.
-    startup = None
+    # The real program, driven as a player would: start-up until the menu shows, with the full and the
+    # small payload, and the update of a registered installation from Yes to the completion dialog.
+    program = {}
+    for name, tree in (("full", full), ("small", small)):
+        program[name] = os.path.join(out, f"program_{name}.exe")
+        subprocess.run(vnpack_build(tree, program[name], PROGRAM_EXE), shell=True, check=True)
+    startup = {name: driven(f"startup_{name}", "startup", exe, runs) for name, exe in program.items()}
+    ours_wine = driven("ours_wine", "update", program["full"], runs, INSTALL_KEY, winpath(dest), src=full, out=dest)
 
     # Peak working set of our extraction: a 14 MiB and a 500 MiB largest file.
     peak = {}
@@ -250,7 +284,8 @@ def main():
         ("extraction, limit (native)", f"{limit_native:.2f} s", "", ""),
         ("extraction, limit (Wine)", f"{limit_wine:.2f} s", "1.00", ""),
         ("extraction, NSIS zlib /S (Wine)", f"{nsis_wine:.2f} s", f"{nsis_wine / limit_wine:.2f}", ""),
-        ("extraction, ours (Wine)", f"{ours_wine:.2f} s", f"{ours_wine / limit_wine:.2f}",
+        ("extraction, probe (Wine)", f"{probe_wine:.2f} s", f"{probe_wine / limit_wine:.2f}", "the copy, no program around it"),
+        ("extraction, ours: Yes to dialog (Wine)", f"{ours_wine:.2f} s", f"{ours_wine / limit_wine:.2f}",
          f"goal <= 1.20 x limit: {verdict(ours_wine / limit_wine <= 1.2)}; "
          f"{ours_wine / nsis_wine:.2f} x NSIS, goal <= 0.60: {verdict(ours_wine / nsis_wine <= 0.6)}"),
         ("makensis (zlib)", f"{makensis:.2f} s", "1.00", ""),
@@ -271,15 +306,10 @@ def main():
         ("size, the program", f"{size[PROGRAM_EXE]:,} B", "", f"goal <= 92,160: {verdict(size[PROGRAM_EXE] <= 92160)}; "
          f"NSIS zlib stub {size[NSIS_STUB]:,} B"),
     ]
-    if startup:
-        table += [
-            ("start-up, 5 MB payload", f"{startup['small']:.2f} s", "1.00", ""),
-            ("start-up, 120 MB payload", f"{startup['full']:.2f} s", f"{startup['full'] / startup['small']:.2f}",
-             f"goal <= 1.10: {verdict(startup['full'] / startup['small'] <= 1.1)}"),
-        ]
-    else:
-        table.append(("start-up, 120 MB / 5 MB", "-", "", "not measured: needs a driver that waits for the menu"))
     table += [
+        ("start-up to the menu, 5 MB payload", f"{startup['small']:.3f} s", "1.00", ""),
+        ("start-up to the menu, 120 MB payload", f"{startup['full']:.3f} s", f"{startup['full'] / startup['small']:.2f}",
+         f"goal <= 1.10: {verdict(startup['full'] / startup['small'] <= 1.1)}"),
         ("peak working set, largest file 14 MiB", f"{peak['ws14'] / MIB:.2f} MiB", "", ""),
         ("peak working set, largest file 500 MiB", f"{peak['ws500'] / MIB:.2f} MiB",
          f"{(peak['ws500'] - peak['ws14']) / MIB:+.2f} MiB",

@@ -46,8 +46,8 @@ def redundant_binary(rng, size, pool):
 
 
 def setup_files(rng):
-    env = ("TITLEBAR=更新プログラム\r\nREG_GLOBAL=Studio\r\nREG_LOCAL=Game\r\nEXENAME=game.exe\r\n"
-           ).encode("cp932")
+    env = ("TITLEBAR\t更新プログラム\r\nREG_GLOBAL\tStudio\r\nREG_LOCAL\tGame\r\nKEYFILE\t\tgame.exe\r\n"
+           "EXENAME\t\tgame.exe\r\n[EOF]\r\n").encode("cp932")
     return [("install.env", env),
             ("insttscr.rct", rng.randbytes(60_000)),
             ("readme.txt", ("お読みください。\r\n" * 200).encode("cp932"))]
