@@ -3,7 +3,7 @@
 sizes, start-up and peak working set, all measured in one run. Started by `bash bench/run`, which
 builds the programs and installs the tools first.
 
-usage: bench.py [--runs N] [--no-best] [--only ROW,...]
+usage: bench.py [--runs N] [--no-best]
    and bench.py check SRC OUT  (used between timed runs: OUT must equal SRC byte for byte and time
    for time; OUT is then emptied for the next run)
 """
