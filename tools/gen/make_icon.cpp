@@ -1,5 +1,6 @@
-// Writes the program's icon: 16, 32 and 48 pixels, each as 256 colours with a transparency mask
-// (older systems and 8-bit displays) and as 32-bit with alpha. The picture is an arrow dropping
+// Writes the program's icon: 16, 32 and 48 pixels in 256 colours with a transparency mask, which
+// every system shows. Images with 32-bit alpha would only soften the edges, at three times the
+// size, and every player downloads the icon with each update. The picture is an arrow dropping
 // into a tray on a blue tile, drawn from shapes at 4 x 4 samples a pixel, so every size is drawn
 // for itself instead of scaled down from the largest.
 #include <cmath>
@@ -97,38 +98,32 @@ int Nearest(const uint8_t pal[256][3], uint8_t r, uint8_t g, uint8_t b) {
 
 // One image as the icon format stores it: a bitmap header of twice the height, the colour rows
 // bottom up, then the 1-bit mask (set: transparent).
-std::vector<uint8_t> Image(int size, int bits) {
+std::vector<uint8_t> Image(int size) {
     std::vector<Rgba> px;
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) px.push_back(Pixel(size, x, y));
-    const int colourStride = (size * bits / 8 + 3) / 4 * 4;
+    const int colourStride = (size + 3) / 4 * 4;
     const int maskStride = ((size + 7) / 8 + 3) / 4 * 4;
     std::vector<uint8_t> out;
     Put32(&out, 40);
     Put32(&out, static_cast<uint32_t>(size));
     Put32(&out, static_cast<uint32_t>(size * 2));
     Put16(&out, 1);
-    Put16(&out, static_cast<uint32_t>(bits));
+    Put16(&out, 8);
     Put32(&out, 0);
     Put32(&out, static_cast<uint32_t>((colourStride + maskStride) * size));
     Put32(&out, 0);
     Put32(&out, 0);
-    Put32(&out, bits == 8 ? 256 : 0);
+    Put32(&out, 256);
     Put32(&out, 0);
     uint8_t pal[256][3];
     Palette(pal);
-    if (bits == 8) {
-        for (auto& c : pal) out.insert(out.end(), {c[2], c[1], c[0], 0});
-    }
+    for (auto& c : pal) out.insert(out.end(), {c[2], c[1], c[0], 0});
     for (int y = size - 1; y >= 0; --y) {
         size_t rowStart = out.size();
         for (int x = 0; x < size; ++x) {
             const Rgba& c = px[static_cast<size_t>(y * size + x)];
-            if (bits == 32) {
-                out.insert(out.end(), {Byte(c.b), Byte(c.g), Byte(c.r), Byte(c.a * 255)});
-            } else {
-                out.push_back(c.a >= 0.5 ? static_cast<uint8_t>(Nearest(pal, Byte(c.r), Byte(c.g), Byte(c.b))) : 0);
-            }
+            out.push_back(c.a >= 0.5 ? static_cast<uint8_t>(Nearest(pal, Byte(c.r), Byte(c.g), Byte(c.b))) : 0);
         }
         out.resize(rowStart + static_cast<size_t>(colourStride), 0);
     }
@@ -150,26 +145,19 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::vector<std::vector<uint8_t>> images;
-    std::vector<int> sizes, depths;
-    for (int bits : {8, 32}) {
-        for (int size : kSizes) {
-            images.push_back(Image(size, bits));
-            sizes.push_back(size);
-            depths.push_back(bits);
-        }
-    }
+    for (int size : kSizes) images.push_back(Image(size));
     std::vector<uint8_t> file;
     Put16(&file, 0);
     Put16(&file, 1);  // icon
     Put16(&file, static_cast<uint32_t>(images.size()));
     uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
     for (size_t i = 0; i < images.size(); ++i) {
-        file.push_back(static_cast<uint8_t>(sizes[i]));
-        file.push_back(static_cast<uint8_t>(sizes[i]));
+        file.push_back(static_cast<uint8_t>(kSizes[i]));
+        file.push_back(static_cast<uint8_t>(kSizes[i]));
         file.push_back(0);  // colour count: 0 from 256 colours on
         file.push_back(0);
         Put16(&file, 1);
-        Put16(&file, static_cast<uint32_t>(depths[i]));
+        Put16(&file, 8);
         Put32(&file, static_cast<uint32_t>(images[i].size()));
         Put32(&file, offset);
         offset += static_cast<uint32_t>(images[i].size());
