@@ -6,6 +6,7 @@
 
 #include "common/str_util.h"
 #include "payload/payload_format.h"
+#include "process/dll_win.h"
 #include "process/launch_win.h"
 #include "process/msgbox_win.h"
 #include "process/ui_text_win.h"
@@ -47,6 +48,8 @@ static INT_PTR OnInitDialog(HWND dialog) {
     SetBarPos(dialog, IDC_COPY_FILE_BAR, 0);
     SetBarRange(dialog, IDC_COPY_TOTAL_BAR, 1);
     SetBarPos(dialog, IDC_COPY_TOTAL_BAR, 0);
+    DrawWithoutVisualStyles(GetDlgItem(dialog, IDC_COPY_FILE_BAR));
+    DrawWithoutVisualStyles(GetDlgItem(dialog, IDC_COPY_TOTAL_BAR));
     s_animation = GetDlgItem(dialog, IDC_COPY_ANIMATION);
     SendMessageW(s_animation, ACM_OPENW, 0, reinterpret_cast<LPARAM>(L"AVI_FILECOPY"));
     SendMessageW(s_animation, ACM_PLAY, static_cast<WPARAM>(-1), static_cast<LPARAM>(0xFFFF0000u));

@@ -9,6 +9,7 @@ namespace {
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesFn)(DWORD);
 typedef DWORD(WINAPI* TimeGetTimeFn)();
 typedef BOOL(WINAPI* InitCommonControlsExFn)(const INITCOMMONCONTROLSEX*);
+typedef HRESULT(WINAPI* SetWindowThemeFn)(HWND, LPCWSTR, LPCWSTR);
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
@@ -61,4 +62,10 @@ bool InitCommonControlClasses(DWORD classes) {
     icc.dwSize = sizeof icc;
     icc.dwICC = classes;
     return initFn(&icc) != FALSE;
+}
+
+void DrawWithoutVisualStyles(HWND window) {
+    static SetWindowThemeFn setTheme = FindProc<SetWindowThemeFn>(LoadSystemDll(L"uxtheme.dll"), "SetWindowTheme");
+    // A name that matches no style: the control draws as it would without them.
+    if (setTheme && window) setTheme(window, L" ", L" ");
 }
