@@ -9,9 +9,7 @@
 
 // MinGW's start-up code supplies atexit; without it the system runtime keeps the list, and its
 // exit() runs it and flushes the streams.
-extern "C" int __cdecl atexit(void(__cdecl* func)(void)) {
-    return _onexit(reinterpret_cast<_onexit_t>(func)) ? 0 : -1;
-}
+extern "C" int __cdecl atexit(void(__cdecl* func)(void)) { return _onexit(reinterpret_cast<_onexit_t>(func)) ? 0 : -1; }
 
 // What follows the program's own name on the command line, as WinMain receives it.
 static char* SkipProgramName(char* line) {
