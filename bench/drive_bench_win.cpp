@@ -43,11 +43,19 @@ bool Poll(Fn fn) {
     return true;
 }
 
+// The caption as the window system keeps it. GetWindowText would send the program a message on
+// every poll, which it answers between its blocks: the poll would slow down what it times.
+std::wstring Caption(HWND window) {
+    wchar_t text[256];
+    int n = InternalGetWindowText(window, text, 256);
+    return std::wstring(text, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
 HWND PollTopWindow(DWORD pid, const std::wstring& title) {
     HWND hit = nullptr;
     Poll([&] {
         for (HWND w : TopWindows(pid)) {
-            if (WindowClass(w) == L"#32770" && WindowText(w) == title) hit = w;
+            if (WindowClass(w) == L"#32770" && Caption(w) == title) hit = w;
         }
         return hit != nullptr;
     });
