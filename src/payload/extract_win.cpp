@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "common/alloc.h"
 #include "common/str_util.h"
@@ -28,8 +29,26 @@ int GetKind(void*, const char* path, bool* readOnly) {
     return (attr & FILE_ATTRIBUTE_DIRECTORY) ? kStageFolder : kStageFile;
 }
 
-int RenameFile(void*, const char* from, const char* to) { return MoveFileA(from, to) ? 0 : -1; }
-int RemoveFile(void*, const char* path) { return DeleteFileA(path) ? 0 : -1; }
+// The journal stays open between its lines: opening it for each of a few hundred lines costs more
+// than the lines. Any other use of its name closes it first.
+HANDLE s_journal = INVALID_HANDLE_VALUE;
+char s_journalPath[kMaxPathBytes];
+
+void ReleaseJournal(const char* path) {
+    if (s_journal == INVALID_HANDLE_VALUE || (path && strcmp(path, s_journalPath) != 0)) return;
+    CloseHandle(s_journal);
+    s_journal = INVALID_HANDLE_VALUE;
+}
+
+int RenameFile(void*, const char* from, const char* to) {
+    ReleaseJournal(from);
+    return MoveFileA(from, to) ? 0 : -1;
+}
+
+int RemoveFile(void*, const char* path) {
+    ReleaseJournal(path);
+    return DeleteFileA(path) ? 0 : -1;
+}
 int RemoveDir(void*, const char* path) { return RemoveDirectoryA(path) ? 0 : -1; }
 int MakeDir(void*, const char* path) { return CreateDirectoryA(path, nullptr) ? 0 : -1; }
 
@@ -43,14 +62,20 @@ int OpenExclusive(void*, const char* path) {
 
 // Written straight to the system: once WriteFile returns, the line outlives this process.
 int AppendFile(void*, const char* path, const char* bytes, size_t n) {
-    HANDLE h = CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return -1;
+    if (s_journal == INVALID_HANDLE_VALUE || strcmp(path, s_journalPath) != 0) {
+        ReleaseJournal(nullptr);
+        if (CopyStr(s_journalPath, sizeof s_journalPath, path) != 0) return -1;
+        s_journal = CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (s_journal == INVALID_HANDLE_VALUE) return -1;
+    }
     DWORD done = 0;
-    BOOL ok = WriteFile(h, bytes, static_cast<DWORD>(n), &done, nullptr) && done == n;
-    return CloseHandle(h) && ok ? 0 : -1;
+    if (WriteFile(s_journal, bytes, static_cast<DWORD>(n), &done, nullptr) && done == n) return 0;
+    ReleaseJournal(nullptr);
+    return -1;
 }
 
 int LoadFile(void*, const char* path, size_t maxBytes, char** bytes, size_t* n) {
+    ReleaseJournal(path);
     HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return -1;
     int rc = -1;
@@ -162,6 +187,7 @@ void ExtractPayload(const char* dest, int mode) {
         rc = RunPayloadExtraction(&reader, dest, mode, &ops, &target, &result);
     }
     if (target.out != INVALID_HANDLE_VALUE) CloseHandle(target.out);
+    ReleaseJournal(nullptr);
     if (rc != 0) FailExtraction(f);
     fclose(f);
     CloseCopyProgress();
