@@ -166,6 +166,8 @@ TEST_F(Startup, TheCopyWindowShowsTheFileAndBothBarsAndCancelOnlyStopsTheClip) {
     EXPECT_EQ(WindowText(GetDlgItem(window, IDC_COPY_FILE_NAME)), dest + L"\\first.dat");
     EXPECT_GT(BarPos(window, IDC_COPY_FILE_BAR), 0);
     EXPECT_GT(BarPos(window, IDC_COPY_TOTAL_BAR), 0);
+    EXPECT_EQ(WindowText(GetDlgItem(window, IDCANCEL)), L"ｷｬﾝｾﾙ");
+    EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_SYSMENU, 0) << "the window must have no close box";
     HWND animation = GetDlgItem(window, IDC_COPY_ANIMATION);
     EXPECT_TRUE(ClipMoves(animation));
     SaveScreenshot("copy_progress");
