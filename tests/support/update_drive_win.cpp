@@ -71,8 +71,3 @@ std::string EnvPath(const std::wstring& path) {
     }
     return s;
 }
-
-std::wstring NoTrailingSlash(std::wstring folder) {
-    if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-    return folder;
-}

@@ -25,4 +25,3 @@ bool KeyExists(const std::string& key);
 std::string ToHex(const std::string& bytes);
 // A folder path as install.env writes it: CP932, "|" for each space.
 std::string EnvPath(const std::wstring& path);
-std::wstring NoTrailingSlash(std::wstring folder);
