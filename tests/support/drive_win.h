@@ -51,6 +51,9 @@ struct MessageBoxView {
     bool hasIcon = false;
 };
 
+// The IDs of the box's buttons, left to right.
+std::vector<int> ButtonIds(const MessageBoxView& box);
+
 // Reads a message box. False when window is not one (no 0xFFFF static).
 bool ReadMessageBox(HWND window, MessageBoxView* out);
 
