@@ -85,8 +85,10 @@ protected:
     }
 
     // An installed older game in scratch\name, registered as version 5, and the updater copied
-    // into a folder of its own beside a stray game.exe that must never be the one started.
+    // into a folder of its own beside a stray game.exe that must never be the one started. A case
+    // before that left its updater running would meet it as a second copy.
     void Install(const wchar_t* name, const wchar_t* updater) {
+        EndProgram(&proc);
         scratch = MakeScratchFolder(L"e2e");
         record = scratch + L"record.txt";
         SetEnvironmentVariableW(L"VN_E2E_RECORD", record.c_str());
@@ -251,8 +253,6 @@ TEST_F(Update, TheWholeRoadEndsAsThePlayerChose) {
         ASSERT_NO_FATAL_FAILURE(StartMenu());
         ASSERT_NO_FATAL_FAILURE(RunRoad(e));
         ExpectUpdated(e);
-        EndProgram(&proc);
-        RemoveTree(scratch);
     }
 }
 
@@ -303,8 +303,6 @@ TEST_F(Update, ARefusalWritesNothingAndTheMenuTriesAgain) {
         r.mend(game);
         ASSERT_NO_FATAL_FAILURE(RunRoad(road));
         ExpectUpdated(road);
-        EndProgram(&proc);
-        RemoveTree(scratch);
     }
 }
 
@@ -358,10 +356,7 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
         }
         PutTimedFile(game + L"\\game.dll", "the old library", kOldTime + 4);
         DriveProcess running;
-        struct EndOnExit {
-            DriveProcess* proc;
-            ~EndOnExit() { EndProgram(proc); }
-        } ender{&running};
+        EndOnExit ender{&running};
         if (c.setting == kRunning) {
             for (auto f : {std::pair<const wchar_t*, const wchar_t*>{L"game.exe", L"standin_game.exe"},
                            {L"game.dll", L"standin_lib.dll"}}) {
@@ -409,10 +404,8 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
         EXPECT_EQ(GetFileAttributesW(IniPath().c_str()), INVALID_FILE_ATTRIBUTES);
         EXPECT_EQ(GetFileAttributesW(record.c_str()), INVALID_FILE_ATTRIBUTES);
 
-        EndProgram(&running);
         SetFileAttributesW(scenario.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (c.setting == kSmallDrive) RemoveTree(game);
-        RemoveTree(scratch);
     }
     if (noSmallDrive) {
         GTEST_SKIP() << "the other cases ran; no small drive S: for the full disk "

@@ -41,9 +41,7 @@ protected:
     }
     // An updater of the real program over the setup files given.
     std::wstring Make(const wchar_t* name, const std::vector<TimedFile>& files) {
-        TestPayload p = OnProgram(L"vnupdate.exe");
-        AddTimedFiles(&p, files);
-        return SaveUpdater(scratch, name, &p);
+        return MakeUpdater(scratch, name, L"vnupdate.exe", files);
     }
     // Starts exe and waits for its menu, the dialog titled title.
     HWND StartMenu(const std::wstring& exe, const wchar_t* title, DriveProcess* proc) {
@@ -229,9 +227,7 @@ TEST_F(Menu, StartFailuresGiveTheirMessageAndMinusOne) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(ToCp932(c.program) + " " + c.files[0].data);
-        TestPayload p = OnProgram(c.program);
-        AddTimedFiles(&p, c.files);
-        DriveProcess proc = StartUpdater(SaveUpdater(scratch, L"失敗.exe", &p));
+        DriveProcess proc = StartUpdater(MakeUpdater(scratch, L"失敗.exe", c.program, c.files));
         if (c.message) {
             MessageBoxView view;
             HWND box = WaitMessageBox(proc.pid, &view, kUpdaterWaitMs);

@@ -58,9 +58,7 @@ protected:
         PutTimedFile(game + L"\\save\\player.sav", "the player's", kOldTime + 5);
     }
     DriveProcess Start(const std::vector<TimedFile>& files, const std::wstring& dest) {
-        TestPayload p = OnProgram(L"extract_probe.exe");
-        AddTimedFiles(&p, files);
-        return StartUpdater(SaveUpdater(scratch, L"update.exe", &p), dest);
+        return StartUpdater(MakeUpdater(scratch, L"update.exe", L"extract_probe.exe", files), dest);
     }
     DWORD Run(const std::vector<TimedFile>& files) {
         DriveProcess proc = Start(files, game);

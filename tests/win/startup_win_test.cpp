@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,22 +21,12 @@ namespace {
 // True when name is one the program makes for some tick count: the tick count follows the host's
 // uptime, so the test cannot know which.
 bool IsWorkFolderName(const std::wstring& name) {
-    const std::wstring prefix = L"TempGPInstallFolder_";
-    if (name.compare(0, prefix.size(), prefix) != 0) return false;
-    std::string digits = ToCp932(name.substr(prefix.size()));
-    char* end = nullptr;
-    long long value = strtoll(digits.c_str(), &end, 10);
-    if (digits.empty() || *end != '\0' || value < INT32_MIN || value > INT32_MAX) return false;
+    const std::string s = ToCp932(name);
+    long long value = 0;
     char again[64];
-    if (FormatWorkFolderName(static_cast<uint32_t>(static_cast<int32_t>(value)), again, sizeof again) != 0) return false;
-    return ToCp932(name) == again;
+    return sscanf(s.c_str(), "TempGPInstallFolder_%lld", &value) == 1 && value >= INT32_MIN && value <= INT32_MAX &&
+           FormatWorkFolderName(static_cast<uint32_t>(static_cast<int32_t>(value)), again, sizeof again) == 0 && s == again;
 }
-
-// Ends a program left running by a failed check, so its files can be removed.
-struct EndOnExit {
-    DriveProcess* proc;
-    ~EndOnExit() { EndProgram(proc); }
-};
 
 class Startup : public ::testing::Test {
 protected:
@@ -48,26 +38,24 @@ protected:
         for (const std::wstring& f : NewWorkFolders(before)) RemoveTree(TempFolder() + f);
         RemoveTree(scratch);
     }
-    // Starts program over payload p with args.
-    DriveProcess Start(const wchar_t* name, TestPayload* p, const std::wstring& args = L"") {
-        return StartUpdater(SaveUpdater(scratch, name, p), args);
+    // Starts the real program over files.
+    DriveProcess Start(const wchar_t* name, const std::vector<TimedFile>& files) {
+        return StartUpdater(MakeUpdater(scratch, name, L"vnupdate.exe", files));
     }
     std::wstring scratch;
     std::set<std::wstring> before;
 };
 
 TEST_F(Startup, UnpacksOnlyTheSetupFilesIntoANewWorkFolder) {
-    TestPayload p = OnProgram(L"vnupdate.exe");
-    AddTimedFiles(&p, {{"install.env", "TITLEBAR demo\r\n"},
-                       {"insttscr.rct", "RCT"},
-                       {"readme.txt", "read me"},
-                       {"install.env.bak", "old"},
-                       {"NOTES.TXT", "upper case is not taken"},
-                       {"game.exe", "MZ"},
-                       {"data\\"},
-                       {"data\\sub\\"},
-                       {"data\\sub\\late.txt", "after the stop"}});
-    DriveProcess proc = Start(L"アップデート 1.exe", &p);
+    DriveProcess proc = Start(L"アップデート 1.exe", {{"install.env", "TITLEBAR demo\r\n"},
+                                                      {"insttscr.rct", "RCT"},
+                                                      {"readme.txt", "read me"},
+                                                      {"install.env.bak", "old"},
+                                                      {"NOTES.TXT", "upper case is not taken"},
+                                                      {"game.exe", "MZ"},
+                                                      {"data\\"},
+                                                      {"data\\sub\\"},
+                                                      {"data\\sub\\late.txt", "after the stop"}});
     // Looked at while the menu is open: leaving it removes the folder.
     HWND menu = WaitTopWindow(proc.pid, L"demo アップデータ", nullptr, kUpdaterWaitMs);
     ASSERT_NE(menu, nullptr);
@@ -97,9 +85,7 @@ TEST_F(Startup, AMissingOrDamagedPayloadIsReportedAndCleansUp) {
         {"setup file in a folder", {{"install.env", env}, {"doc\\"}, {"doc\\readme.txt", "x"}}, kDamagedMessage},
     };
     for (const Case& c : cases) {
-        TestPayload p = OnProgram(L"vnupdate.exe");
-        AddTimedFiles(&p, c.files);
-        DriveProcess proc = Start(L"damaged.exe", &p);
+        DriveProcess proc = Start(L"damaged.exe", c.files);
         EXPECT_EQ(AnswerOwnerlessBox(proc), c.message) << c.what;
         EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne) << c.what;
         EXPECT_EQ(WorkFolders(), before) << c.what;
@@ -111,14 +97,9 @@ TEST_F(Startup, AMissingOrDamagedPayloadIsReportedAndCleansUp) {
 // Whether the two start in one millisecond or not, each gets a folder of its own and removes only
 // that one. Without install.env each stops at its message box with its folder still there.
 TEST_F(Startup, TwoProgramsStartedTogetherNeverShareAFolder) {
-    const wchar_t* readmes[] = {L"first.txt", L"second.txt"};
-    std::wstring exes[2];
-    for (int i = 0; i < 2; ++i) {
-        TestPayload p = OnProgram(L"vnupdate.exe");
-        AddTimedFiles(&p, {{ToCp932(readmes[i]), "read me"}});
-        exes[i] = SaveUpdater(scratch, i == 0 ? L"one.exe" : L"two.exe", &p);
-    }
-    DriveProcess procs[2] = {StartUpdater(exes[0]), StartUpdater(exes[1])};
+    const std::wstring one = MakeUpdater(scratch, L"one.exe", L"vnupdate.exe", {{"first.txt", "read me"}});
+    const std::wstring two = MakeUpdater(scratch, L"two.exe", L"vnupdate.exe", {{"second.txt", "read me"}});
+    DriveProcess procs[2] = {StartUpdater(one), StartUpdater(two)};
     EndOnExit enders[2] = {{&procs[0]}, {&procs[1]}};
     MessageBoxView view;
     HWND boxes[2];
@@ -132,7 +113,7 @@ TEST_F(Startup, TwoProgramsStartedTogetherNeverShareAFolder) {
         EXPECT_EQ(files.size(), 1u) << ToCp932(f);
         seen.insert(files.begin(), files.end());
     }
-    EXPECT_EQ(seen, (std::set<std::wstring>{readmes[0], readmes[1]}));
+    EXPECT_EQ(seen, (std::set<std::wstring>{L"first.txt", L"second.txt"}));
     for (int i = 0; i < 2; ++i) {
         ASSERT_NE(boxes[i], nullptr);
         EXPECT_TRUE(PressButton(boxes[i], IDOK));
@@ -147,8 +128,6 @@ TEST_F(Startup, TwoProgramsStartedTogetherNeverShareAFolder) {
 TEST_F(Startup, TheCopyWindowShowsTheFileAndBothBarsAndCancelOnlyStopsTheClip) {
     const std::vector<TimedFile> files = {{"first.dat", MakeTestPattern(4u << 20, 7), 0x01D5000000000010ull},
                                           {"second.dat", MakeTestPattern(300000, 8), 0x01D5000000000011ull}};
-    TestPayload p = OnProgram(L"extract_probe.exe");
-    AddTimedFiles(&p, files);
     const std::wstring hold = L"vnupdate_hold_" + std::to_wstring(GetCurrentProcessId());
     HANDLE held = CreateEventW(nullptr, TRUE, FALSE, (hold + L"_held").c_str());
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, (hold + L"_release").c_str());
@@ -156,7 +135,7 @@ TEST_F(Startup, TheCopyWindowShowsTheFileAndBothBarsAndCancelOnlyStopsTheClip) {
     SetEnvironmentVariableW(L"VN_PROBE_HOLD", hold.c_str());
     const std::wstring dest = scratch + L"ゲーム";
     ASSERT_TRUE(CreateDirectoryW(dest.c_str(), nullptr));
-    DriveProcess proc = Start(L"probe.exe", &p, dest);
+    DriveProcess proc = StartUpdater(MakeUpdater(scratch, L"probe.exe", L"extract_probe.exe", files), dest);
     SetEnvironmentVariableW(L"VN_PROBE_HOLD", nullptr);
     EndOnExit ender{&proc};
     ASSERT_EQ(WaitForSingleObject(held, kUpdaterWaitMs), WAIT_OBJECT_0) << "the probe never held";
