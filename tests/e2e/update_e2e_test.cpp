@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -100,11 +99,15 @@ protected:
         ASSERT_TRUE(CopyFileW((ModuleFolder() + L"e2e_recorder.exe").c_str(), (own + L"\\game.exe").c_str(), FALSE));
         tree = Updaters() + std::wstring(updater).substr(0, wcslen(updater) - 4);
         RegDeleteTreeW(HKEY_CURRENT_USER, kKeyParent);
+        Register();
+        DeleteFileW(IniPath().c_str());
+        workFolders = WorkFolders();
+    }
+
+    void Register() {
         SetText(L"IsInst", L"1");
         SetText(L"InstTo", game);
         SetText(L"Version", L"5");
-        DeleteFileW(IniPath().c_str());
-        workFolders = WorkFolders();
     }
 
     // The older game in folder: game.exe, data\scenario.dat and the player's save.
@@ -160,11 +163,14 @@ protected:
         HWND done = WaitTopWindow(proc.pid, L"インストール終了", L"#32770", kUpdaterWaitMs);
         ASSERT_NE(done, nullptr);
         EXPECT_EQ(GetWindow(done, GW_OWNER), menu);
+        // In tab order: OK, the message, the read-me box in the full form, the run box.
         const bool full = wcscmp(e.updater, L"full.exe") == 0;
-        std::map<int, DriveControl> boxes;
-        for (const DriveControl& c : ListControls(done)) boxes[c.id] = c;
-        ASSERT_EQ(boxes.count(kReadmeBox), full ? 1u : 0u);
-        EXPECT_TRUE(!full || boxes[kReadmeBox].text == L"更新内容を読む");
+        std::vector<std::wstring> controls, want = {L"1 OK", L"1009 ゲームの実行"};
+        for (const DriveControl& c : ListControls(done)) controls.push_back(std::to_wstring(c.id) + L" " + c.text);
+        want.insert(want.begin() + 1, L"65535 インストールを終了しました。\n以下のメニューを選択してＯＫを押して下さい。");
+        if (full) want.insert(want.begin() + 2, L"1007 更新内容を読む");
+        EXPECT_EQ(controls, want);
+        EXPECT_NE(GetWindowLongW(done, GWL_STYLE) & WS_SYSMENU, 0) << "the dialog has a close box";
         // Offered ticked to run the game, unticked to open the read-me: a click turns each over.
         EXPECT_TRUE(!e.tickReadme || ClickControl(done, kReadmeBox));
         EXPECT_TRUE(!e.untickRun || ClickControl(done, kRunBox));
@@ -259,34 +265,24 @@ TEST_F(Update, TheWholeRoadEndsAsThePlayerChose) {
 // A refused update writes nothing and leaves the menu open; once the cause is mended, Update runs
 // the whole road in the same menu.
 TEST_F(Update, ARefusalWritesNothingAndTheMenuTriesAgain) {
-    struct Refusal {
+    const struct {
         const char* what;
         void (*spoil)(const std::wstring& game);
-        void (*mend)(const std::wstring& game);
         const wchar_t* message;  // null: the player answers No
     } refusals[] = {
-        {"IsInst missing", [](const std::wstring&) { DeleteRegValue(HKEY_CURRENT_USER, kKey, L"IsInst"); },
-         [](const std::wstring&) { SetText(L"IsInst", L"1"); }, kNotInstalled},
-        {"IsInst 0", [](const std::wstring&) { SetText(L"IsInst", L"0"); },
-         [](const std::wstring&) { SetText(L"IsInst", L"1"); }, kNotInstalled},
-        {"IsInst REG_DWORD",
-         [](const std::wstring&) {
-             DWORD one = 1;
-             EXPECT_TRUE(SetRegValue(HKEY_CURRENT_USER, kKey, L"IsInst", REG_DWORD, &one, sizeof one));
-         },
-         [](const std::wstring&) { SetText(L"IsInst", L"1"); }, kNotInstalled},
-        {"InstTo empty", [](const std::wstring&) { SetText(L"InstTo", L""); },
-         [](const std::wstring& g) { SetText(L"InstTo", g); }, kNoFolder},
-        {"InstTo REG_EXPAND_SZ", [](const std::wstring& g) { SetText(L"InstTo", g, REG_EXPAND_SZ); },
-         [](const std::wstring& g) { SetText(L"InstTo", g); }, kNoFolder},
-        {"key file missing", [](const std::wstring& g) { ASSERT_TRUE(DeleteFileW((g + L"\\game.exe").c_str())); },
-         [](const std::wstring& g) { PutTimedFile(g + L"\\game.exe", "the old game", kOldTime + 1); }, kNoFolder},
-        {"version below", [](const std::wstring&) { SetText(L"Version", L"4"); },
-         [](const std::wstring&) { SetText(L"Version", L"5"); }, L"アップデート元のバージョンが不適合です"},
-        {"answer No", [](const std::wstring&) {}, [](const std::wstring&) {}, nullptr},
+        {"IsInst missing", [](const std::wstring&) { DeleteRegValue(HKEY_CURRENT_USER, kKey, L"IsInst"); }, kNotInstalled},
+        {"IsInst 0", [](const std::wstring&) { SetText(L"IsInst", L"0"); }, kNotInstalled},
+        {"IsInst REG_DWORD (1)",
+         [](const std::wstring&) { SetRegValue(HKEY_CURRENT_USER, kKey, L"IsInst", REG_DWORD, "\1\0\0", 4); },
+         kNotInstalled},
+        {"InstTo empty", [](const std::wstring&) { SetText(L"InstTo", L""); }, kNoFolder},
+        {"InstTo REG_EXPAND_SZ", [](const std::wstring& g) { SetText(L"InstTo", g, REG_EXPAND_SZ); }, kNoFolder},
+        {"key file missing", [](const std::wstring& g) { DeleteFileW((g + L"\\game.exe").c_str()); }, kNoFolder},
+        {"version below", [](const std::wstring&) { SetText(L"Version", L"4"); }, L"アップデート元のバージョンが不適合です"},
+        {"answer No", [](const std::wstring&) {}, nullptr},
     };
     const Ending road = {"after mending", L"full.exe", L"ゲーム ソ表", false, false, kOk, true, false};
-    for (const Refusal& r : refusals) {
+    for (const auto& r : refusals) {
         SCOPED_TRACE(r.what);
         ASSERT_NO_FATAL_FAILURE(Install(road.folder, road.updater));
         r.spoil(game);
@@ -300,7 +296,9 @@ TEST_F(Update, ARefusalWritesNothingAndTheMenuTriesAgain) {
         EXPECT_TRUE(ReadRegValues(HKEY_CURRENT_USER, kKey) == registry);
         EXPECT_EQ(GetFileAttributesW(IniPath().c_str()), INVALID_FILE_ATTRIBUTES);
         EXPECT_EQ(GetFileAttributesW(record.c_str()), INVALID_FILE_ATTRIBUTES);
-        r.mend(game);
+        // Mended as installed.
+        Register();
+        PutTimedFile(game + L"\\game.exe", "the old game", kOldTime + 1);
         ASSERT_NO_FATAL_FAILURE(RunRoad(road));
         ExpectUpdated(road);
     }
