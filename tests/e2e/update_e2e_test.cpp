@@ -208,13 +208,23 @@ protected:
         // The shipped entries and the player's save folder and file: nothing else, no temporary.
         EXPECT_EQ(installed.size(), shipped.size() + 2) << TreeDifferences(installed, shipped);
 
+        // Every [ini] line but the one without "=" (an empty value is written, not deleted), in order.
+        wchar_t keys[512] = {};
+        DWORD n = GetPrivateProfileStringW(L"Setup", nullptr, L"", keys, 512, IniPath().c_str());
+        EXPECT_EQ(std::wstring(keys, n), std::wstring(L"InstallPath\0SaveFolder\0Mode\0Empty\0ソ名\0", 37));
         EXPECT_EQ(IniValue(L"InstallPath"), game);
         EXPECT_EQ(IniValue(L"SaveFolder"), game + L"\\save");
-        EXPECT_EQ(IniValue(L"Mode"), L"updated");
+        EXPECT_EQ(IniValue(L"Empty"), L"");
+        EXPECT_EQ(IniValue(L"ソ名"), L"表\\値");
+        // Every string [reg] line beside the installation's three values; "" is the default value.
+        EXPECT_EQ(ReadRegValues(HKEY_CURRENT_USER, kKey).size(), 10u);
         EXPECT_EQ(ReadText(L"InstallPath"), game);
         EXPECT_EQ(ReadText(L"SaveFolder"), game + L"\\save");
         EXPECT_EQ(ReadText(L"Title"), L"テスト ゲーム ソフト");
-        EXPECT_EQ(ReadText(L"InstTo"), game);
+        EXPECT_EQ(ReadText(L""), L"既定");
+        EXPECT_EQ(ReadText(L"Empty"), L"");
+        EXPECT_EQ(ReadText(L"ソ名"), L"表\\値");
+        EXPECT_EQ(ReadText(L"Cd").substr(1), L":\\") << "the first CD-ROM drive, or E:";
 
         EXPECT_EQ(WorkFolders(), workFolders) << "the work folder must be gone";
 
