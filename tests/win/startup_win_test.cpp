@@ -68,21 +68,17 @@ TEST_F(Startup, UnpacksOnlyTheSetupFilesIntoANewWorkFolder) {
     EXPECT_EQ(FinishUpdater(&proc), 0u);
 }
 
+// Which records the walk refuses is unit-tested; here the two messages and the clean-up.
 TEST_F(Startup, AMissingOrDamagedPayloadIsReportedAndCleansUp) {
     const wchar_t missing[] =
         L"起動に必要なファイルが不足しています。\nインストールの異常終了、起動するフォルダ異常、等を確認してください。";
-    const std::string env = "TITLEBAR demo\r\n";
     struct Case {
         const char* what;
         std::vector<TimedFile> files;
         const wchar_t* message;
     } cases[] = {
         {"no install.env", {{"readme.txt", "read me"}}, missing},
-        {"bad Adler-32",
-         {{"readme.txt", "read me"}, {"install.env", env, 0x01D0000000000000ull, BadAdler()}},
-         kDamagedMessage},
-        {"name that climbs out", {{"..\\install.env", "x"}}, kDamagedMessage},
-        {"setup file in a folder", {{"install.env", env}, {"doc\\"}, {"doc\\readme.txt", "x"}}, kDamagedMessage},
+        {"bad Adler-32", {{"readme.txt", "read me"}, {"install.env", "TITLEBAR demo\r\n", 0, BadAdler()}}, kDamagedMessage},
     };
     for (const Case& c : cases) {
         DriveProcess proc = Start(L"damaged.exe", c.files);
@@ -90,8 +86,6 @@ TEST_F(Startup, AMissingOrDamagedPayloadIsReportedAndCleansUp) {
         EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne) << c.what;
         EXPECT_EQ(WorkFolders(), before) << c.what;
     }
-    // Nothing was written beside the work folder by the name that climbs out.
-    EXPECT_EQ(GetFileAttributesW((TempFolder() + L"install.env").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // Whether the two start in one millisecond or not, each gets a folder of its own and removes only
