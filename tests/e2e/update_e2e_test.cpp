@@ -52,15 +52,13 @@ void ExpectSameTree(const Tree& after, const Tree& want) {
                                << "\nonly after:" << TreeDifferences(after, want);
 }
 
-// How the player leaves the completion dialog.
-enum Leave { kOk, kEscape, kCloseBox };
-
 struct Ending {
     const char* what;
     const wchar_t* updater;  // L"full.exe" offers the read-me, L"short.exe" does not
     const wchar_t* folder;   // the install folder's name
     bool tickReadme, untickRun;
-    Leave leave;
+    UINT leave;    // how the player leaves the completion dialog: OK, Escape or the close box
+    WPARAM param;  // of the message
     bool wantGame, wantReadme;
 };
 
@@ -180,11 +178,7 @@ protected:
                        (!full || IsDlgButtonChecked(done, kReadmeBox) == (e.tickReadme ? BST_CHECKED : BST_UNCHECKED));
             },
             kUpdaterWaitMs));
-        switch (e.leave) {
-        case kOk: ASSERT_TRUE(PressButton(done, IDOK)); break;
-        case kEscape: ASSERT_TRUE(PostMessageW(done, WM_KEYDOWN, VK_ESCAPE, 0)); break;
-        case kCloseBox: ASSERT_TRUE(PostMessageW(done, WM_SYSCOMMAND, SC_CLOSE, 0)); break;
-        }
+        ASSERT_TRUE(PostMessageW(done, e.leave, e.param, 0));
         DWORD pid = proc.pid;
         EXPECT_EQ(FinishUpdater(&proc), 0u);
         // Every stand-in it started has written its line.
@@ -195,14 +189,10 @@ protected:
     void ExpectUpdated(const Ending& e) {
         Tree shipped = LookAll(tree);
         Tree installed = LookAll(game);
-        for (const auto& kv : shipped) {
-            if (kv.second.folder) {
-                EXPECT_TRUE(installed.count(kv.first) && installed[kv.first].folder) << ToCp932(kv.first);
-                continue;
-            }
+        for (const auto& kv : shipped) {  // bytes and times; a folder has neither
             const TreeEntry& got = installed[kv.first];
-            EXPECT_TRUE(got.bytes == kv.second.bytes) << ToCp932(kv.first);
-            EXPECT_EQ(got.time, kv.second.time) << ToCp932(kv.first);
+            EXPECT_TRUE(got.folder == kv.second.folder && got.bytes == kv.second.bytes && got.time == kv.second.time)
+                << ToCp932(kv.first);
         }
         EXPECT_EQ(installed[L"save\\player.sav"].time, kOldTime + 3);
         // The shipped entries and the player's save folder and file: nothing else, no temporary.
@@ -256,12 +246,12 @@ protected:
 // Each way out of the completion dialog, on folders with and without a space and 0x5C trail bytes.
 TEST_F(Update, TheWholeRoadEndsAsThePlayerChose) {
     const Ending endings[] = {
-        {"read-me ticked", L"full.exe", L"ゲーム ソ表", true, false, kOk, true, true},
-        {"OK as offered", L"full.exe", L"Game", false, false, kOk, true, false},
-        {"only the read-me", L"full.exe", L"Game", true, true, kOk, false, true},
-        {"short form", L"short.exe", L"ゲーム ソ表", false, false, kOk, true, false},
-        {"Escape", L"full.exe", L"Game", true, false, kEscape, false, false},
-        {"close box", L"short.exe", L"Game", false, false, kCloseBox, false, false},
+        {"read-me ticked", L"full.exe", L"ゲーム ソ表", true, false, WM_COMMAND, IDOK, true, true},
+        {"OK as offered", L"full.exe", L"Game", false, false, WM_COMMAND, IDOK, true, false},
+        {"only the read-me", L"full.exe", L"Game", true, true, WM_COMMAND, IDOK, false, true},
+        {"short form", L"short.exe", L"ゲーム ソ表", false, false, WM_COMMAND, IDOK, true, false},
+        {"Escape", L"full.exe", L"Game", true, false, WM_KEYDOWN, VK_ESCAPE, false, false},
+        {"close box", L"short.exe", L"Game", false, false, WM_SYSCOMMAND, SC_CLOSE, false, false},
     };
     for (const Ending& e : endings) {
         SCOPED_TRACE(e.what);
@@ -291,7 +281,7 @@ TEST_F(Update, ARefusalWritesNothingAndTheMenuTriesAgain) {
         {"version below", [](const std::wstring&) { SetText(L"Version", L"4"); }, L"アップデート元のバージョンが不適合です"},
         {"answer No", [](const std::wstring&) {}, nullptr},
     };
-    const Ending road = {"after mending", L"full.exe", L"ゲーム ソ表", false, false, kOk, true, false};
+    const Ending road = {"after mending", L"full.exe", L"ゲーム ソ表", false, false, WM_COMMAND, IDOK, true, false};
     for (const auto& r : refusals) {
         SCOPED_TRACE(r.what);
         ASSERT_NO_FATAL_FAILURE(Install(road.folder, road.updater));
