@@ -136,7 +136,7 @@ TEST(PumpMessages, DispatchesWaitingMessagesThenQuitsWithTheCode) {
     EXPECT_TRUE(RemoveTree(folder));
 }
 
-TEST(RunProgram, StartsAPathWithSpacesAndJapaneseWithoutWaiting) {
+TEST(RunProgram, StartsWithoutWaitingAndRefusesACommandLineThatWouldBeCut) {
     std::wstring folder = MakeScratchFolder(L"vn_run テスト フォルダ");
     std::wstring child = folder + L"起動 ソフト.exe", started = child + L".started", release = child + L".release";
     ASSERT_TRUE(CopyFileW(ProbePath().c_str(), child.c_str(), FALSE));
@@ -152,12 +152,10 @@ TEST(RunProgram, StartsAPathWithSpacesAndJapaneseWithoutWaiting) {
         DeleteFileW(release.c_str());
     }
     EXPECT_TRUE(WaitUntil([&] { return RemoveTree(folder); }, kProbeWaitMs));
-}
 
-TEST(RunProgram, RefusesACommandLineThatWouldBeCutAndReportsFailure) {
     // The quoted command line has 260 bytes: a program path of 257 bytes starts, one of 258 bytes
     // is refused rather than cut (either would be a valid path); a missing program is a failure.
-    std::wstring folder = MakeScratchFolder(L"vn_run_long");
+    folder = MakeScratchFolder(L"vn_run_long");
     size_t folderBytes = ToCp932(folder).size();
     for (auto c : {std::pair<size_t, DWORD>{257, 1}, {258, 0}, {0, 0}}) {
         std::wstring path = folder + std::wstring(c.first ? c.first - folderBytes - 4 : 1, L'a') + L".exe";

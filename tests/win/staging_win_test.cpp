@@ -149,6 +149,7 @@ TEST_F(Staging, AKilledUpdateIsUndoneOrFinishedByTheNextRun) {
     MakeGame();
     ASSERT_EQ(Run(kUpdate), 0u);
     const Tree updated = LookAll(game);
+    SetEnvironmentVariableW(L"VN_TEST_PAUSE_EVENT", L"vnupdate_test_pause");
     const struct {
         const char* pause;
         bool finished;
@@ -159,10 +160,8 @@ TEST_F(Staging, AKilledUpdateIsUndoneOrFinishedByTheNextRun) {
         HANDLE reached = CreateEventW(nullptr, TRUE, FALSE, L"vnupdate_test_pause");
         ASSERT_NE(reached, nullptr);
         SetEnvironmentVariableW(L"VN_TEST_PAUSE", FromCp932(c.pause).c_str());
-        SetEnvironmentVariableW(L"VN_TEST_PAUSE_EVENT", L"vnupdate_test_pause");
         DriveProcess killed = Start(kUpdate, game);
         SetEnvironmentVariableW(L"VN_TEST_PAUSE", nullptr);
-        SetEnvironmentVariableW(L"VN_TEST_PAUSE_EVENT", nullptr);
         EXPECT_EQ(WaitForSingleObject(reached, kUpdaterWaitMs), WAIT_OBJECT_0) << c.pause;
         EndProgram(&killed);
         CloseHandle(reached);
