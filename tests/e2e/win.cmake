@@ -14,7 +14,7 @@ ExternalProject_Add(host_vnpack
   BUILD_BYPRODUCTS ${VN_HOST_VNPACK})
 
 # Stands in for the game and for the read-me's viewer: records that it ran, where and how.
-add_executable(e2e_recorder WIN32 ${CMAKE_CURRENT_SOURCE_DIR}/recorder_win.cpp)
+add_executable(e2e_recorder WIN32 ${CMAKE_SOURCE_DIR}/tests/support/recorder_win.cpp)
 target_link_options(e2e_recorder PRIVATE -s)
 
 add_test(NAME e2e_updaters COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/make-updaters ${VN_HOST_VNPACK}

@@ -133,6 +133,12 @@ bool ReadMessageBox(HWND window, MessageBoxView* out) {
     return found;
 }
 
+std::vector<int> ButtonIds(const MessageBoxView& box) {
+    std::vector<int> ids;
+    for (const auto& b : box.buttons) ids.push_back(b.id);
+    return ids;
+}
+
 HWND WaitMessageBox(DWORD pid, MessageBoxView* out, DWORD timeoutMs) {
     HWND box = nullptr;
     WaitUntil(

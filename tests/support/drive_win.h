@@ -28,6 +28,12 @@ DWORD FinishProgram(DriveProcess* proc, DWORD timeoutMs);
 // Ends a process that is still running (after a failed check) and releases the handle.
 void EndProgram(DriveProcess* proc);
 
+// Ends a program left running by a failed check, so its files can be removed.
+struct EndOnExit {
+    DriveProcess* proc;
+    ~EndOnExit() { EndProgram(proc); }
+};
+
 // Waits up to timeoutMs for a visible top-level window of process pid whose title and/or class equal
 // the given ones (null matches any). Returns the window or null.
 HWND WaitTopWindow(DWORD pid, const wchar_t* title, const wchar_t* className, DWORD timeoutMs);
@@ -50,6 +56,9 @@ struct MessageBoxView {
     std::vector<DriveButton> buttons;  // left to right
     bool hasIcon = false;
 };
+
+// The IDs of the box's buttons, left to right.
+std::vector<int> ButtonIds(const MessageBoxView& box);
 
 // Reads a message box. False when window is not one (no 0xFFFF static).
 bool ReadMessageBox(HWND window, MessageBoxView* out);

@@ -38,12 +38,6 @@ ProbeBox NextBox(const DriveProcess& proc) {
     return box;
 }
 
-std::vector<int> ButtonIds(const MessageBoxView& box) {
-    std::vector<int> ids;
-    for (const auto& b : box.buttons) ids.push_back(b.id);
-    return ids;
-}
-
 void Answer(const ProbeBox& box, int id) {
     ASSERT_TRUE(PressButton(box.window, id));
     ASSERT_TRUE(WaitWindowGone(box.window, kProbeWaitMs));

@@ -23,7 +23,6 @@ struct ProbeBox {
 };
 // Waits for the probe's next message box and reads it; window is null when none comes.
 ProbeBox NextBox(const DriveProcess& proc);
-std::vector<int> ButtonIds(const MessageBoxView& box);
 // Presses the button and waits for the box to go away.
 void Answer(const ProbeBox& box, int id);
 // The clipboard's CF_TEXT bytes, and its CF_UNICODETEXT in wide; "<no clipboard>" when unreadable.

@@ -116,10 +116,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         DestroyWindow(main);
         return yes ? 1 : 0;
     }
-    if (strcmp(verb, "retry") == 0) {
-        ReportRetryable("%s", arg);
-        return 7;
-    }
     if (strcmp(verb, "open") == 0 || strcmp(verb, "create") == 0) {
         bool create = verb[0] == 'c';
         FILE* f = OpenGuarded(arg, create ? "wb" : "rb");
@@ -150,18 +146,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         ReportError("centered");
         DestroyWindow(window);
         return 0;
-    }
-    if (strcmp(verb, "controls") == 0) {  // a window with a check box; exits with its last state
-        HWND main = MakeWindow("controls", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 200);
-        HWND check = CreateWindowExW(0, L"Button", L"", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 20, 30, 150, 20, main,
-                                     reinterpret_cast<HMENU>(101), nullptr, nullptr);
-        SetWindowTextCp932(check, "同意する");
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_CLOSE) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        return static_cast<int>(SendMessageW(check, BM_GETCHECK, 0, 0));
     }
     if (strcmp(verb, "alloc") == 0) {
         // More than half the address space: no heap can give it, whatever the machine has free (a

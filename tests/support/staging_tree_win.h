@@ -115,6 +115,14 @@ inline void AddTimedFiles(TestPayload* p, const std::vector<TimedFile>& files) {
     }
 }
 
+// An updater of program (L"vnupdate.exe", L"extract_probe.exe") over files, saved as folder + name.
+inline std::wstring MakeUpdater(const std::wstring& folder, const wchar_t* name, const wchar_t* program,
+                                const std::vector<TimedFile>& files) {
+    TestPayload p = OnProgram(program);
+    AddTimedFiles(&p, files);
+    return SaveUpdater(folder, name, &p);
+}
+
 // Damage for one record: a wrong Adler-32, a stream cut short, a stored size off by delta.
 inline TestFileFaults BadAdler() {
     TestFileFaults f;

@@ -25,28 +25,6 @@ void SetSz(const std::string& key, const std::string& name, const std::string& t
     SetValue(key, name, REG_SZ, text + std::string(1, '\0'));
 }
 
-std::string GetSz(const std::string& key, const std::string& name) {
-    HKEY h;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return "<no key>";
-    char data[2048];
-    DWORD type = 0, len = sizeof data;
-    LONG rc = RegQueryValueExA(h, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &len);
-    RegCloseKey(h);
-    if (rc != ERROR_SUCCESS) return "<missing>";
-    if (type != REG_SZ) return "<type " + std::to_string(type) + ">";
-    if (len == 0 || data[len - 1] != '\0') return "<unterminated>";
-    return std::string(data, len - 1);
-}
-
-DWORD ValueCount(const std::string& key) {
-    HKEY h;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return 0xFFFF;
-    DWORD values = 0;
-    RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(h);
-    return values;
-}
-
 bool KeyExists(const std::string& key) {
     HKEY h;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
@@ -62,17 +40,4 @@ std::string ToHex(const std::string& bytes) {
         out += digits[c & 15];
     }
     return out;
-}
-
-std::string EnvPath(const std::wstring& path) {
-    std::string s = ToCp932(path);
-    for (char& c : s) {
-        if (c == ' ') c = '|';
-    }
-    return s;
-}
-
-std::wstring NoTrailingSlash(std::wstring folder) {
-    if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-    return folder;
 }

@@ -1,5 +1,5 @@
-// Calls the installation lookup and the INI/registry transfer the way the update command does,
-// chosen by its command line, so the Wine tests can answer its boxes and read back what it wrote.
+// Calls the lookup's registry reads and the INI/registry transfer the way the update command does,
+// chosen by its command line, so the Wine tests can read back what it read and wrote.
 // Results go to a file named on the command line.
 #include <windows.h>
 
@@ -9,8 +9,6 @@
 
 #include "config/sections_win.h"
 #include "config/settings_win.h"
-#include "process/msgbox_win.h"
-#include "process/ui_text_win.h"
 #include "update/install_lookup_win.h"
 #include "update/transfer_win.h"
 
@@ -34,20 +32,6 @@ void WriteHex(FILE* f, const char* text) {
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) fprintf(f, "%02X", *p);
 }
 
-// The menu's window stands in for the main window: boxes are owned by it and take its title.
-HWND MakeMainWindow() {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"VnUpdateProbe";
-    RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, L"VnUpdateProbe", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
-    SetWindowTextCp932(window, UpdaterTitle());
-    SetMainWindow(window);
-    return window;
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -58,23 +42,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const char* result = __argv[3];
     DecodeArg(__argc > 4 ? __argv[4] : "", arg, sizeof arg);
 
-    if (strcmp(verb, "lookup") == 0) {  // lookup ENV RESULT: rc, the path, whether the folder came back
-        if (LoadSettings(env) != 0) return 91;
-        HWND main = MakeMainWindow();
-        wchar_t before[MAX_PATH], after[MAX_PATH];
-        GetCurrentDirectoryW(MAX_PATH, before);
-        char path[260] = "untouched";
-        int rc = LocateInstallation(path, sizeof path);
-        GetCurrentDirectoryW(MAX_PATH, after);
-        DestroyWindow(main);
-        FILE* f = fopen(result, "wb");
-        if (!f) return 92;
-        fprintf(f, "%d\n", rc);
-        WriteHex(f, path);
-        fprintf(f, "\n%s\n", wcscmp(before, after) == 0 ? "same folder" : "folder changed");
-        fclose(f);
-        return rc;
-    }
     if (strcmp(verb, "transfer") == 0) {  // transfer ENV RESULT INSTALLPATH: both sections, in order
         if (LoadSettings(env) != 0) return 91;
         LoadSections(env);

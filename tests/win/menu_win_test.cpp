@@ -11,6 +11,7 @@
 #include "process/workdir_win.h"
 #include "support/payload_writer.h"
 #include "support/rct_bytes.h"
+#include "support/registry_win.h"
 #include "support/staging_tree_win.h"
 #include "support/updater_win.h"
 
@@ -18,21 +19,29 @@ namespace {
 
 const char kJunkPicture[] = "RCT but no picture";
 
+// A stand-in for the .txt program records what the shell hands it.
 class Menu : public ::testing::Test {
 protected:
     void SetUp() override {
         scratch = MakeScratchFolder(L"menu テスト");
         before = WorkFolders();
+        record = ModuleFolder() + L"menu_opened.rec";
+        DeleteFileW(record.c_str());
+        oldTxt = ReadRegText(HKEY_CLASSES_ROOT, L".txt", L"");
+        const std::wstring command = L"\"" + ModuleFolder() + L"menu_opener.exe\" \"%1\"";
+        ASSERT_TRUE(SetRegText(HKEY_CLASSES_ROOT, L"vnmenutest.txt\\shell\\open\\command", nullptr, command));
+        ASSERT_TRUE(SetRegText(HKEY_CLASSES_ROOT, L".txt", nullptr, L"vnmenutest.txt"));
     }
     void TearDown() override {
+        SetRegText(HKEY_CLASSES_ROOT, L".txt", nullptr, oldTxt == L"(none)" ? L"txtfile" : oldTxt);
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"vnmenutest.txt");
+        DeleteFileW(record.c_str());
         for (const std::wstring& f : NewWorkFolders(before)) RemoveTree(TempFolder() + f);
         RemoveTree(scratch);
     }
     // An updater of the real program over the setup files given.
     std::wstring Make(const wchar_t* name, const std::vector<TimedFile>& files) {
-        TestPayload p = OnProgram(L"vnupdate.exe");
-        AddTimedFiles(&p, files);
-        return SaveUpdater(scratch, name, &p);
+        return MakeUpdater(scratch, name, L"vnupdate.exe", files);
     }
     // Starts exe and waits for its menu, the dialog titled title.
     HWND StartMenu(const std::wstring& exe, const wchar_t* title, DriveProcess* proc) {
@@ -41,71 +50,65 @@ protected:
         EXPECT_NE(menu, nullptr) << ToCp932(title);
         return menu;
     }
-    std::wstring scratch;
+    // The document the stand-in was asked to open, once it has been.
+    std::wstring Opened() {
+        std::vector<uint8_t> bytes;
+        WaitUntil([&] { return !(bytes = LoadBytes(record)).empty(); }, kUpdaterWaitMs);
+        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    }
+    std::wstring scratch, record, oldTxt;
     std::set<std::wstring> before;
 };
 
-// The one message box a process shows, or null after the deadline.
-HWND WaitBox(const DriveProcess& proc, MessageBoxView* view) {
-    HWND box = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND w : TopWindows(proc.pid)) {
-                if (ReadMessageBox(w, view)) box = w;
-            }
-            return box != nullptr;
-        },
-        kUpdaterWaitMs);
-    return box;
-}
-
-std::vector<int> ButtonIds(const MessageBoxView& view) {
-    std::vector<int> ids;
-    for (const DriveButton& b : view.buttons) ids.push_back(b.id);
-    return ids;
-}
-
-TEST_F(Menu, ButtonSetsFollowTheReadmeSettingAndBothWaysOutCleanUp) {
-    struct Case {
+// Escape is pressed first: had it closed the menu, nothing after it would work. The read-me button
+// opens the named document from the work folder and leaves the menu open; Exit and the close box
+// both end with 0 and remove the work folder.
+TEST_F(Menu, ButtonsFollowTheReadmeSettingAndBothWaysOutCleanUp) {
+    const struct {
         const char* env;
-        std::vector<DriveButton> buttons;  // bottom up, from ID 1000
-        bool closeBox;                     // leave through the caption's close box, not Exit
+        std::vector<std::wstring> buttons;  // top down; IDs count down to 1000 at the bottom
+        const wchar_t* document;            // what the read-me button opens; null: none
+        bool closeBox;                      // leave through the caption's close box, not Exit
     } cases[] = {
-        {"TITLEBAR ボタン\r\n", {{1000, L"終了"}, {1001, L"アップデート"}}, false},
-        {"TITLEBAR ボタン\r\nINSTREADME 更新内容を読む\r\n",
-         {{1000, L"終了"}, {1001, L"更新内容を読む"}, {1002, L"アップデート"}},
+        {"TITLEBAR ボタン\r\n", {L"アップデート", L"終了"}, nullptr, false},
+        {"TITLEBAR ボタン\r\nINSTREADME 更新内容を読む\r\nINSTREADMEFL お知らせ.txt\r\n",
+         {L"アップデート", L"更新内容を読む", L"終了"},
+         L"お知らせ.txt",
          true},
-        {"TITLEBAR ボタン\r\nINSTREADME -読まない\r\n", {{1000, L"終了"}, {1001, L"アップデート"}}, true},
+        {"TITLEBAR ボタン\r\nINSTREADME 読む\r\n", {L"アップデート", L"読む", L"終了"}, L"readme.txt", false},
+        {"TITLEBAR ボタン\r\nINSTREADME -読まない\r\n", {L"アップデート", L"終了"}, nullptr, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.env);
+        DeleteFileW(record.c_str());
         // A picture file that holds no picture: the menu shows and works without one.
         DriveProcess proc;
-        HWND menu = StartMenu(Make(L"ボタン.exe", {{"install.env", c.env}, {"insttscr.rct", kJunkPicture}}),
+        HWND menu = StartMenu(Make(L"ボタン.exe", {{"install.env", c.env},
+                                                   {"insttscr.rct", kJunkPicture},
+                                                   {"readme.txt", "read me"},
+                                                   {"お知らせ.txt", "お知らせ"}}),
                               L"ボタン アップデータ", &proc);
         ASSERT_NE(menu, nullptr);
-        std::vector<DriveButton> seen;
-        for (const DriveControl& control : ListControls(menu)) {
-            EXPECT_EQ(_wcsicmp(control.className.c_str(), L"Button"), 0);
-            EXPECT_TRUE(control.visible && control.enabled) << control.id;
-            seen.push_back({control.id, control.text});
-        }
+        std::vector<std::wstring> work = NewWorkFolders(before);
+        ASSERT_EQ(work.size(), 1u);
+        PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PostMessageW(menu, WM_KEYUP, VK_ESCAPE, 0xC0010001);
         // The template's order (top to bottom) is the tab order; destroyed ones are gone.
+        const std::vector<DriveControl> seen = ListControls(menu);
         ASSERT_EQ(seen.size(), c.buttons.size());
         for (size_t i = 0; i < seen.size(); ++i) {
-            EXPECT_EQ(seen[i].id, c.buttons[c.buttons.size() - 1 - i].id);
-            EXPECT_EQ(seen[i].text, c.buttons[c.buttons.size() - 1 - i].text) << seen[i].id;
+            EXPECT_EQ(_wcsicmp(seen[i].className.c_str(), L"Button"), 0);
+            EXPECT_TRUE(seen[i].visible && seen[i].enabled) << i;
+            EXPECT_EQ(seen[i].id, static_cast<int>(1000 + seen.size() - 1 - i));
+            EXPECT_EQ(seen[i].text, c.buttons[i]) << i;
         }
-        for (int id = 1000 + static_cast<int>(c.buttons.size()); id <= 1008; ++id) {
-            EXPECT_EQ(GetDlgItem(menu, id), nullptr) << id;
+        for (int id = 1000 + static_cast<int>(seen.size()); id <= 1008; ++id) EXPECT_EQ(GetDlgItem(menu, id), nullptr) << id;
+        if (c.document) {
+            EXPECT_TRUE(PressButton(menu, 1001));
+            EXPECT_EQ(Opened(), TempFolder() + work[0] + L"\\" + c.document);
+            EXPECT_TRUE(IsWindowVisible(menu));
         }
-        std::vector<std::wstring> work = NewWorkFolders(before);
-        EXPECT_EQ(work.size(), 1u);
-        if (c.closeBox) {
-            PostMessageW(menu, WM_SYSCOMMAND, SC_CLOSE, 0);
-        } else {
-            EXPECT_TRUE(PressButton(menu, 1000));
-        }
+        EXPECT_TRUE(c.closeBox ? PostMessageW(menu, WM_SYSCOMMAND, SC_CLOSE, 0) : PressButton(menu, 1000));
         EXPECT_EQ(FinishUpdater(&proc), 0u);
         EXPECT_EQ(WorkFolders(), before);
     }
@@ -131,33 +134,29 @@ TEST_F(Menu, ThePictureStandsWhereThePlayerSeesIt) {
     const int at = (height - side) / 2;
     POINT origin = {0, 0};
     ClientToScreen(menu, &origin);
-    // Pixels of the picture's corners and middle, and the dialog's face just outside it. The button
-    // column covers the picture's lower right corner.
     auto screenPixel = [&](int x, int y) {
         HDC screen = GetDC(nullptr);
-        COLORREF c = GetPixel(screen, origin.x + x, origin.y + y);
+        COLORREF c = GetPixel(screen, origin.x + at + x, origin.y + at + y);
         ReleaseDC(nullptr, screen);
         return c;
     };
-    auto picturePixel = [&](int x, int y) {
-        const uint8_t* p = &pixels[3 * static_cast<size_t>(y * side + x)];
-        return RGB(p[2], p[1], p[0]);
-    };
-    const POINT probes[] = {{0, 0}, {side - 1, 0}, {0, side - 1}, {side - 1, side * 3 / 4}, {side / 2, side / 3}};
+    // The picture's corners and middle (the button column covers its lower right corner), and the
+    // dialog's face just outside it.
+    const POINT inside[] = {{0, 0}, {side - 1, 0}, {0, side - 1}, {side - 1, side * 3 / 4}, {side / 2, side / 3}};
+    const POINT outside[] = {{-1, 0}, {0, -1}, {side, 0}, {0, side}};
     EXPECT_TRUE(WaitUntil(
         [&] {
-            for (const POINT& p : probes) {
-                if (screenPixel(at + p.x, at + p.y) != picturePixel(p.x, p.y)) return false;
+            for (const POINT& p : inside) {
+                const uint8_t* px = &pixels[3 * static_cast<size_t>(p.y * side + p.x)];
+                if (screenPixel(p.x, p.y) != RGB(px[2], px[1], px[0])) return false;
+            }
+            for (const POINT& p : outside) {
+                if (screenPixel(p.x, p.y) != GetSysColor(COLOR_BTNFACE)) return false;
             }
             return true;
         },
         kUpdaterWaitMs))
         << "client height " << height;
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    EXPECT_EQ(screenPixel(at - 1, at), face);
-    EXPECT_EQ(screenPixel(at, at - 1), face);
-    EXPECT_EQ(screenPixel(at + side, at), face);
-    EXPECT_EQ(screenPixel(at, at + side), face);
     EXPECT_TRUE(SaveScreenshot("menu_picture"));
     EXPECT_TRUE(PressButton(menu, 1000));
     EXPECT_EQ(FinishUpdater(&proc), 0u);
@@ -179,7 +178,7 @@ TEST_F(Menu, ASecondCopyWithTheSameTitleIsRefusedAndTheFirstRunsOn) {
 
     DriveProcess second = StartUpdater(exe);
     MessageBoxView view;
-    HWND box = WaitBox(second, &view);
+    HWND box = WaitMessageBox(second.pid, &view, kUpdaterWaitMs);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(view.text, L"[ 二重起動 アップデータ ] は既に起動中です");
     EXPECT_EQ(view.caption, L"二重起動");
@@ -199,127 +198,46 @@ TEST_F(Menu, ASecondCopyWithTheSameTitleIsRefusedAndTheFirstRunsOn) {
     EXPECT_EQ(WorkFolders(), before);
 }
 
-// A stand-in for the .txt program records what the shell hands it.
-class MenuReadme : public Menu {
-protected:
-    void SetUp() override {
-        Menu::SetUp();
-        record = ModuleFolder() + L"menu_opened.rec";
-        DeleteFileW(record.c_str());
-        wchar_t old[128] = {};
-        LONG size = sizeof old;
-        if (RegQueryValueW(HKEY_CLASSES_ROOT, L".txt", old, &size) == ERROR_SUCCESS) oldTxt = old;
-        std::wstring command = L"\"" + ModuleFolder() + L"menu_opener.exe\" \"%1\"";
-        ASSERT_EQ(SetClassValue(L"vnmenutest.txt\\shell\\open\\command", command), ERROR_SUCCESS);
-        ASSERT_EQ(SetClassValue(L".txt", L"vnmenutest.txt"), ERROR_SUCCESS);
-    }
-    void TearDown() override {
-        SetClassValue(L".txt", oldTxt);
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"vnmenutest.txt");
-        DeleteFileW(record.c_str());
-        Menu::TearDown();
-    }
-    static LONG SetClassValue(const wchar_t* key, const std::wstring& value) {
-        return RegSetValueW(HKEY_CLASSES_ROOT, key, REG_SZ, value.c_str(),
-                            static_cast<DWORD>(value.size() * sizeof(wchar_t)));
-    }
-    // The document the stand-in was asked to open, once it has been.
-    std::wstring Opened() {
-        std::vector<uint8_t> bytes;
-        WaitUntil([&] { return !(bytes = LoadBytes(record)).empty(); }, kUpdaterWaitMs);
-        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
-    }
-    std::wstring record;
-    std::wstring oldTxt = L"txtfile";
-};
-
-// Escape is pressed first: had it closed the menu, the read-me would never open.
-TEST_F(MenuReadme, EscapeDoesNothingAndReadmeOpensTheNamedDocument) {
+// What stops start-up: a configuration read before any window exists (no owner, no caption), a
+// missing picture (over the menu), a menu that cannot be created (the program without its dialog
+// templates, which must not try again and again). Cancel ends each with -1 and no work folder.
+TEST_F(Menu, StartFailuresGiveTheirMessageAndMinusOne) {
     const struct {
-        const char* env;
-        const wchar_t* document;
-    } cases[] = {
-        {"TITLEBAR 読む\r\nINSTREADME 読む\r\nINSTREADMEFL お知らせ.txt\r\n", L"お知らせ.txt"},
-        {"TITLEBAR 読む\r\nINSTREADME 読む\r\n", L"readme.txt"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.env);
-        DeleteFileW(record.c_str());
-        DriveProcess proc;
-        HWND menu = StartMenu(Make(L"読む.exe", {{"install.env", c.env},
-                                                 {"insttscr.rct", kJunkPicture},
-                                                 {"readme.txt", "read me"},
-                                                 {"お知らせ.txt", "お知らせ"}}),
-                              L"読む アップデータ", &proc);
-        ASSERT_NE(menu, nullptr);
-        std::vector<std::wstring> work = NewWorkFolders(before);
-        ASSERT_EQ(work.size(), 1u);
-        PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-        PostMessageW(menu, WM_KEYUP, VK_ESCAPE, 0xC0010001);
-        EXPECT_TRUE(PressButton(menu, 1001));
-        const std::wstring opened = Opened();
-        EXPECT_EQ(opened, TempFolder() + work[0] + L"\\" + c.document);
-        EXPECT_TRUE(IsWindowVisible(menu));
-        EXPECT_TRUE(PressButton(menu, 1000));
-        EXPECT_EQ(FinishUpdater(&proc), 0u);
-        EXPECT_EQ(WorkFolders(), before);
-    }
-}
-
-TEST_F(Menu, AMissingPictureAsksRetryOrCancelOverTheMenu) {
-    DriveProcess proc = StartUpdater(Make(L"絵なし.exe", {{"install.env", "TITLEBAR 絵なし\r\n"}}));
-    MessageBoxView view;
-    HWND box = WaitBox(proc, &view);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(view.text, L"Ffopen : ファイル[insttscr.rct]の読み込みで失敗しました");
-    EXPECT_EQ(view.caption, L"絵なし アップデータ");
-    ASSERT_NE(view.owner, nullptr);
-    EXPECT_EQ(WindowText(view.owner), L"絵なし アップデータ");
-    EXPECT_EQ(WindowClass(view.owner), L"#32770");
-    EXPECT_EQ(ButtonIds(view), (std::vector<int>{IDRETRY, IDCANCEL}));
-    EXPECT_TRUE(PressButton(box, IDCANCEL));
-    EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
-    EXPECT_EQ(WorkFolders(), before);
-}
-
-// The configuration is read before any window exists: its messages have no owner and no caption.
-TEST_F(Menu, ConfigurationFailuresGiveTheirMessageAndMinusOne) {
-    const struct {
+        const wchar_t* program;
         std::vector<TimedFile> files;
-        const wchar_t* message;
-        std::vector<int> buttons;
+        const wchar_t* message;  // Retry or Cancel; null: no box
+        const wchar_t* menu;     // the box's owner and caption; null: none
     } cases[] = {
-        {{{"readme.txt", "no install.env"}},
-         L"起動に必要なファイルが不足しています。\nインストールの異常終了、起動するフォルダ異常、等を確認してください。",
-         {IDOK}},
-        {{{"install.env", "TITLEBAR 開いたまま\r\n[EOF]\r\n[ini]\r\nA=1\r\n"}, {"insttscr.rct", kJunkPicture}},
+        {L"vnupdate.exe",
+         {{"install.env", "TITLEBAR 開いたまま\r\n[EOF]\r\n[ini]\r\nA=1\r\n"}, {"insttscr.rct", kJunkPicture}},
          L"[設定.env]の[ini]が終了していません",
-         {IDRETRY, IDCANCEL}},
+         nullptr},
+        {L"vnupdate.exe",
+         {{"install.env", "TITLEBAR 絵なし\r\n"}},
+         L"Ffopen : ファイル[insttscr.rct]の読み込みで失敗しました",
+         L"絵なし アップデータ"},
+        {L"menu_without_templates.exe",
+         {{"install.env", "TITLEBAR 型なし\r\n"}, {"insttscr.rct", kJunkPicture}},
+         nullptr,
+         nullptr},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(ToCp932(c.message));
-        DriveProcess proc = StartUpdater(Make(L"設定.exe", c.files));
-        MessageBoxView view;
-        HWND box = WaitBox(proc, &view);
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(view.text, c.message);
-        EXPECT_EQ(view.owner, nullptr);
-        EXPECT_EQ(view.caption, L"");
-        EXPECT_EQ(ButtonIds(view), c.buttons);
-        EXPECT_TRUE(PressButton(box, c.buttons.back()));
+        SCOPED_TRACE(ToCp932(c.program) + " " + c.files[0].data);
+        DriveProcess proc = StartUpdater(MakeUpdater(scratch, L"失敗.exe", c.program, c.files));
+        if (c.message) {
+            MessageBoxView view;
+            HWND box = WaitMessageBox(proc.pid, &view, kUpdaterWaitMs);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(view.text, c.message);
+            EXPECT_EQ(view.caption, c.menu ? c.menu : L"");
+            EXPECT_EQ(view.owner ? WindowText(view.owner) : L"(none)", c.menu ? c.menu : L"(none)");
+            EXPECT_TRUE(!view.owner || WindowClass(view.owner) == L"#32770");
+            EXPECT_EQ(ButtonIds(view), (std::vector<int>{IDRETRY, IDCANCEL}));
+            EXPECT_TRUE(PressButton(box, IDCANCEL));
+        }
         EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
         EXPECT_EQ(WorkFolders(), before);
     }
-}
-
-// The program without its dialog templates: the menu cannot be created, and it must not be tried
-// again and again.
-TEST_F(Menu, AMenuThatCannotBeCreatedEndsOnceWithMinusOne) {
-    TestPayload p = OnProgram(L"menu_without_templates.exe");
-    AddTimedFiles(&p, {{"install.env", "TITLEBAR 型なし\r\n"}, {"insttscr.rct", kJunkPicture}});
-    DriveProcess proc = StartUpdater(SaveUpdater(scratch, L"型なし.exe", &p));
-    EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
-    EXPECT_EQ(WorkFolders(), before);
 }
 
 // Explorer, the taskbar and the caption each pick the size they need; a missing one is scaled from

@@ -1,9 +1,13 @@
-// An update that fails leaves the game folder as it was; one that succeeds replaces every file.
-// The probe extracts its own payload into a game folder made here, the way the update command does.
+// An update that succeeds replaces every file exactly; one that fails leaves the game folder as it
+// was, and one killed half-way is undone or finished by the next run. The probe extracts its own
+// payload into a game folder made here, the way the update command does. What the real program
+// meets through its menu (a running game, names that climb out, a full disk) is the end-to-end
+// test's business.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,25 +20,34 @@ namespace {
 const uint64_t kOldTime = 0x01D4000000000000ull;
 const uint64_t kNewTime = 0x01D6000000000000ull;
 
-// The update of the game's files every case starts with.
+// Three files replaced, one new in a new folder: seven moves.
 const std::vector<TimedFile> kUpdate = {
     {"game.exe", MakeTestPattern(90000, 11), kNewTime + 1},
-    {"data\\", "", 0},
+    {"data\\"},
     {"data\\ソ.dat", MakeTestPattern(400000, 12), kNewTime + 2},
     {"data\\b.dat", "new b", kNewTime + 3},
-    {"data\\c.dat", "new c", kNewTime + 4},
+    {"new\\"},
+    {"new\\c.dat", "new c", kNewTime + 4},
 };
+
+void ExpectSameTree(const Tree& after, const Tree& want, const std::string& what) {
+    EXPECT_TRUE(after == want) << what << "\nonly before:" << TreeDifferences(want, after)
+                               << "\nonly after:" << TreeDifferences(after, want);
+}
 
 class Staging : public ::testing::Test {
 protected:
-    void SetUp() override { game = (scratch = MakeScratchFolder(L"staging テスト")) + L"ゲーム"; }
+    void SetUp() override {
+        game = (scratch = MakeScratchFolder(L"staging テスト")) + L"ゲーム";
+        last = game + L"\\data\\last.dat";
+        works = WorkFolders();
+    }
     void TearDown() override {
         SetFileAttributesW(last.c_str(), FILE_ATTRIBUTE_NORMAL);
         RemoveTree(scratch);
     }
     // The installed game as an update meets it.
     void MakeGame() {
-        last = game + L"\\data\\last.dat";
         SetFileAttributesW(last.c_str(), FILE_ATTRIBUTE_NORMAL);
         RemoveTree(game);
         for (const wchar_t* f : {L"", L"\\data", L"\\save"}) ASSERT_TRUE(CreateDirectoryW((game + f).c_str(), nullptr));
@@ -44,38 +57,53 @@ protected:
         PutTimedFile(last, "old last", kOldTime + 4);
         PutTimedFile(game + L"\\save\\player.sav", "the player's", kOldTime + 5);
     }
+    DriveProcess Start(const std::vector<TimedFile>& files, const std::wstring& dest) {
+        return StartUpdater(MakeUpdater(scratch, L"update.exe", L"extract_probe.exe", files), dest);
+    }
+    DWORD Run(const std::vector<TimedFile>& files) {
+        DriveProcess proc = Start(files, game);
+        return FinishUpdater(&proc);
+    }
+    // The refusal: the damaged-file message, -1, no work folder left.
+    void ExpectRefused(DriveProcess* proc, const char* what) {
+        EXPECT_EQ(AnswerOwnerlessBox(*proc), kDamagedMessage) << what;
+        EXPECT_EQ(FinishUpdater(proc), kExitMinusOne) << what;
+        EXPECT_EQ(WorkFolders(), works) << what;
+    }
     std::wstring scratch, game, last;
+    std::set<std::wstring> works;
 };
 
+// Replaced and new files of every size, across block boundaries, with their times.
 TEST_F(Staging, AGoodUpdateReplacesEveryFileWithItsTimeAndLeavesNoTemporary) {
     MakeGame();
     std::vector<TimedFile> files = kUpdate;
-    files.insert(files.end(),
-                 {{"new\\", "", 0}, {"new\\d.dat", "new d", kNewTime + 5}, {"data\\last.dat", "new last", kNewTime + 6}});
-    TestPayload p = OnProgram(L"extract_probe.exe");
-    AddTimedFiles(&p, files);
+    files.insert(files.end(), {{"data\\last.dat", "new last", kNewTime + 5},
+                               {"empty.dat", "", kNewTime + 6},
+                               {"block.dat", MakeTestPattern(0x20000, 2), kNewTime + 7},
+                               {"data\\ソ\\"},
+                               {"data\\ソ\\large.dat", MakeTestPattern(5 * 1024 * 1024 + 17, 4), kNewTime + 8}});
     Tree before = LookAll(game);
-    DriveProcess proc = StartUpdater(SaveUpdater(scratch, L"update.exe", &p), game);
-    ASSERT_EQ(FinishUpdater(&proc), 0u);
-    Tree after = LookAll(game);
+    ASSERT_EQ(Run(files), 0u);
     for (const TimedFile& f : files) {
         if (f.name.back() != '\\') ExpectTimedFile(game, f);
     }
+    Tree after = LookAll(game);
     EXPECT_TRUE(after[L"save\\player.sav"] == before[L"save\\player.sav"]);
-    // The six files, the player's save and three folders: no temporary or old file anywhere.
-    EXPECT_EQ(after.size(), 10u) << TreeDifferences(after, {});
+    // The eight files, the player's save and four folders: no temporary or old file anywhere.
+    EXPECT_EQ(after.size(), 13u) << TreeDifferences(after, {});
 }
 
 // Each failure comes after several files were written (and, for the held file, after others were
-// already moved into place), or for a temporary path too long, before any; the game folder must
-// come back exactly.
+// already moved into place), or for a temporary path too long or a missing folder, before any.
 TEST_F(Staging, AFailedUpdateLeavesTheGameFolderAsItWas) {
     const std::vector<TimedFile> goodLast = {{"data\\last.dat", "new last", kNewTime + 6}};
     struct Case {
         const char* what;
         std::vector<TimedFile> last;
         void (*spoil)(const std::wstring& last, HANDLE* held) = nullptr;
-        bool deep = false;  // a last file whose temporary name does not fit
+        bool deep = false;     // a last file whose temporary name does not fit
+        bool missing = false;  // into a folder that does not exist
     } cases[] = {
         {"read-only destination", goodLast,
          [](const std::wstring& l, HANDLE*) { ASSERT_TRUE(SetFileAttributesW(l.c_str(), FILE_ATTRIBUTE_READONLY)); }},
@@ -87,30 +115,64 @@ TEST_F(Staging, AFailedUpdateLeavesTheGameFolderAsItWas) {
         {"damaged last record", {{"data\\last.dat", MakeTestPattern(200000, 13), kNewTime + 6, BadAdler()}}},
         {"last record cut short", {{"data\\last.dat", MakeTestPattern(5000, 14), kNewTime + 6, CutStream(3)}}},
         {"last record in folders this run creates",
-         {{"new\\"}, {"new\\deep\\"}, {"new\\deep\\last.dat", "new last", kNewTime + 6, SizeDelta(1)}}},
+         {{"new\\deep\\"}, {"new\\deep\\last.dat", "new last", kNewTime + 6, SizeDelta(1)}}},
         {"temporary path too long", {}, nullptr, true},
+        {"a missing install folder", goodLast, nullptr, false, true},
     };
     for (const Case& c : cases) {
         MakeGame();
-        TestPayload p = OnProgram(L"extract_probe.exe");
-        AddTimedFiles(&p, kUpdate);
-        AddTimedFiles(&p, c.last);
+        std::vector<TimedFile> files = kUpdate;
+        files.insert(files.end(), c.last.begin(), c.last.end());
         // "game\rel" is 250 bytes: "x.dat" fits, while "~vnXXXXX.tmp" beside it does not.
-        if (c.deep) AddTestFile(&p, MakeDeepFolders(game, 250) + "x.dat", "x");
+        if (c.deep) files.push_back({MakeDeepFolders(game, 250) + "x.dat", "x"});
         // Seen before the spoiling: a file held without sharing cannot be read from here.
         Tree before = LookAll(game);
         HANDLE held = INVALID_HANDLE_VALUE;
         if (c.spoil) c.spoil(last, &held);
         DWORD spoiledAttributes = GetFileAttributesW(last.c_str());
-        DriveProcess proc = StartUpdater(SaveUpdater(scratch, L"update.exe", &p), game);
-        EXPECT_EQ(AnswerOwnerlessBox(proc), kDamagedMessage) << c.what;
-        EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne) << c.what;
+        const std::wstring dest = c.missing ? scratch + L"ない" : game;
+        DriveProcess proc = Start(files, dest);
+        ExpectRefused(&proc, c.what);
         if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
         EXPECT_EQ(GetFileAttributesW(last.c_str()), spoiledAttributes) << c.what;
         SetFileAttributesW(last.c_str(), FILE_ATTRIBUTE_NORMAL);
-        Tree after = LookAll(game);
-        EXPECT_TRUE(after == before) << c.what << "\nonly before:" << TreeDifferences(before, after)
-                                     << "\nonly after:" << TreeDifferences(after, before);
+        ExpectSameTree(LookAll(game), before, c.what);
+        EXPECT_TRUE(!c.missing || GetFileAttributesW(dest.c_str()) == INVALID_FILE_ATTRIBUTES) << c.what;
+    }
+}
+
+// The probe is killed at a chosen step: while files are written (nothing moved yet), before the
+// first move and in the middle of the moves. The next run, here one whose last record is damaged,
+// first undoes the extraction or finishes the commit, then fails alone: the folder ends fully old
+// or fully new, with no temporary file and no journal. A good run after it updates as usual.
+TEST_F(Staging, AKilledUpdateIsUndoneOrFinishedByTheNextRun) {
+    MakeGame();
+    ASSERT_EQ(Run(kUpdate), 0u);
+    const Tree updated = LookAll(game);
+    SetEnvironmentVariableW(L"VN_TEST_PAUSE_EVENT", L"vnupdate_test_pause");
+    const struct {
+        const char* pause;
+        bool finished;
+    } cases[] = {{"written:2", false}, {"move:1", true}, {"move:4", true}};
+    for (const auto& c : cases) {
+        MakeGame();
+        const Tree before = LookAll(game);
+        HANDLE reached = CreateEventW(nullptr, TRUE, FALSE, L"vnupdate_test_pause");
+        ASSERT_NE(reached, nullptr);
+        SetEnvironmentVariableW(L"VN_TEST_PAUSE", FromCp932(c.pause).c_str());
+        DriveProcess killed = Start(kUpdate, game);
+        SetEnvironmentVariableW(L"VN_TEST_PAUSE", nullptr);
+        EXPECT_EQ(WaitForSingleObject(reached, kUpdaterWaitMs), WAIT_OBJECT_0) << c.pause;
+        EndProgram(&killed);
+        CloseHandle(reached);
+        EXPECT_TRUE(FilesIn(game).count(L"~vnjournal.tmp")) << c.pause << ": the kill left nothing to do";
+        works = WorkFolders();  // a killed program cannot remove its own
+
+        DriveProcess next = Start({{"data\\b.dat", "other b", kNewTime}, {"z.dat", "z", kNewTime, BadAdler()}}, game);
+        ExpectRefused(&next, c.pause);
+        ExpectSameTree(LookAll(game), c.finished ? updated : before, c.pause);
+        EXPECT_EQ(Run(kUpdate), 0u) << c.pause;
+        ExpectSameTree(LookAll(game), updated, c.pause);
     }
 }
 
