@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "payload/payload_format.h"
-#include "unit/golden_payload.h"
+#include "support/golden_payload.h"
 #include "support/payload_capture.h"
 #include "support/payload_vnpack.h"
 #include "vnpack/cp932_text.h"
