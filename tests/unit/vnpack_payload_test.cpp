@@ -26,8 +26,6 @@ TEST(PackNames, ConvertCharactersOnlyCp932Has) {
         {"\xEF\xBD\x9E", "\x81\x60"},          // ～ (Shift_JIS has the wave dash there)
         {"\xE2\x91\xA0", "\x87\x40"},          // ①
         {"\xE9\xAB\x99", "\xFB\xFC"},          // 髙, the IBM extension code Windows writes
-        {"\xE3\x88\xB1", "\x87\x8A"},          // ㈱
-        {"\xE3\x8D\xBE", "\x87\x8D"},          // ㍾
         {"\xE3\x82\xBD.txt", "\x83\x5C.txt"},  // ソ, a 0x5C trail byte
     };
     for (const auto& c : cases) {
