@@ -65,25 +65,4 @@ TEST(VnpackPack, PiecesJoinIntoOneStreamWhateverTheThreadCount) {
     }
 }
 
-// The whole updater: byte for byte the same on one, two or three threads, and it extracts.
-TEST(VnpackBuild, SameBytesOnAnyNumberOfThreads) {
-    TempDir t;
-    WriteFile(t.path + "/in/install.env", "TITLEBAR=x\r\n", 1500000000);
-    WriteFile(t.path + "/in/data/large.bin", MakeMixedData(kPackChunkBytes * 2 + 12345), 1500000001);
-    WriteFile(t.path + "/in/data/small.bin", MakeTestPattern(5000, 2), 1500000002);
-    std::string first;
-    for (const char* threads : {"1", "2", "3"}) {
-        std::string out = std::string("out") + threads + ".exe";
-        ASSERT_EQ(BuildTestTree(RunBuild, t, out, {"--level", "1", "--threads", threads}).rc, 0);
-        std::string bytes = ReadFile(t.path + "/" + out);
-        if (first.empty()) first = bytes;
-        EXPECT_EQ(bytes, first) << threads << " threads";
-    }
-    ASSERT_EQ(RunVerb(RunExtract, {t.path + "/out2.exe", t.path + "/x"}).rc, 0);
-    EXPECT_EQ(ReadFile(t.path + "/x/data/large.bin"), ReadFile(t.path + "/in/data/large.bin"));
-    VerbRun bad = BuildTestTree(RunBuild, t, "bad.exe", {"--threads", "0"});
-    EXPECT_EQ(bad.rc, 1);
-    EXPECT_NE(bad.err.find("--threads takes 1 to 64"), std::string::npos) << bad.err;
-}
-
 }  // namespace

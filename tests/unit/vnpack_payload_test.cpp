@@ -9,6 +9,7 @@
 #include "support/payload_capture.h"
 #include "support/payload_vnpack.h"
 #include "vnpack/cp932_text.h"
+#include "vnpack/pack_compress.h"
 #include "vnpack/vnpack.h"
 
 namespace {
@@ -138,13 +139,16 @@ TEST(VnpackRoundTrip, ExtractGivesBackTheTreeInStartUpOrder) {
     EXPECT_FALSE(TestPathExists(t.path + "/setup/docs"));  // start-up creates no folders
 }
 
+// The same tree gives the same bytes on one thread or three, a file of several pieces included.
 TEST(VnpackBuild, SameInputGivesTheSameBytesAndClampsLaterTimes) {
     TempDir t;
     WriteFile(t.path + "/in/install.env", "x", 1000, 5);
-    WriteFile(t.path + "/in/late.dat", MakeTestPattern(1000, 4), 2000, 7);
-    ASSERT_EQ(BuildTestTree(RunBuild, t, "a.exe").rc, 0);
-    ASSERT_EQ(BuildTestTree(RunBuild, t, "b.exe").rc, 0);
+    WriteFile(t.path + "/in/late.dat", MakeTestPattern(kPackChunkBytes * 2 + 12345, 4), 2000, 7);
+    ASSERT_EQ(BuildTestTree(RunBuild, t, "a.exe", {"--level", "1", "--threads", "1"}).rc, 0);
+    ASSERT_EQ(BuildTestTree(RunBuild, t, "b.exe", {"--level", "1", "--threads", "3"}).rc, 0);
     EXPECT_EQ(ReadFile(t.path + "/a.exe"), ReadFile(t.path + "/b.exe"));
+    EXPECT_NE(BuildTestTree(RunBuild, t, "0.exe", {"--threads", "0"}).err.find("--threads takes 1 to 64"),
+              std::string::npos);
     setenv("SOURCE_DATE_EPOCH", "15x", 1);
     EXPECT_EQ(BuildTestTree(RunBuild, t, "d.exe").rc, 1);  // not a count of seconds
     setenv("SOURCE_DATE_EPOCH", "1500", 1);
