@@ -4,18 +4,10 @@
 #include <vector>
 
 #include "common/str_util.h"
+#include "support/transfer_fakes.h"
 #include "update/transfer.h"
 
 namespace {
-
-int s_cdromAsks;
-void FakeCdromRoot(char* root, size_t rootSize) {
-    ++s_cdromAsks;
-    CopyStr(root, rootSize, "Q:\\");
-}
-
-const char kFolder[] = "C:\\Games\\App";
-const PlaceholderValues kValues = {kFolder, FakeCdromRoot};
 
 // One table for both kinds of line: [ini] lines split at the first "=" as they are, [reg] lines are
 // "name"="value" with escapes, and each kind has its own name for the CD-ROM drive.
@@ -71,7 +63,7 @@ TEST(Transfer, SplitsIniAndRegLines) {
         SCOPED_TRACE(c.line.substr(0, 60));
         s_cdromAsks = 0;
         char first[kTransferTextBytes] = "?", second[kTransferTextBytes] = "?";
-        EXPECT_EQ(c.split(c.line.c_str(), &kValues, first, sizeof first, second, sizeof second), c.rc);
+        EXPECT_EQ(c.split(c.line.c_str(), &kFakePlaceholders, first, sizeof first, second, sizeof second), c.rc);
         if (c.rc == kLineWritten) {
             EXPECT_EQ(std::string(first), c.first);
             EXPECT_EQ(std::string(second), c.second);
@@ -94,13 +86,6 @@ TEST(Transfer, UnescapeWalksCharacters) {
         UnescapeRegText(c.text, out, sizeof out);
         EXPECT_STREQ(out, c.expected) << c.text;
     }
-}
-
-std::vector<std::string> s_drivesAsked;
-std::string s_cdroms;
-bool FakeIsCdrom(const char* root) {
-    s_drivesAsked.push_back(root);
-    return s_cdroms.find(root[0]) != std::string::npos;
 }
 
 TEST(Transfer, FirstCdromDriveOrE) {

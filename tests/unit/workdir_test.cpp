@@ -7,6 +7,7 @@
 
 #include "common/str_util.h"
 #include "process/workdir.h"
+#include "support/workdir_fake_temp.h"
 
 namespace {
 
@@ -32,31 +33,6 @@ TEST(WorkDir, TrailingBackslashLooksAtOnePrecedingByte) {
         EXPECT_EQ(EnsureTrailingBackslash(path.data(), c.size), c.expected ? path.data() : nullptr) << c.path;
         EXPECT_STREQ(path.data(), c.expected ? c.expected : c.path) << c.path;
     }
-}
-
-// A temporary folder in which some names are taken; records every creation asked for.
-struct FakeTemp {
-    std::set<std::string> taken;
-    std::vector<std::string> asked;
-    int failAt = -1;  // the attempt that fails for another reason than a taken name
-};
-
-int CreateInFake(void* ctx, const char* path) {
-    FakeTemp* t = static_cast<FakeTemp*>(ctx);
-    t->asked.push_back(path);
-    if (static_cast<int>(t->asked.size()) - 1 == t->failAt) return kFolderFailed;
-    return t->taken.insert(path).second ? kFolderMade : kFolderTaken;
-}
-
-std::string Named(uint32_t ticks) {
-    char name[64];
-    EXPECT_EQ(FormatWorkFolderName(ticks, name, sizeof name), 0);
-    return std::string("C:\\T\\") + name;
-}
-
-// Takes count names starting at ticks, as copies of the program started before would.
-void TakeNames(FakeTemp* t, uint32_t ticks, int count) {
-    for (int i = 0; i < count; ++i) t->taken.insert(Named(ticks + static_cast<uint32_t>(i)));
 }
 
 TEST(WorkDir, FolderNameFromTheTickCountAtEveryRange) {
