@@ -35,9 +35,7 @@ TEST_P(ConfigTest, TextModeAndPieces) {
         {"a\r\nb", {"a\n", "b"}},
         {"a\rb\r", {"a\rb\r"}},
         {"a\r\r\nb\n", {"a\r\n", "b\n"}},
-        {"a\nb\x1A"
-         "c\nd\n",
-         {"a\n", "b"}},
+        {"a\nb\x1Az\nd\n", {"a\n", "b"}},
         {"a\r\x1A\n", {"a\r"}},
         {std::string("a\0b\n", 4), {std::string("a\0b\n", 4)}},
         {std::string(600, 'x') + "\n", {x511, std::string(89, 'x') + "\n"}},

@@ -174,11 +174,7 @@ TEST(VnpackTest, NamesTheFirstBadRecord) {
     } cases[] = {
         {"no install.env", {"a.dat"}, 2, "would not find install.env", 0},
         {"climbs out", {"install.env", "a.dat", "..\\x.dll"}, 2, "record '..\\x.dll': unsafe", 2},
-        {"setup file in a folder",
-         {"install.env", "a.dat", "doc\\a.txt"},
-         2,
-         "record 'doc\\a.txt': setup file inside a folder",
-         0},
+        {"setup file in a folder", {"install.env", "a.dat", "doc\\a.txt"}, 2, "'doc\\a.txt': setup file inside a folder", 0},
         {"bad stream", {"install.env", "a.dat", "bad.dat"}, 2, "record 'bad.dat': damaged", 0, true},
     };
     for (const Case& c : cases) {
