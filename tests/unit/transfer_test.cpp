@@ -26,6 +26,7 @@ TEST(Transfer, SplitsIniAndRegLines) {
         int cdromAsks = 0;
     } cases[] = {
         {ini, "a=b=c", kLineWritten, "a", "b=c"},
+        {ini, "key=", kLineWritten, "key", ""},
         {ini, "=v", kLineWritten, "", "v"},
         {ini, " a = b ", kLineWritten, " a ", " b "},
         {ini, "Path=D:\\data\\\\x\\", kLineWritten, "Path", "D:\\data\\\\x\\"},
@@ -45,6 +46,7 @@ TEST(Transfer, SplitsIniAndRegLines) {
         {reg, "\"d\"=\"REP_CDROMDRIVE\"", kLineWritten, "d", "Q:\\DRIVE", 1},
         {reg, "\"a\"=dword:00000001", kLineNoSeparator},
         {reg, "\"\"=\"default\"", kLineWritten, "", "default"},
+        {reg, "\"a\"=\"\"", kLineWritten, "a", ""},
         {reg, "\"q\"=\"say \\\"hi\\\"\"", kLineWritten, "q", "say \"hi\""},
         {reg, "\"p\"=\"C:\\\\dir\\\\\"", kLineWritten, "p", "C:\\dir\\"},
         {reg, "\"a\"=\"b\"\\", kLineWritten, "a", "b"},

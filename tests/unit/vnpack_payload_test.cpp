@@ -147,6 +147,8 @@ TEST(VnpackBuild, SameInputGivesTheSameBytesAndClampsLaterTimes) {
     ASSERT_EQ(BuildTestTree(RunBuild, t, "a.exe", {"--level", "1", "--threads", "1"}).rc, 0);
     ASSERT_EQ(BuildTestTree(RunBuild, t, "b.exe", {"--level", "1", "--threads", "3"}).rc, 0);
     EXPECT_EQ(ReadFile(t.path + "/a.exe"), ReadFile(t.path + "/b.exe"));
+    ASSERT_EQ(RunVerb(RunExtract, {t.path + "/b.exe", t.path + "/x"}).rc, 0);
+    EXPECT_EQ(ReadFile(t.path + "/x/late.dat"), ReadFile(t.path + "/in/late.dat"));
     EXPECT_NE(BuildTestTree(RunBuild, t, "0.exe", {"--threads", "0"}).err.find("--threads takes 1 to 64"),
               std::string::npos);
     setenv("SOURCE_DATE_EPOCH", "15x", 1);
