@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 #include <vector>
@@ -12,29 +11,11 @@
 
 namespace {
 
-// Text-like runs between random bytes: the kind of data whose pieces reach back into each other.
-std::string MakeMixedData(size_t n) {
-    std::string random = MakeTestPattern(n, 7);
-    std::string out;
-    for (size_t i = 0; out.size() < n; ++i)
-        out += i % 3 ? std::string("scene choice ") + char('a' + i % 26) : random.substr(out.size(), 700);
-    out.resize(n);
-    return out;
-}
-
-std::string Inflate(const uint8_t* packed, size_t packedSize, size_t size) {
-    std::string out(size + 1, '\0');
-    uLongf n = out.size();
-    if (uncompress(reinterpret_cast<Bytef*>(&out[0]), &n, packed, packedSize) != Z_OK) return "<damaged>";
-    out.resize(n);
-    return out;
-}
-
 // Files cut into pieces compressed apart and joined: one valid zlib stream, the same bytes on any
 // number of threads, for stored, fast, thorough and zopfli pieces alike.
 TEST(VnpackPack, PiecesJoinIntoOneStreamWhateverTheThreadCount) {
     const std::vector<std::string> data = {"", "x", MakeTestPattern(200000, 3), std::string(150000, 'a'),
-                                           MakeMixedData(300001)};
+                                           MakeMixedTestData(300001)};
     struct Mode {
         int level;
         bool best;
@@ -52,7 +33,7 @@ TEST(VnpackPack, PiecesJoinIntoOneStreamWhateverTheThreadCount) {
             ASSERT_EQ(PackStreams(&opt, items.data(), items.size(), 0, 0), 0);
             for (size_t i = 0; i < items.size(); ++i) {
                 std::string packed(reinterpret_cast<char*>(items[i].packed), items[i].packedSize);
-                EXPECT_EQ(Inflate(items[i].packed, items[i].packedSize, data[i].size()), data[i])
+                EXPECT_EQ(InflateTestData(items[i].packed, items[i].packedSize, data[i].size()), data[i])
                     << "level " << m.level << " item " << i;
                 if (threads == 1) {
                     first.push_back(packed);
