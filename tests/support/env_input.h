@@ -36,4 +36,4 @@ std::string TraceSections(EnvInput* in);
 std::string DumpSectionLists();
 
 // Writes bytes to a temporary file and runs the verb on it, with extra after the file's path.
-VerbRun RunEnvVerbOn(int (*verb)(int, char**), const std::string& bytes, const char* extra = nullptr);
+VerbRun RunEnvVerbOn(int (*verb)(int, char**), const std::string& bytes, const std::vector<std::string>& extra = {});

@@ -97,14 +97,14 @@ std::string DumpSectionLists() {
     return out;
 }
 
-VerbRun RunEnvVerbOn(int (*verb)(int, char**), const std::string& bytes, const char* extra) {
+VerbRun RunEnvVerbOn(int (*verb)(int, char**), const std::string& bytes, const std::vector<std::string>& extra) {
     char path[] = "/tmp/vnpack_env_XXXXXX";
     int fd = mkstemp(path);
     EXPECT_GE(fd, 0);
     EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     close(fd);
     std::vector<std::string> args{path};
-    if (extra) args.push_back(extra);
+    args.insert(args.end(), extra.begin(), extra.end());
     VerbRun run = RunVerb(verb, args);
     unlink(path);
     return run;

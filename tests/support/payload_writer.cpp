@@ -23,6 +23,23 @@ std::string CompressTestData(const std::string& data, int level) {
     return out;
 }
 
+std::string InflateTestData(const uint8_t* packed, size_t packedSize, size_t size) {
+    std::string out(size + 1, '\0');
+    uLongf n = out.size();
+    if (uncompress(reinterpret_cast<Bytef*>(&out[0]), &n, packed, packedSize) != Z_OK) return "<damaged>";
+    out.resize(n);
+    return out;
+}
+
+std::string MakeMixedTestData(size_t n) {
+    std::string random = MakeTestPattern(n, 7);
+    std::string out;
+    for (size_t i = 0; out.size() < n; ++i)
+        out += i % 3 ? std::string("scene choice ") + char('a' + i % 26) : random.substr(out.size(), 700);
+    out.resize(n);
+    return out;
+}
+
 void BeginTestPayload(TestPayload* p, size_t stubBytes) {
     p->bytes.assign(stubBytes, 0);
     if (stubBytes >= 2) {

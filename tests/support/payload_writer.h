@@ -27,6 +27,10 @@ struct TestFileFaults {
 std::string MakeTestPattern(size_t n, uint32_t seed);
 
 std::string CompressTestData(const std::string& data, int level = 6);
+// Inflates a zlib stream of at most size bytes; "<damaged>" when it is not one.
+std::string InflateTestData(const uint8_t* packed, size_t packedSize, size_t size);
+// Text-like runs between random bytes: the kind of data whose pieces reach back into each other.
+std::string MakeMixedTestData(size_t n);
 
 // Starts a payload behind a stub of stubBytes bytes, or behind a real program.
 void BeginTestPayload(TestPayload* p, size_t stubBytes = 64);

@@ -242,3 +242,54 @@ inline FakeFs MakeFakeUpdated() {
     for (const FakeNewFile& f : kFakeUpdate) fs.AddFile(f.dest, f.data);
     return fs;
 }
+
+// The tree, one node a line, for a failure message.
+inline std::string DumpFakeFs(const FakeFs& fs) {
+    std::string t;
+    for (const auto& kv : fs.nodes) t += "\n  " + kv.second.name + " = " + kv.second.data;
+    return t;
+}
+
+// Fails the reads of a payload held in memory from the nth on, through an unbuffered stream so
+// that every read of the reader reaches it.
+struct FaultyBytes {
+    std::vector<uint8_t> bytes;
+    size_t pos = 0;
+    long reads = 0;
+    long failAt = 0;
+};
+
+inline ssize_t ReadFaulty(void* cookie, char* buf, size_t n) {
+    FaultyBytes* b = static_cast<FaultyBytes*>(cookie);
+    if (++b->reads == b->failAt) return -1;
+    size_t left = b->bytes.size() - b->pos;
+    if (n > left) n = left;
+    memcpy(buf, b->bytes.data() + b->pos, n);
+    b->pos += n;
+    return static_cast<ssize_t>(n);
+}
+
+inline int SeekFaulty(void* cookie, off64_t* offset, int whence) {
+    FaultyBytes* b = static_cast<FaultyBytes*>(cookie);
+    off64_t base = whence == SEEK_SET   ? 0
+                   : whence == SEEK_CUR ? static_cast<off64_t>(b->pos)
+                                        : static_cast<off64_t>(b->bytes.size());
+    if (base + *offset < 0) return -1;
+    b->pos = static_cast<size_t>(base + *offset);
+    *offset = static_cast<off64_t>(b->pos);
+    return 0;
+}
+
+// One whole update of the fake game from payload bytes; reads fail from the nth on (0: none).
+inline int RunFakeUpdate(FakeFs* fs, FaultyBytes* in, uint32_t seed = 5) {
+    cookie_io_functions_t io = {ReadFaulty, nullptr, SeekFaulty, nullptr};
+    in->pos = 0;
+    FILE* f = fopencookie(in, "rb", io);
+    setvbuf(f, nullptr, _IONBF, 0);
+    PayloadReader reader;
+    ExtractResult result;
+    int rc = OpenPayloadReader(f, &reader);
+    if (rc == 0) rc = RunStagedExtraction(&reader, "C:\\G", &kFakeOps, &kFakeFileOps, fs, seed, &result);
+    fclose(f);
+    return rc;
+}

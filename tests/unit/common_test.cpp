@@ -51,15 +51,8 @@ TEST(Sjis, FindStrNeverStartsOnASecondByte) {
         const char* needle;
         int at;
     } cases[] = {
-        {"\x83\x5C\x5C"
-         "A",
-         "\\A", 2},  // also there from offset 1, a trail byte
-        {"\x83\x5C"
-         "A",
-         "\\A", -1},
-        {"ソREP_INSTALL", "REP_INSTALL", 2},
-        {"REP", "REP_", -1},
-        {"abc", "", 0},
+        {"\x83\x5C\\A", "\\A", 2},  // also there from offset 1, a trail byte
+        {"\x83\\A", "\\A", -1},    {"ソREP_INSTALL", "REP_INSTALL", 2}, {"REP", "REP_", -1}, {"abc", "", 0},
     };
     for (const auto& c : cases) {
         const char* hit = SjisFindStr(c.text, c.needle);

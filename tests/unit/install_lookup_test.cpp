@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <map>
-#include <set>
+#include <sstream>
 #include <string>
-#include <vector>
 
 #include "common/str_util.h"
 #include "support/lookup_fake_registry.h"
@@ -13,53 +11,43 @@ namespace {
 
 const char kKey[] = "Software\\Soft\\Game";
 
-class Lookup : public ::testing::Test {
-protected:
-    void SetUp() override {
-        s_keys = {kKey};
-        s_lockedKeys.clear();
-        s_values.clear();
-        s_files.clear();
-        s_log.clear();
-    }
-    void TearDown() override { ResetSettings(); }
-};
+void ResetRegistry() {
+    s_keys = {kKey};
+    s_lockedKeys.clear();
+    s_values.clear();
+    s_files.clear();
+    s_log.clear();
+}
 
 TEST(ParseRegInt, DecimalPrefixWithSignAndLimits) {
     const struct {
         const char* text;
         int32_t expected;
     } cases[] = {
-        {"1", 1},
         {"-1", -1},
         {"+5", 5},
         {"7abc", 7},
         {" \t\r\n42", 42},
-        {"abc", 0},
-        {"", 0},
         {"- 5", 0},
         {"0x10", 0},
-        {"007", 7},
-        {"2147483647", INT32_MAX},
         {"2147483648", INT32_MAX},
-        {"-2147483648", INT32_MIN},
         {"-2147483649", INT32_MIN},
         {"99999999999999999999", INT32_MAX},
         {"-99999999999999999999", INT32_MIN},
-        {"\xE3\x80\x80"
-         "5",
-         0},
+        {"\xE3\x80\x80+5", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseRegInt(c.text), c.expected) << c.text;
 }
 
-TEST_F(Lookup, ReadsOnlyStringValuesAndKeepsTheDefaultOtherwise) {
-    s_values[std::string(kKey) + "|sz"] = Sz("12ab");
-    s_values[std::string(kKey) + "|bare"] = {kRegTypeSz, "abc"};  // stored without a terminator
-    s_values[std::string(kKey) + "|dword"] = {kRegTypeDword, std::string("\x01\0\0\0", 4)};
-    s_values[std::string(kKey) + "|expand"] = {kRegTypeExpandSz, "%TEMP%" + std::string(1, '\0')};
-    s_values[std::string(kKey) + "|big"] = Sz(std::string(512, 'x'));
-    s_values[std::string(kKey) + "|full"] = Sz(std::string(511, 'y'));
+TEST(Lookup, ReadsOnlyStringValuesAndKeepsTheDefaultOtherwise) {
+    ResetRegistry();
+    const std::string k = std::string(kKey) + "|";
+    s_values[k + "sz"] = Sz("12ab");
+    s_values[k + "bare"] = {kRegTypeSz, "abc"};  // stored without a terminator
+    s_values[k + "dword"] = {kRegTypeDword, std::string("\x01\0\0\0", 4)};
+    s_values[k + "expand"] = {kRegTypeExpandSz, "%TEMP%" + std::string(1, '\0')};
+    s_values[k + "big"] = Sz(std::string(512, 'x'));
+    s_values[k + "full"] = Sz(std::string(511, 'y'));
     const struct {
         const char* name;
         size_t outSize;
@@ -74,7 +62,6 @@ TEST_F(Lookup, ReadsOnlyStringValuesAndKeepsTheDefaultOtherwise) {
         {"expand", 64, -1, "dflt", -9},
         {"big", 64, -1, "dflt", -9},
         {"full", 600, 0, std::string(511, 'y'), 0},
-        {"missing", 64, -1, "dflt", -9},
         {"missing", 3, -1, "df", -9},
     };
     for (const auto& c : cases) {
@@ -89,178 +76,56 @@ TEST_F(Lookup, ReadsOnlyStringValuesAndKeepsTheDefaultOtherwise) {
     EXPECT_EQ(ReadRegInt(FakeQuery, "Soft", "Game", "sz", 3), 3);
 }
 
-TEST_F(Lookup, ChecksInOrderAndStopsAtTheFirstFailure) {
-    const std::string base = "REG_GLOBAL Soft\nREG_LOCAL Game\n";
-    const std::string keyFile = base + "KEYFILE game.exe\n";
-    const std::string version = base + "CHKREG Ver\nCHKREGVER 5\n";
-    const std::string both = keyFile + "CHKREG Ver\nCHKREGVER 5\n";
-    const std::string folder = "C:\\Games\\App";
-    const std::string k = std::string(kKey) + "|";
-    const std::string s300(300, 's');
+// values: "name=text;..." stored as strings under the game's key, "-" for no key. The log lists what
+// was asked, in order, without the game's key.
+TEST(Lookup, ChecksInOrderAndStopsAtTheFirstFailure) {
+    const std::string base = "REG_GLOBAL Soft\nREG_LOCAL Game\n", keyFile = base + "KEYFILE game.exe\n";
+    const std::string version = base + "CHKREG Ver\nCHKREGVER 5\n", both = keyFile + "CHKREG Ver\nCHKREGVER 5\n";
+    const std::string inst = "IsInst=1;InstTo=C:\\G", s300(300, 's');
     const struct {
-        const char* what;
-        std::string settings;
-        std::map<std::string, FakeValue> values;
-        bool keyMissing;
-        std::set<std::string> files;
+        std::string settings, values;
         int status;
-        std::string path;
-        std::vector<std::string> log;
+        std::string path, log;
     } cases[] = {
-        {"no key", base, {}, true, {}, kLookupNotInstalled, "", {k + "IsInst"}},
-        {"IsInst missing", base, {{"InstTo", Sz(folder)}}, false, {}, kLookupNotInstalled, "", {k + "IsInst"}},
-        {"IsInst 0",
-         base,
-         {{"IsInst", Sz("0")}, {"InstTo", Sz(folder)}},
-         false,
-         {},
-         kLookupNotInstalled,
-         "",
-         {k + "IsInst"}},
-        {"IsInst text", base, {{"IsInst", Sz("yes")}}, false, {}, kLookupNotInstalled, "", {k + "IsInst"}},
-        {"IsInst empty", base, {{"IsInst", Sz("")}}, false, {}, kLookupNotInstalled, "", {k + "IsInst"}},
-        {"IsInst dword",
-         base,
-         {{"IsInst", {kRegTypeDword, std::string("\x01\0\0\0", 4)}}, {"InstTo", Sz(folder)}},
-         false,
-         {},
-         kLookupNotInstalled,
-         "",
-         {k + "IsInst"}},
-        {"InstTo missing", base, {{"IsInst", Sz("1")}}, false, {}, kLookupNoFolder, "", {k + "IsInst", k + "InstTo"}},
-        {"InstTo empty",
-         base,
-         {{"IsInst", Sz("-1")}, {"InstTo", Sz("")}},
-         false,
-         {},
-         kLookupNoFolder,
-         "",
-         {k + "IsInst", k + "InstTo"}},
-        {"InstTo expand",
-         base,
-         {{"IsInst", Sz("7abc")}, {"InstTo", {kRegTypeExpandSz, folder + '\0'}}},
-         false,
-         {},
-         kLookupNoFolder,
-         "",
-         {k + "IsInst", k + "InstTo"}},
-        {"InstTo over 512 bytes",
-         base,
-         {{"IsInst", Sz("1")}, {"InstTo", Sz(std::string(512, 'p'))}},
-         false,
-         {},
-         kLookupNoFolder,
-         "",
-         {k + "IsInst", k + "InstTo"}},
-        {"InstTo 511",
-         base,
-         {{"IsInst", Sz("1")}, {"InstTo", Sz(std::string(511, 'p'))}},
-         false,
-         {},
-         kLookupFound,
-         std::string(259, 'p'),
-         {k + "IsInst", k + "InstTo"}},
-        {"InstTo 300",
-         base,
-         {{"IsInst", Sz("1")}, {"InstTo", Sz(s300)}},
-         false,
-         {},
-         kLookupFound,
-         s300.substr(0, 259),
-         {k + "IsInst", k + "InstTo"}},
-        {"key file missing",
-         both,
-         {{"IsInst", Sz("1")}, {"InstTo", Sz(folder)}, {"Ver", Sz("9")}},
-         false,
-         {},
-         kLookupNoFolder,
-         "",
-         {k + "IsInst", k + "InstTo", "file:" + folder + "\\game.exe"}},
-        {"key file there",
-         keyFile,
-         {{"IsInst", Sz("1")}, {"InstTo", Sz(folder)}},
-         false,
-         {folder + "\\game.exe"},
-         kLookupFound,
-         folder,
-         {k + "IsInst", k + "InstTo", "file:" + folder + "\\game.exe"}},
-        {"version below",
-         both,
-         {{"IsInst", Sz("1")}, {"InstTo", Sz(folder)}, {"Ver", Sz("4")}},
-         false,
-         {folder + "\\game.exe"},
-         kLookupOldVersion,
-         "",
-         {k + "IsInst", k + "InstTo", "file:" + folder + "\\game.exe", k + "Ver"}},
-        {"version equal",
-         version,
-         {{"IsInst", Sz("1")}, {"InstTo", Sz(folder)}, {"Ver", Sz("5")}},
-         false,
-         {},
-         kLookupFound,
-         folder,
-         {k + "IsInst", k + "InstTo", k + "Ver"}},
-        {"version above",
-         version,
-         {{"IsInst", Sz("1")}, {"InstTo", Sz(folder)}, {"Ver", Sz("6")}},
-         false,
-         {},
-         kLookupFound,
-         folder,
-         {k + "IsInst", k + "InstTo", k + "Ver"}},
-        {"version missing",
-         version,
-         {{"IsInst", Sz("1")}, {"InstTo", Sz(folder)}},
-         false,
-         {},
-         kLookupOldVersion,
-         "",
-         {k + "IsInst", k + "InstTo", k + "Ver"}},
-        {"no lowest version, missing",
-         base + "CHKREG Ver\n",
-         {{"IsInst", Sz("1")}, {"InstTo", Sz(folder)}},
-         false,
-         {},
-         kLookupFound,
-         folder,
-         {k + "IsInst", k + "InstTo", k + "Ver"}},
-        {"no lowest version, negative",
-         base + "CHKREG Ver\n",
-         {{"IsInst", Sz("1")}, {"InstTo", Sz(folder)}, {"Ver", Sz("-3")}},
-         false,
-         {},
-         kLookupOldVersion,
-         "",
-         {k + "IsInst", k + "InstTo", k + "Ver"}},
+        {base, "-", kLookupNotInstalled, "", "IsInst"},
+        {base, "IsInst=0;InstTo=C:\\G", kLookupNotInstalled, "", "IsInst"},
+        {base, "IsInst=yes;InstTo=C:\\G", kLookupNotInstalled, "", "IsInst"},
+        {base, "IsInst=1", kLookupNoFolder, "", "IsInst InstTo"},
+        {base, "IsInst=-1;InstTo=", kLookupNoFolder, "", "IsInst InstTo"},
+        {base, "IsInst=7abc;InstTo=" + s300, kLookupFound, s300.substr(0, 259), "IsInst InstTo"},
+        {base + "KEYFILE none.exe\nCHKREG Ver\nCHKREGVER 5\n", inst + ";Ver=9", kLookupNoFolder, "", "IsInst InstTo file"},
+        {keyFile, inst, kLookupFound, "C:\\G", "IsInst InstTo file"},
+        {both, inst + ";Ver=4", kLookupOldVersion, "", "IsInst InstTo file Ver"},
+        {version, inst + ";Ver=5", kLookupFound, "C:\\G", "IsInst InstTo Ver"},
+        {version, inst, kLookupOldVersion, "", "IsInst InstTo Ver"},
+        {base + "CHKREG Ver\n", inst, kLookupFound, "C:\\G", "IsInst InstTo Ver"},  // no lowest version given
+        {base + "CHKREG Ver\n", inst + ";Ver=-3", kLookupOldVersion, "", "IsInst InstTo Ver"},
         // Both names left at "-": the key is Software\-\-, looked up like any other.
-        {"default names", "", {}, true, {}, kLookupNotInstalled, "", {"Software\\-\\-|IsInst"}},
+        {"", "-", kLookupNotInstalled, "", "Software\\-\\-|IsInst"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        SetUp();
+        SCOPED_TRACE(c.settings + c.values);
+        ResetRegistry();
         LoadSettingsText(c.settings);
-        if (c.keyMissing) s_keys.clear();
-        for (const auto& v : c.values) s_values[k + v.first] = v.second;
-        s_files = c.files;
+        if (c.values == "-") s_keys.clear();
+        std::istringstream values(c.values);
+        for (std::string v; std::getline(values, v, ';');) {
+            s_values[std::string(kKey) + "|" + v.substr(0, v.find('='))] = Sz(v.substr(v.find('=') + 1));
+        }
+        s_files = {"C:\\G\\game.exe"};
         char path[kInstallPathBytes];
         CopyStr(path, sizeof path, "untouched");
-        int status = FindInstallation(&kFakeSource, path, sizeof path);
-        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(FindInstallation(&kFakeSource, path, sizeof path), c.status);
         EXPECT_EQ(std::string(path), c.status == kLookupFound ? c.path : "untouched");
-        EXPECT_EQ(s_log, c.log);
+        std::string log;
+        for (std::string e : s_log) {
+            if (e.rfind("file:", 0) == 0) e = "file";
+            if (e.rfind(kKey, 0) == 0) e = e.substr(sizeof kKey);
+            log += (log.empty() ? "" : " ") + e;
+        }
+        EXPECT_EQ(log, c.log);
     }
-    EXPECT_STREQ(LookupMessage(kLookupNotInstalled), "本体がインストールされていません");
-    EXPECT_STREQ(LookupMessage(kLookupNoFolder), "インストール先が特定できませんでした");
-    EXPECT_STREQ(LookupMessage(kLookupOldVersion), "アップデート元のバージョンが不適合です");
-}
-
-TEST_F(Lookup, KeyThatRefusesFullAccessIsNotInstalled) {
-    LoadSettingsText("REG_GLOBAL Soft\nREG_LOCAL Game\n");
-    s_values[std::string(kKey) + "|IsInst"] = Sz("1");
-    s_values[std::string(kKey) + "|InstTo"] = Sz("C:\\x");
-    s_lockedKeys = {kKey};
-    char path[kInstallPathBytes] = "";
-    EXPECT_EQ(FindInstallation(&kFakeSource, path, sizeof path), kLookupNotInstalled);
+    ResetSettings();
 }
 
 }  // namespace

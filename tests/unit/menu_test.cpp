@@ -1,49 +1,42 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
-#include <vector>
 
 #include "menu/menu_slots.h"
 
 namespace {
 
-struct Expected {
-    int role;
-    const char* text;
-};
-
-// What the player sees bottom up, for each answer of the DirectX-folder check and each INSTREADME.
+// What the player sees bottom up, for each answer of the DirectX-folder check and each INSTREADME:
+// E(xit), D(irectX), R(ead-me, labelled with INSTREADME) and U(pdate).
 TEST(MenuSlots, ButtonsStackFromTheBottomWithoutGaps) {
     const std::string longLabel(127, 'r');
-    struct Case {
+    const struct {
         bool directX;
-        const char* readme;
-        std::vector<Expected> used;
+        const char *readme, *used;
     } cases[] = {
-        {false, "-", {{kRoleExit, "終了"}, {kRoleUpdate, "アップデート"}}},
-        {false, "-no read-me", {{kRoleExit, "終了"}, {kRoleUpdate, "アップデート"}}},
-        {false, "読んでね", {{kRoleExit, "終了"}, {kRoleReadme, "読んでね"}, {kRoleUpdate, "アップデート"}}},
-        {true, "-", {{kRoleExit, "終了"}, {kRoleDirectXSetup, "DirectXインストール"}, {kRoleUpdate, "アップデート"}}},
-        {true,
-         "Read|me",
-         {{kRoleExit, "終了"},
-          {kRoleDirectXSetup, "DirectXインストール"},
-          {kRoleReadme, "Read|me"},
-          {kRoleUpdate, "アップデート"}}},
-        {false, longLabel.c_str(), {{kRoleExit, "終了"}, {kRoleReadme, longLabel.c_str()}, {kRoleUpdate, "アップデート"}}},
+        {false, "-", "EU"}, {false, "-no read-me", "EU"}, {false, "読んでね", "ERU"},
+        {true, "-", "EDU"}, {true, "Read|me", "EDRU"},    {false, longLabel.c_str(), "ERU"},
     };
-    for (const Case& c : cases) {
+    const struct {
+        char code;
+        int role;
+        const char* text;
+    } roles[] = {
+        {'E', kRoleExit, "終了"}, {'D', kRoleDirectXSetup, "DirectXインストール"}, {'U', kRoleUpdate, "アップデート"}};
+    for (const auto& c : cases) {
         MenuSlot slots[kMenuSlotCount];
         for (MenuSlot& s : slots) s = {99, "stale"};
-        ASSERT_EQ(FillMenuSlots(c.directX, c.readme, slots), static_cast<int>(c.used.size())) << c.readme;
+        const int used = static_cast<int>(strlen(c.used));
+        ASSERT_EQ(FillMenuSlots(c.directX, c.readme, slots), used) << c.readme;
         for (int i = 0; i < kMenuSlotCount; ++i) {
-            if (i < static_cast<int>(c.used.size())) {
-                EXPECT_EQ(slots[i].role, c.used[i].role) << c.readme << " slot " << i;
-                EXPECT_STREQ(slots[i].text, c.used[i].text) << c.readme << " slot " << i;
-            } else {
-                EXPECT_EQ(slots[i].role, kRoleNone) << c.readme << " slot " << i;
-                EXPECT_EQ(slots[i].text, nullptr) << c.readme << " slot " << i;
+            MenuSlot want = {kRoleNone, nullptr};
+            if (i < used && c.used[i] == 'R') want = {kRoleReadme, c.readme};
+            for (const auto& r : roles) {
+                if (i < used && c.used[i] == r.code) want = {r.role, r.text};
             }
+            EXPECT_EQ(slots[i].role, want.role) << c.readme << " slot " << i;
+            EXPECT_STREQ(slots[i].text, want.text) << c.readme << " slot " << i;
         }
     }
 }

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "unit/golden_payload.h"
+#include "support/golden_payload.h"
 #include "support/payload_capture.h"
 
 namespace {
@@ -149,61 +151,43 @@ TEST(PayloadFormat, RefusesDamagedAndUnsafeRecords) {
 
 // A joined path never exceeds 259 bytes, however large the caller's buffer.
 TEST(PayloadFormat, JoinedPathsStopAt259Bytes) {
-    const struct {
-        std::string name;
-        int rc;
-    } cases[] = {
-        {std::string(256, 'n'), 0},
-        {std::string(257, 'n'), -1},
-        {"a\\b", 0},
-    };
-    for (const auto& c : cases) {
+    for (size_t n : {256, 257}) {  // "C:\" and the name: 259 bytes, then 260
+        const std::string name(n, 'n');
         char path[kPayloadNameBytes + 64];
-        EXPECT_EQ(JoinPayloadPath("C:", c.name.c_str(), path, sizeof path), c.rc) << c.name.size();
-        EXPECT_LT(strlen(path), kPayloadNameBytes) << c.name.size();
-        if (c.rc == 0) {
-            EXPECT_EQ(std::string(path), "C:\\" + c.name);
-        }
+        EXPECT_EQ(JoinPayloadPath("C:", name.c_str(), path, sizeof path), n == 256 ? 0 : -1) << n;
+        EXPECT_LT(strlen(path), kPayloadNameBytes) << n;
+        EXPECT_TRUE(n != 256 || path == "C:\\" + name) << path;
     }
 }
 
 // Start-up's walk: which records it takes, where it stops, when it fails. It makes no folders.
 TEST(PayloadFormat, SetupWalkTakesTopLevelSetupFilesUntilADeepFolder) {
-    struct Case {
-        const char* what;
-        Strings recs;
-        Strings taken;
+    const struct {
+        const char *recs, *taken;  // names split at spaces
         bool stopped;
         int error;
     } cases[] = {
-        {"the usual",
-         {"install.env", "insttscr.rct", "readme.txt", "game.exe", "data\\", "data\\bg\\", "data\\x.txt"},
-         {"install.env", "insttscr.rct", "readme.txt"},
-         true,
-         kPayloadOk},
-        {"upper-case TXT and a longer name",
-         {"README.TXT", "install.env.bak", "a.txt.old"},
-         {"install.env.bak", "a.txt.old"},
-         false,
-         kPayloadOk},
-        {"deep folder ends the walk", {"a\\", "a\\b\\", "install.env"}, {}, true, kPayloadOk},
-        {"setup file in a top-level folder",
-         {"install.env", "doc\\", "doc\\read.txt"},
-         {"install.env"},
-         false,
-         kPayloadSetupInFolder},
-        {"name that hides a backslash", {"\x83\x5C.txt"}, {"\x83\x5C.txt"}, false, kPayloadOk},
-        {"setup file behind a slash", {"install.env", "doc/read.txt"}, {"install.env"}, false, kPayloadSetupInFolder},
+        {"install.env insttscr.rct readme.txt game.exe data\\ data\\bg\\ data\\x.txt", "install.env insttscr.rct readme.txt",
+         true, kPayloadOk},
+        {"README.TXT install.env.bak a.txt.old", "install.env.bak a.txt.old", false, kPayloadOk},  // case, longer names
+        {"a\\ a\\b\\ install.env", "", true, kPayloadOk},                                          // a deep folder ends it
+        {"install.env doc\\ doc\\read.txt", "install.env", false, kPayloadSetupInFolder},
+        {"\x83\x5C.txt", "\x83\x5C.txt", false, kPayloadOk},  // a name that hides a backslash
+        {"install.env doc/read.txt", "install.env", false, kPayloadSetupInFolder},
     };
-    for (const Case& c : cases) {
+    auto split = [](const std::string& text) {
+        std::istringstream in(text);
+        return Strings(std::istream_iterator<std::string>(in), std::istream_iterator<std::string>());
+    };
+    for (const auto& c : cases) {
         PayloadCapture cap;
         ExtractResult result;
-        int rc = WalkTestPayload(MakeNamedPayload(c.recs), kExtractSetupFiles, &cap, &result, "W");
-        EXPECT_EQ(rc, c.error == kPayloadOk ? 0 : -1) << c.what;
-        EXPECT_EQ(result.error, c.error) << c.what;
-        EXPECT_EQ(result.stopped, c.stopped) << c.what;
-        EXPECT_TRUE(cap.dirs.empty()) << c.what;
-        EXPECT_EQ(cap.names, c.taken) << c.what;
+        int rc = WalkTestPayload(MakeNamedPayload(split(c.recs)), kExtractSetupFiles, &cap, &result, "W");
+        EXPECT_EQ(rc, c.error == kPayloadOk ? 0 : -1) << c.recs;
+        EXPECT_EQ(result.error, c.error) << c.recs;
+        EXPECT_EQ(result.stopped, c.stopped) << c.recs;
+        EXPECT_TRUE(cap.dirs.empty()) << c.recs;
+        EXPECT_EQ(cap.names, split(c.taken)) << c.recs;
     }
 }
 

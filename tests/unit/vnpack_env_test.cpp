@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "support/env_input.h"
 #include "vnpack/cp932_text.h"
@@ -12,12 +12,17 @@ namespace {
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Runs `vnpack env` on the bytes and expects the exit code and each part in what it prints.
-VerbRun ExpectReport(const std::string& bytes, const char* extra, int rc, std::initializer_list<const char*> parts) {
+VerbRun ExpectReport(const std::string& bytes, const std::vector<std::string>& extra, int rc,
+                     const std::vector<std::string>& parts) {
     VerbRun run = RunEnvVerbOn(RunEnv, bytes, extra);
     EXPECT_EQ(run.rc, rc) << bytes.substr(0, 40) << "\n" << run.err;
-    for (const char* part : parts) EXPECT_TRUE(Has(run.out, part)) << part << "\n" << run.out;
+    for (const std::string& part : parts) EXPECT_TRUE(Has(run.out, part)) << part << "\n" << run.out;
     return run;
 }
+
+const std::string kHead = "REG_GLOBAL S\nREG_LOCAL L\nINI_FILE g.ini\nINI_SECTION s\n[EOF]\n";
+// "k=REP_INSTALL" and 480 bytes: written as long as the folder has at most 511 - 482 bytes.
+const std::string kLong = "k=REP_INSTALL" + std::string(480, 'x');
 
 TEST(VnpackEnv, WarnsAboutEachTrapAndNotOnSoundFiles) {
     const struct {
@@ -43,7 +48,6 @@ TEST(VnpackEnv, WarnsAboutEachTrapAndNotOnSoundFiles) {
         {"CHKREGVER 1.5\n", "CHKREGVER \"1.5\" is no plain number: the updater reads it as 1"},
         {"A 1\nB 2\x1A\nC 3\n", "line 2: byte 0x1A ends the file for both readers: the 5 bytes"},
         {"[ini]\n" + std::string(600, 'a') + "=\n-\n", "line 2: the line is 601 bytes long"},
-        {"[ini]\n[EOF]\n-\n", "\"[EOF]\" inside [ini] is stored as a line of the section"},
         {"EOF\n[reg]\n", "line 2: [reg] is never read"},
         {"[reg]\n\"a\"=\"b\"\n-\n", "[reg] has lines but REG_GLOBAL is \"-\""},
         {"REG_GLOBAL S\n[EOF]\n[reg]\n\"a\"=dword:1\n-\n", "line 4: [reg] line without the separator"},
@@ -58,13 +62,12 @@ TEST(VnpackEnv, WarnsAboutEachTrapAndNotOnSoundFiles) {
         {"[ini]\na=1\n-\n", "[ini] has lines but INI_FILE or INI_SECTION is left at \"-\""},
         {"[EOF]\n" + RepeatText("EXENAME x\n", 205), "Warnings (205):"},
         {"[EOF]\n" + RepeatText("EXENAME x\n", 205), "... and 5 more"},
-        {"", "No warnings."},
         {"TITLEBAR " + std::string(127, 't') + "\n", "No warnings."},
         {"REG_GLOBAL S\nINI_FILE f\nINI_SECTION s\n[EOF]\n[ini] // c\nx=1\n- end of [ini]\n; note\n[reg]\n\"a\"=\"b c\"\n-\n",
          "No warnings."},
         {"TITLEBAR ポ|ソ // a comment after the value\r\n[delfiles]\nold\\a.dat\n-\nEOF\nanything\n", "No warnings."},
     };
-    for (const auto& c : cases) ExpectReport(c.bytes, nullptr, 0, {c.expected});
+    for (const auto& c : cases) ExpectReport(c.bytes, {}, 0, {c.expected});
 }
 
 TEST(VnpackEnv, ReportsTheUpdatersView) {
@@ -72,7 +75,7 @@ TEST(VnpackEnv, ReportsTheUpdatersView) {
     ExpectReport(
         "TITLEBAR Old\r\nTITLEBAR デモ|ゲーム\r\nREG_GLOBAL S\r\nINI_FILE g.ini\r\nINI_SECTION s\r\n"
         "[EOF]\r\n[ini]\r\na=1\r\n-\r\n[reg]\r\n\"a\"=\"ソ\"\r\n-\r\n",
-        nullptr, 0,
+        {}, 0,
         {"line    2  TITLEBAR       \"\xE3\x83\x87\xE3\x83\xA2 \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0\"", "(hidden by line 2)",
          "EXENAME       default  \"quolim.exe\"", "KEYFILE       default  (none)", "[ini] 1 line:\n    a=1\n",
          "\"a\"=\"\xE3\x82\xBD\"", "No warnings."});
@@ -80,24 +83,29 @@ TEST(VnpackEnv, ReportsTheUpdatersView) {
 
 TEST(VnpackEnv, OpenSectionStopsTheUpdater) {
     const std::string text = "KEY v\n[ini]\na=1\n-\n[delfiles_user]\nx\n";
-    const std::string err = ExpectReport(text, nullptr, kExitBadInput, {}).err;
+    const std::string err = ExpectReport(text, {}, kExitBadInput, {}).err;
     EXPECT_TRUE(Has(err, "section [delfiles_user] is never closed: the updater would stop at start")) << err;
     EXPECT_TRUE(Has(err, "[\xE8\xA8\xAD\xE5\xAE\x9A.env]"));  // the message, in UTF-8
-    ExpectReport(text, "--json", kExitBadInput, {"\"updaterStops\": {\"section\": \"delfiles_user\""});
+    ExpectReport(text, {"--json"}, kExitBadInput, {"\"updaterStops\": {\"section\": \"delfiles_user\""});
 }
 
-TEST(VnpackEnv, JsonEscapesAndReplaces) {
-    ExpectReport("TITLEBAR a\"b\\c\x80\n[ini]\nk=\t\x01v\n-\n", "--json", 0,
-                 {"\"TITLEBAR\": {\"value\": \"a\\\"b\\\\c\xEF\xBF\xBD\", \"default\": false, \"line\": 1",
-                  "\"ini\": [\"k=\\u0009\\u0001v\"]", "\"CHKREGVER\": {\"value\": 0, \"default\": true, \"line\": null"});
-}
 
 TEST(VnpackEnv, BadUsageAndMissingFile) {
     VerbRun run = RunVerb(RunEnv, {"/nonexistent/install.env"});
     EXPECT_EQ(run.rc, kExitBadInput);
     EXPECT_TRUE(Has(run.err, "vnpack: /nonexistent/install.env: cannot open it")) << run.err;
     EXPECT_EQ(RunVerb(RunEnv, {}).rc, kExitUsage);
-    EXPECT_EQ(RunVerb(RunEnv, {"/nonexistent/install.env", "--frob"}).rc, kExitUsage);
+    const struct {
+        std::vector<std::string> args;
+        int rc;
+    } cases[] = {
+        {{"--frob"}, kExitUsage},
+        {{"--install-dir"}, kExitUsage},
+        {{"--install-dir", ""}, kExitUsage},
+        {{"--install-dir", std::string(260, 'f')}, kExitUsage},
+        {{"--install-dir", std::string(259, 'f')}, kExitOk},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RunEnvVerbOn(RunEnv, "", c.args).rc, c.rc) << c.args.back().size();
 }
 
 TEST(Cp932Text, ConvertsAndFlags) {
@@ -124,13 +132,62 @@ TEST(Cp932Text, ConvertsAndFlags) {
     Cp932ToUtf8("abポ", 4, out, 5, kEscapeInvalid);
     EXPECT_STREQ(out, "ab");                                                     // never half a character
     EXPECT_EQ(Cp932ToUtf8("a\x83\x40", 2, out, sizeof out, kEscapeInvalid), 1);  // nothing read past the length
-    // Names for the host's file system: whole and exact, or refused.
-    EXPECT_EQ(ConvertCp932ToUtf8("a\tポ", out, sizeof out), 0);
-    EXPECT_STREQ(out, "a\t\xE3\x83\x9D");
+    // Names for the host's file system are whole and exact (PackNames), or refused.
     EXPECT_EQ(ConvertCp932ToUtf8("a\x85\x40", out, sizeof out), -1);
     EXPECT_EQ(ConvertCp932ToUtf8("abポ", out, 5), -1);
-    EXPECT_EQ(ConvertUtf8ToCp932("a\xE3\x83\x9D", out, sizeof out), 0);
-    EXPECT_STREQ(out, "a\x83\x7C");
 }
+
+TEST(VnpackEnvTransfer, ShowsWhatEachLineWritesAndWhyOthersAreSkipped) {
+    const struct {
+        std::string env;
+        std::vector<std::string> expected;  // each in stdout
+        std::vector<std::string> args = {};
+    } cases[] = {
+        {kHead + "[ini]\na=b=c\np=REP_INSTALL\\x\nnone\n-\n[reg]\n\"ソ\"=\"REP_INSTALL\\\\y\"\n\"\"=\"d\"\n"
+                 "\"a\"=dword:1\n-\n",
+         {"INI file \"g.ini\" (in the Windows folder), section [s]:\n    a = \"b=c\"\n"
+          "    p = \"C:\\Games\\Sample\\x\"\n    skipped (no \"=\"): none\n",
+          "Registry key HKEY_CURRENT_USER\\Software\\S\\L:\n    \"\xE3\x82\xBD\" = \"C:\\Games\\Sample\\y\"\n"
+          "    (default) = \"d\"\n    skipped (no separator",
+          "line 9: [ini] line without \"=\": the updater skips it: none", "line 14: [reg] line without the separator"}},
+        {kHead + "[ini]\np=REP_INSTALL;REP_CDROMDRIVE\n-\n",
+         {"with the game in \"D:\\\xE3\x82\xB2\" (--install-dir) and E:\\ for the CD-ROM drive",
+          "    p = \"D:\\\xE3\x82\xB2;E:\\\"\n", "No warnings."},
+         {"--install-dir", "D:\\\xE3\x82\xB2"}},
+        {kHead + "[ini]\n" + kLong + "\n-\n",
+         {"    k = \"C:\\Games\\Sample" + std::string(480, 'x') + "\"",
+          "line 7: [ini] line grows past 511 bytes when the game's folder is longer than 29 bytes"}},
+        {kHead + "[ini]\n" + kLong + "\n-\n",
+         {"    k = \"C:\\" + std::string(26, 'f') + std::string(480, 'x') + "\"", "longer than 29 bytes"},
+         {"--install-dir", "C:\\" + std::string(26, 'f')}},
+        {kHead + "[ini]\n" + kLong + "\n-\n",
+         {"    skipped (longer than 511 bytes once the placeholders are filled in): k=REP_INSTALL",
+          "line 7: [ini] line longer than 511 bytes once the placeholders are filled in with the game in "},
+         {"--install-dir", "C:\\" + std::string(27, 'f')}},
+        {kHead + "[reg]\n\"=\"x\"\n\"a\"=\"\n-\n",
+         {"line 7: [reg] line the separator \"=\" begins the line, so no name ends at it",
+          "line 8: [reg] line nothing after the separator \"=\", so no closing quote to drop"}},
+        {"REG_GLOBAL -\n[EOF]\n[reg]\n\"a\"=\"b\"\n-\n",
+         {"INI file \"-\" (in the Windows folder), section [-]: nothing\n",
+          "  Registry: nothing (REG_GLOBAL begins with \"-\")\n"}},
+    };
+    for (const auto& c : cases) ExpectReport(c.env, c.args, kExitOk, c.expected);
+}
+
+// Strings escaped and invalid bytes replaced, defaults marked, and what each line would write.
+TEST(VnpackEnv, Json) {
+    ExpectReport("TITLEBAR a\"b\\c\x80\n" + kHead + "[ini]\nk=\t\x01v\n" + kLong + "\n-\n[reg]\n\"a\"=dword:1\n-\n",
+                 {"--json"}, kExitOk,
+                 {"\"TITLEBAR\": {\"value\": \"a\\\"b\\\\c\xEF\xBF\xBD\", \"default\": false, \"line\": 1",
+                  "\"ini\": [\"k=\\u0009\\u0001v\", ", "\"CHKREGVER\": {\"value\": 0, \"default\": true, \"line\": null",
+                  "\"transfer\": {\n    \"installDir\": \"C:\\\\Games\\\\Sample\", \"cdromRoot\": \"E:\\\\\"",
+                  "\"ini\": {\"file\": \"g.ini\", \"section\": \"s\", \"entries\": [\n      {\"line\": \"k=\\u0009",
+                  "{\"line\": \"k=REP_INSTALL",
+                  "\"key\": \"k\", \"value\": \"C:\\\\Games\\\\Sample" + std::string(480, 'x') +
+                      "\", \"skipped\": null, \"longestFolder\": 29}",
+                  "\"reg\": {\"key\": \"HKEY_CURRENT_USER\\\\Software\\\\S\\\\L\", \"written\": true",
+                  "{\"line\": \"\\\"a\\\"=dword:1\", \"name\": null, \"value\": null, \"skipped\": \"no separator"});
+}
+
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 #include <vector>
@@ -12,29 +11,11 @@
 
 namespace {
 
-// Text-like runs between random bytes: the kind of data whose pieces reach back into each other.
-std::string MakeMixedData(size_t n) {
-    std::string random = MakeTestPattern(n, 7);
-    std::string out;
-    for (size_t i = 0; out.size() < n; ++i)
-        out += i % 3 ? std::string("scene choice ") + char('a' + i % 26) : random.substr(out.size(), 700);
-    out.resize(n);
-    return out;
-}
-
-std::string Inflate(const uint8_t* packed, size_t packedSize, size_t size) {
-    std::string out(size + 1, '\0');
-    uLongf n = out.size();
-    if (uncompress(reinterpret_cast<Bytef*>(&out[0]), &n, packed, packedSize) != Z_OK) return "<damaged>";
-    out.resize(n);
-    return out;
-}
-
 // Files cut into pieces compressed apart and joined: one valid zlib stream, the same bytes on any
 // number of threads, for stored, fast, thorough and zopfli pieces alike.
 TEST(VnpackPack, PiecesJoinIntoOneStreamWhateverTheThreadCount) {
     const std::vector<std::string> data = {"", "x", MakeTestPattern(200000, 3), std::string(150000, 'a'),
-                                           MakeMixedData(300001)};
+                                           MakeMixedTestData(300001)};
     struct Mode {
         int level;
         bool best;
@@ -52,7 +33,7 @@ TEST(VnpackPack, PiecesJoinIntoOneStreamWhateverTheThreadCount) {
             ASSERT_EQ(PackStreams(&opt, items.data(), items.size(), 0, 0), 0);
             for (size_t i = 0; i < items.size(); ++i) {
                 std::string packed(reinterpret_cast<char*>(items[i].packed), items[i].packedSize);
-                EXPECT_EQ(Inflate(items[i].packed, items[i].packedSize, data[i].size()), data[i])
+                EXPECT_EQ(InflateTestData(items[i].packed, items[i].packedSize, data[i].size()), data[i])
                     << "level " << m.level << " item " << i;
                 if (threads == 1) {
                     first.push_back(packed);
@@ -86,27 +67,6 @@ TEST(VnpackPack, AlreadyCompressedPiecesTakeTheFastestLevel) {
     };
     EXPECT_TRUE(pack(noise, 10) == pack(noise, 1));
     EXPECT_LT(pack(text, 10).size(), pack(text, 1).size());
-}
-
-// The whole updater: byte for byte the same on one, two or three threads, and it extracts.
-TEST(VnpackBuild, SameBytesOnAnyNumberOfThreads) {
-    TempDir t;
-    WriteFile(t.path + "/in/install.env", "TITLEBAR=x\r\n", 1500000000);
-    WriteFile(t.path + "/in/data/large.bin", MakeMixedData(kPackChunkBytes * 2 + 12345), 1500000001);
-    WriteFile(t.path + "/in/data/small.bin", MakeTestPattern(5000, 2), 1500000002);
-    std::string first;
-    for (const char* threads : {"1", "2", "3"}) {
-        std::string out = std::string("out") + threads + ".exe";
-        ASSERT_EQ(BuildTestTree(RunBuild, t, out, {"--level", "1", "--threads", threads}).rc, 0);
-        std::string bytes = ReadFile(t.path + "/" + out);
-        if (first.empty()) first = bytes;
-        EXPECT_EQ(bytes, first) << threads << " threads";
-    }
-    ASSERT_EQ(RunVerb(RunExtract, {t.path + "/out2.exe", t.path + "/x"}).rc, 0);
-    EXPECT_EQ(ReadFile(t.path + "/x/data/large.bin"), ReadFile(t.path + "/in/data/large.bin"));
-    VerbRun bad = BuildTestTree(RunBuild, t, "bad.exe", {"--threads", "0"});
-    EXPECT_EQ(bad.rc, 1);
-    EXPECT_NE(bad.err.find("--threads takes 1 to 64"), std::string::npos) << bad.err;
 }
 
 }  // namespace

@@ -1,69 +1,36 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "common/str_util.h"
 #include "process/workdir.h"
+#include "support/workdir_fake_temp.h"
 
 namespace {
 
 TEST(WorkDir, TrailingBackslashLooksAtOnePrecedingByte) {
     struct Case {
         const char* path;
-        const char* expected;
+        const char* expected;  // null: refused, the path left as it was
+        size_t size = 32;
     } cases[] = {
         {"C:\\Temp", "C:\\Temp\\"},
         {"C:\\Temp\\", "C:\\Temp\\"},
         {"", "\\"},
-        {"\\", "\\"},
         {"C:\\表", "C:\\表\\"},                  // 95 5C: the 5C is a second byte
         {"C:\\\x88\x9F\\", "C:\\\x88\x9F\\\\"},  // 9F is a second byte, but looks like a lead byte
         {"C:\\\xE0\\", "C:\\\xE0\\\\"},
         {"C:\\a\xFD\\", "C:\\a\xFD\\"},  // FD is not a lead byte
+        {"abc", nullptr, 4},
+        {"abc", "abc\\", 5},
     };
     for (const Case& c : cases) {
-        char path[32];
-        ASSERT_EQ(CopyStr(path, sizeof path, c.path), 0);
-        ASSERT_EQ(EnsureTrailingBackslash(path, sizeof path), path) << c.path;
-        EXPECT_STREQ(path, c.expected) << c.path;
+        std::vector<char> path(c.size);  // exactly size bytes, so a write past them trips ASan
+        ASSERT_EQ(CopyStr(path.data(), c.size, c.path), 0);
+        EXPECT_EQ(EnsureTrailingBackslash(path.data(), c.size), c.expected ? path.data() : nullptr) << c.path;
+        EXPECT_STREQ(path.data(), c.expected ? c.expected : c.path) << c.path;
     }
-}
-
-TEST(WorkDir, TrailingBackslashNeverOverflows) {
-    char full[4] = "abc";
-    EXPECT_EQ(EnsureTrailingBackslash(full, sizeof full), nullptr);
-    EXPECT_STREQ(full, "abc");
-    char room[5] = "abc";
-    EXPECT_EQ(EnsureTrailingBackslash(room, sizeof room), room);
-    EXPECT_STREQ(room, "abc\\");
-}
-
-// A temporary folder in which some names are taken; records every creation asked for.
-struct FakeTemp {
-    std::set<std::string> taken;
-    std::vector<std::string> asked;
-    int failAt = -1;  // the attempt that fails for another reason than a taken name
-};
-
-int CreateInFake(void* ctx, const char* path) {
-    FakeTemp* t = static_cast<FakeTemp*>(ctx);
-    t->asked.push_back(path);
-    if (static_cast<int>(t->asked.size()) - 1 == t->failAt) return kFolderFailed;
-    return t->taken.insert(path).second ? kFolderMade : kFolderTaken;
-}
-
-std::string Named(uint32_t ticks) {
-    char name[64];
-    EXPECT_EQ(FormatWorkFolderName(ticks, name, sizeof name), 0);
-    return std::string("C:\\T\\") + name;
-}
-
-// Takes count names starting at ticks, as copies of the program started before would.
-void TakeNames(FakeTemp* t, uint32_t ticks, int count) {
-    for (int i = 0; i < count; ++i) t->taken.insert(Named(ticks + static_cast<uint32_t>(i)));
 }
 
 TEST(WorkDir, FolderNameFromTheTickCountAtEveryRange) {
