@@ -43,19 +43,16 @@ bool Poll(Fn fn) {
     return true;
 }
 
-// The caption as the window system keeps it. GetWindowText would send the program a message on
-// every poll, which it answers between its blocks: the poll would slow down what it times.
-std::wstring Caption(HWND window) {
-    wchar_t text[256];
-    int n = InternalGetWindowText(window, text, 256);
-    return std::wstring(text, n > 0 ? static_cast<size_t>(n) : 0);
-}
-
+// A visible dialog of the program with this caption. Each poll asks the window system as little as it can
+// (the dialogs with that caption, then their process) and never sends the program a message: the
+// program's own requests to the same window server are what is being timed.
 HWND PollTopWindow(DWORD pid, const std::wstring& title) {
     HWND hit = nullptr;
     Poll([&] {
-        for (HWND w : TopWindows(pid)) {
-            if (WindowClass(w) == L"#32770" && Caption(w) == title) hit = w;
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"#32770", title.c_str())) != nullptr;) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == pid && IsWindowVisible(w)) hit = w;
         }
         return hit != nullptr;
     });
