@@ -47,11 +47,6 @@ std::wstring ReadText(const wchar_t* name) { return ReadRegText(HKEY_CURRENT_USE
 
 bool SamePath(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
 
-void ExpectSameTree(const Tree& after, const Tree& want) {
-    EXPECT_TRUE(after == want) << "only before:" << TreeDifferences(want, after)
-                               << "\nonly after:" << TreeDifferences(after, want);
-}
-
 struct Ending {
     const char* what;
     const wchar_t* updater;  // L"full.exe" offers the read-me, L"short.exe" does not
@@ -262,7 +257,8 @@ TEST_F(Update, TheWholeRoadEndsAsThePlayerChose) {
     }
 }
 
-// A refused update writes nothing and leaves the menu open; once the cause is mended, Update runs
+// Which values refuse is unit-tested; here each message once, two of them for a value of the wrong
+// type. A refused update writes nothing and leaves the menu open; once the cause is mended, Update runs
 // the whole road in the same menu.
 TEST_F(Update, ARefusalWritesNothingAndTheMenuTriesAgain) {
     const struct {
@@ -270,14 +266,10 @@ TEST_F(Update, ARefusalWritesNothingAndTheMenuTriesAgain) {
         void (*spoil)(const std::wstring& game);
         const wchar_t* message;  // null: the player answers No
     } refusals[] = {
-        {"IsInst missing", [](const std::wstring&) { DeleteRegValue(HKEY_CURRENT_USER, kKey, L"IsInst"); }, kNotInstalled},
-        {"IsInst 0", [](const std::wstring&) { SetText(L"IsInst", L"0"); }, kNotInstalled},
         {"IsInst REG_DWORD (1)",
          [](const std::wstring&) { SetRegValue(HKEY_CURRENT_USER, kKey, L"IsInst", REG_DWORD, "\1\0\0", 4); },
          kNotInstalled},
-        {"InstTo empty", [](const std::wstring&) { SetText(L"InstTo", L""); }, kNoFolder},
         {"InstTo REG_EXPAND_SZ", [](const std::wstring& g) { SetText(L"InstTo", g, REG_EXPAND_SZ); }, kNoFolder},
-        {"key file missing", [](const std::wstring& g) { DeleteFileW((g + L"\\game.exe").c_str()); }, kNoFolder},
         {"version below", [](const std::wstring&) { SetText(L"Version", L"4"); }, L"アップデート元のバージョンが不適合です"},
         {"answer No", [](const std::wstring&) {}, nullptr},
     };
@@ -298,22 +290,21 @@ TEST_F(Update, ARefusalWritesNothingAndTheMenuTriesAgain) {
         EXPECT_EQ(GetFileAttributesW(record.c_str()), INVALID_FILE_ATTRIBUTES);
         // Mended as installed.
         Register();
-        PutTimedFile(game + L"\\game.exe", "the old game", kOldTime + 1);
         ASSERT_NO_FATAL_FAILURE(RunRoad(road));
         ExpectUpdated(road);
     }
 }
 
 // What a studio's tool cannot ship or foresee, met through the menu by the real program over a
-// payload written here: a running game, a read-only destination, a disk that fills up, names that
-// climb out of the game folder, a last record whose Adler-32 is wrong (found only after its data
-// were written). Good records come first, so the refusal meets files already written; a deeper
+// payload written here: a running game, a disk that fills up, a name that climbs out of the game
+// folder (the other hostile names, a read-only destination and a damaged record are the unit and
+// staging tests' business). Good records come first, so the refusal meets files already written; a deeper
 // folder ends start-up's walk before the case's records, as in a shipped updater. Each shows the
 // damaged-file message, ends with -1 and leaves the game folder as it was (which also means no
 // temporary file and no journal), the work folder gone and nothing written elsewhere.
 TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
     const uint64_t kNewTime = 0x01D6000000000000ull;
-    enum Setting { kPlain, kRunning, kReadOnly, kSmallDrive };
+    enum Setting { kPlain, kRunning, kSmallDrive };
     struct Case {
         const char* what;
         Setting setting;
@@ -321,7 +312,6 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
     } cases[] = {
         {"the running game's image", kRunning, {{"game.exe", "new exe", kNewTime}}},
         {"a library the running game loaded", kRunning, {{"game.dll", "new dll", kNewTime}}},
-        {"a read-only destination", kReadOnly, {{"data\\scenario.dat", "new scenario", kNewTime}}},
         // 12 MB on an 8 MiB drive.
         {"a disk that fills up",
          kSmallDrive,
@@ -330,10 +320,6 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
           {"big2.dat", MakeTestPattern(3000000, 32), kNewTime},
           {"big3.dat", MakeTestPattern(3000000, 33), kNewTime}}},
         {"a name that climbs out", kPlain, {{"..\\evil.dat", "evil", kNewTime}}},
-        {"a name that climbs out of a folder", kPlain, {{"data\\..\\..\\evil.dat", "evil", kNewTime}}},
-        {"a drive letter", kPlain, {{"C:\\evil.dat", "evil", kNewTime}}},
-        {"a UNC prefix", kPlain, {{"\\\\localhost\\C$\\evil.dat", "evil", kNewTime}}},
-        {"a damaged last record", kPlain, {{"game.exe", MakeTestPattern(300000, 34), kNewTime, BadAdler()}}},
     };
     const std::vector<uint8_t> env = LoadBytes(Updaters() + L"short\\install.env");
     const std::vector<uint8_t> splash = LoadBytes(Updaters() + L"short\\insttscr.rct");
@@ -356,21 +342,7 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
         DriveProcess running;
         EndOnExit ender{&running};
         if (c.setting == kRunning) {
-            for (auto f : {std::pair<const wchar_t*, const wchar_t*>{L"game.exe", L"standin_game.exe"},
-                           {L"game.dll", L"standin_lib.dll"}}) {
-                const std::vector<uint8_t> b = LoadBytes(ModuleFolder() + f.second);
-                ASSERT_GT(b.size(), 1024u);
-                PutTimedFile(game + L"\\" + f.first, std::string(b.begin(), b.end()), kOldTime + 1);
-            }
-            const std::wstring ready = scratch + L"ready";
-            ASSERT_TRUE(StartProgram(L"\"" + game + L"\\game.exe\" " + ready, &running, game.c_str()));
-            ASSERT_TRUE(
-                WaitUntil([&] { return GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES; }, kUpdaterWaitMs))
-                << "the stand-in game did not start";
-        }
-        const std::wstring scenario = game + L"\\data\\scenario.dat";
-        if (c.setting == kReadOnly) {
-            ASSERT_TRUE(SetFileAttributesW(scenario.c_str(), FILE_ATTRIBUTE_READONLY));
+            ASSERT_NO_FATAL_FAILURE(StartStandinGame(game, kOldTime + 1, &running));
         }
         TestPayload p = OnProgram(L"vnupdate.exe");
         AddTimedFiles(&p, {{"install.env", std::string(env.begin(), env.end()), kOldTime},
@@ -385,7 +357,7 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
 
         const std::wstring outside = scratch.substr(0, scratch.size() - 1);
         const Tree before = LookAll(game), around = LookAll(outside);
-        const std::set<std::wstring> onC = FilesIn(L"C:"), onS = FilesIn(L"S:"), inTemp = FilesIn(temp);
+        const std::set<std::wstring> onS = FilesIn(L"S:"), inTemp = FilesIn(temp);
         const RegValues registry = ReadRegValues(HKEY_CURRENT_USER, kKey);
         ASSERT_NO_FATAL_FAILURE(StartMenu());
         EXPECT_EQ(PressUpdate(IDYES), Question());
@@ -394,7 +366,6 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
 
         ExpectSameTree(LookAll(game), before);
         ExpectSameTree(LookAll(outside), around);
-        EXPECT_EQ(FilesIn(L"C:"), onC);
         EXPECT_EQ(FilesIn(L"S:"), onS);
         EXPECT_EQ(FilesIn(temp), inTemp) << "the work folder must be gone";
         EXPECT_EQ(WorkFolders(), workFolders);
@@ -402,7 +373,6 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
         EXPECT_EQ(GetFileAttributesW(IniPath().c_str()), INVALID_FILE_ATTRIBUTES);
         EXPECT_EQ(GetFileAttributesW(record.c_str()), INVALID_FILE_ATTRIBUTES);
 
-        SetFileAttributesW(scenario.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (c.setting == kSmallDrive) RemoveTree(game);
     }
     if (noSmallDrive) {

@@ -151,6 +151,28 @@ inline void ExpectTimedFile(const std::wstring& folder, const TimedFile& f) {
     EXPECT_EQ(FileTimeU64(attr.ftLastWriteTime), f.time) << f.name;
 }
 
+// The tree after is the tree want, entry for entry; what differs is named.
+inline void ExpectSameTree(const Tree& after, const Tree& want, const std::string& what = "") {
+    EXPECT_TRUE(after == want) << what << "\nonly before:" << TreeDifferences(want, after)
+                               << "\nonly after:" << TreeDifferences(after, want);
+}
+
+// Copies the stand-in game and its library into folder as game.exe and game.dll (their bytes, with
+// time) and starts it there; returns once both are mapped.
+inline void StartStandinGame(const std::wstring& folder, uint64_t time, DriveProcess* running) {
+    for (auto f :
+         {std::pair<const wchar_t*, const wchar_t*>{L"game.exe", L"standin_game.exe"}, {L"game.dll", L"standin_lib.dll"}}) {
+        const std::vector<uint8_t> b = LoadBytes(ModuleFolder() + f.second);
+        ASSERT_GT(b.size(), 1024u);
+        PutTimedFile(folder + L"\\" + f.first, std::string(b.begin(), b.end()), time);
+    }
+    const std::wstring ready = folder + L".ready";
+    DeleteFileW(ready.c_str());
+    ASSERT_TRUE(StartProgram(L"\"" + folder + L"\\game.exe\" " + ready, running, folder.c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesW(ready.c_str()) != INVALID_FILE_ATTRIBUTES; }, kUpdaterWaitMs))
+        << "the stand-in game did not start";
+}
+
 // The program's work folders in the temporary folder that are not in before.
 inline std::vector<std::wstring> NewWorkFolders(const std::set<std::wstring>& before) {
     std::vector<std::wstring> made;

@@ -30,11 +30,6 @@ const std::vector<TimedFile> kUpdate = {
     {"new\\c.dat", "new c", kNewTime + 4},
 };
 
-void ExpectSameTree(const Tree& after, const Tree& want, const std::string& what) {
-    EXPECT_TRUE(after == want) << what << "\nonly before:" << TreeDifferences(want, after)
-                               << "\nonly after:" << TreeDifferences(after, want);
-}
-
 class Staging : public ::testing::Test {
 protected:
     void SetUp() override {
