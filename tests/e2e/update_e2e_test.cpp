@@ -113,12 +113,7 @@ protected:
         PutTimedFile(game + L"\\save\\player.sav", "the player's", kOldTime + 3);
     }
 
-    // Starts the updater and waits for its menu.
-    void StartMenu() {
-        proc = StartUpdater(exe);
-        menu = WaitTopWindow(proc.pid, kTitle, L"#32770", kUpdaterWaitMs);
-        ASSERT_NE(menu, nullptr);
-    }
+    void StartMenu() { ASSERT_NE(menu = ::StartMenu(exe, kTitle, &proc), nullptr); }
 
     // Reads the box the program shows now, checks that the menu owns it under the updater's title,
     // and presses answer.
@@ -138,14 +133,8 @@ protected:
 
     // Presses Update and answers the first box it brings.
     std::wstring PressUpdate(int answer) {
-        for (const DriveControl& c : ListControls(menu)) {
-            if (c.text == L"アップデート" && c.visible) {
-                EXPECT_TRUE(PressButton(menu, c.id));
-                return AnswerBox(answer);
-            }
-        }
-        ADD_FAILURE() << "no Update button";
-        return L"";
+        EXPECT_TRUE(PressLabelled(menu, L"アップデート"));
+        return AnswerBox(answer);
     }
 
     std::wstring Question() const { return L"[" + game + L"]をアップデートします"; }

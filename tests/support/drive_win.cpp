@@ -161,6 +161,13 @@ bool PressButton(HWND dialog, int id) {
     return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != 0;
 }
 
+bool PressLabelled(HWND dialog, const std::wstring& text) {
+    for (const DriveControl& c : ListControls(dialog)) {
+        if (c.text == text && c.visible) return PressButton(dialog, c.id);
+    }
+    return false;
+}
+
 bool ClickControl(HWND dialog, int id) {
     HWND control = GetDlgItem(dialog, id);
     return control && PostMessageW(control, BM_CLICK, 0, 0) != 0;

@@ -70,6 +70,9 @@ HWND WaitMessageBox(DWORD pid, MessageBoxView* out, DWORD timeoutMs);
 // Presses a button of a dialog or message box by ID, as a click would.
 bool PressButton(HWND dialog, int id);
 
+// Presses the visible button labelled text. False when there is none.
+bool PressLabelled(HWND dialog, const std::wstring& text);
+
 // Clicks a control the way the mouse would (a check box toggles, then notifies its parent).
 bool ClickControl(HWND dialog, int id);
 

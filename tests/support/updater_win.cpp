@@ -16,6 +16,13 @@ std::vector<uint8_t> LoadBytes(const std::wstring& path) {
     return bytes;
 }
 
+HWND StartMenu(const std::wstring& exe, const wchar_t* title, DriveProcess* proc) {
+    *proc = StartUpdater(exe);
+    HWND menu = WaitTopWindow(proc->pid, title, L"#32770", kUpdaterWaitMs);
+    EXPECT_NE(menu, nullptr) << ToCp932(title);
+    return menu;
+}
+
 std::wstring SaveUpdater(const std::wstring& folder, const wchar_t* name, TestPayload* p) {
     EndTestPayload(p);
     std::wstring path = folder + name;

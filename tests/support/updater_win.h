@@ -35,6 +35,9 @@ std::set<std::wstring> FilesIn(const std::wstring& folder);
 // Starts exe with args and returns the running process (a failed start is a test failure).
 DriveProcess StartUpdater(const std::wstring& exe, const std::wstring& args = L"");
 
+// Starts exe and waits for its menu, the dialog titled title; null, and a failure, when none shows.
+HWND StartMenu(const std::wstring& exe, const wchar_t* title, DriveProcess* proc);
+
 // Waits for the end and returns the exit code (0xDEAD, and a failure, when it does not end).
 DWORD FinishUpdater(DriveProcess* proc);
 

@@ -43,13 +43,6 @@ protected:
     std::wstring Make(const wchar_t* name, const std::vector<TimedFile>& files) {
         return MakeUpdater(scratch, name, L"vnupdate.exe", files);
     }
-    // Starts exe and waits for its menu, the dialog titled title.
-    HWND StartMenu(const std::wstring& exe, const wchar_t* title, DriveProcess* proc) {
-        *proc = StartUpdater(exe);
-        HWND menu = WaitTopWindow(proc->pid, title, L"#32770", kUpdaterWaitMs);
-        EXPECT_NE(menu, nullptr) << ToCp932(title);
-        return menu;
-    }
     // The document the stand-in was asked to open, once it has been.
     std::wstring Opened() {
         std::vector<uint8_t> bytes;
@@ -76,7 +69,6 @@ TEST_F(Menu, ButtonsFollowTheReadmeSettingAndBothWaysOutCleanUp) {
          L"お知らせ.txt",
          true},
         {"TITLEBAR ボタン\r\nINSTREADME 読む\r\n", {L"アップデート", L"読む", L"終了"}, L"readme.txt", false},
-        {"TITLEBAR ボタン\r\nINSTREADME -読まない\r\n", {L"アップデート", L"終了"}, nullptr, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.env);
