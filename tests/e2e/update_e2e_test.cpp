@@ -231,7 +231,6 @@ protected:
 TEST_F(Update, TheWholeRoadEndsAsThePlayerChose) {
     const Ending endings[] = {
         {"read-me ticked", L"full.exe", L"ゲーム ソ表", true, false, WM_COMMAND, IDOK, true, true},
-        {"OK as offered", L"full.exe", L"Game", false, false, WM_COMMAND, IDOK, true, false},
         {"only the read-me", L"full.exe", L"Game", true, true, WM_COMMAND, IDOK, false, true},
         {"short form", L"short.exe", L"ゲーム ソ表", false, false, WM_COMMAND, IDOK, true, false},
         {"Escape", L"full.exe", L"Game", true, false, WM_KEYDOWN, VK_ESCAPE, false, false},
