@@ -91,10 +91,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         ReportError("%s", arg);
         return 0;
     }
-    if (strcmp(verb, "format") == 0) {  // a format with arguments, as the callers use them
-        ReportError("[%s] %d/%u %s", arg, -12, 34u, "終");
-        return 0;
-    }
     if (strcmp(verb, "long") == 0) {  // a text longer than the message buffer, made of "ア"
         size_t bytes = strtoul(arg, nullptr, 10);
         char* text = static_cast<char*>(AllocChecked(bytes + 1));

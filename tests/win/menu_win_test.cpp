@@ -260,7 +260,7 @@ TEST(ProgramIcon, EverySizeIsThere) {
 }
 
 TEST(WorkFolder, IsForgottenOnceRemoved) {
-    wchar_t cwd[MAX_PATH];
+    wchar_t cwd[MAX_PATH], elsewhere[MAX_PATH], after[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, cwd);
     ASSERT_EQ(CreateWorkFolder(), 0);
     const std::wstring folder = FromCp932(GetWorkFolder());
@@ -268,14 +268,12 @@ TEST(WorkFolder, IsForgottenOnceRemoved) {
     EXPECT_STREQ(GetWorkFolder(), "");
     EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
     // A second removal finds nothing to do and leaves the current folder alone.
-    wchar_t elsewhere[MAX_PATH];
     GetTempPathW(MAX_PATH, elsewhere);
     SetCurrentDirectoryW(elsewhere);
     GetCurrentDirectoryW(MAX_PATH, elsewhere);
     RemoveWorkFolder();
-    wchar_t after[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, after);
-    EXPECT_EQ(std::wstring(after), std::wstring(elsewhere));
+    EXPECT_STREQ(after, elsewhere);
     SetCurrentDirectoryW(cwd);
 }
 
