@@ -33,23 +33,19 @@ protected:
     std::set<std::wstring> before;
 };
 
+// Which names are setup files and where the walk stops is unit-tested; here they land in the folder.
 TEST_F(Startup, UnpacksOnlyTheSetupFilesIntoANewWorkFolder) {
     DriveProcess proc = Start(L"アップデート 1.exe", {{"install.env", "TITLEBAR demo\r\n"},
                                                       {"insttscr.rct", "RCT"},
                                                       {"readme.txt", "read me"},
-                                                      {"install.env.bak", "old"},
-                                                      {"NOTES.TXT", "upper case is not taken"},
                                                       {"game.exe", "MZ"},
-                                                      {"data\\"},
-                                                      {"data\\sub\\"},
-                                                      {"data\\sub\\late.txt", "after the stop"}});
+                                                      {"data\\"}});
     // Looked at while the menu is open: leaving it removes the folder.
     HWND menu = WaitTopWindow(proc.pid, L"demo アップデータ", nullptr, kUpdaterWaitMs);
     ASSERT_NE(menu, nullptr);
     std::vector<std::wstring> made = NewWorkFolders(before);
     ASSERT_EQ(made.size(), 1u);
-    EXPECT_EQ(FilesIn(TempFolder() + made[0]),
-              (std::set<std::wstring>{L"install.env", L"insttscr.rct", L"readme.txt", L"install.env.bak"}));
+    EXPECT_EQ(FilesIn(TempFolder() + made[0]), (std::set<std::wstring>{L"install.env", L"insttscr.rct", L"readme.txt"}));
     EXPECT_TRUE(PressButton(menu, 1000));
     EXPECT_EQ(FinishUpdater(&proc), 0u);
 }
