@@ -59,9 +59,7 @@ class Update : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         // The read-me opens with its associated program: here the recorder, for a type of our own.
-        const std::wstring command = L"\"" + ModuleFolder() + L"e2e_recorder.exe\" \"%1\"";
-        ASSERT_TRUE(SetRegText(HKEY_CLASSES_ROOT, L".vnrm", nullptr, L"VnE2E.Readme"));
-        ASSERT_TRUE(SetRegText(HKEY_CLASSES_ROOT, L"VnE2E.Readme\\shell\\open\\command", nullptr, command));
+        ASSERT_TRUE(AssociateType(L".vnrm", L"VnE2E.Readme", ModuleFolder() + L"e2e_recorder.exe"));
     }
     static void TearDownTestSuite() {
         RegDeleteTreeW(HKEY_CLASSES_ROOT, L".vnrm");

@@ -33,6 +33,12 @@ bool SetRegText(HKEY root, const wchar_t* key, const wchar_t* name, const std::w
     return SetRegValue(root, key, name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
+bool AssociateType(const wchar_t* ext, const wchar_t* progId, const std::wstring& program) {
+    const std::wstring command = L"\"" + program + L"\" \"%1\"";
+    return SetRegText(HKEY_CLASSES_ROOT, (std::wstring(progId) + L"\\shell\\open\\command").c_str(), nullptr, command) &&
+           SetRegText(HKEY_CLASSES_ROOT, ext, nullptr, progId);
+}
+
 void DeleteRegValue(HKEY root, const wchar_t* key, const wchar_t* name) {
     HKEY h;
     if (RegOpenKeyExW(root, key, 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) return;

@@ -20,6 +20,8 @@ RegValues ReadRegValues(HKEY root, const wchar_t* key);
 // Creates root\key as needed and sets the value (name null or "": the default value). False on failure.
 bool SetRegValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD size);
 bool SetRegText(HKEY root, const wchar_t* key, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ);
+// Opens documents of type ext (L".txt") with program, through the ProgID progId. False on failure.
+bool AssociateType(const wchar_t* ext, const wchar_t* progId, const std::wstring& program);
 void DeleteRegValue(HKEY root, const wchar_t* key, const wchar_t* name);
 // A REG_SZ value, or "(none)".
 std::wstring ReadRegText(HKEY root, const wchar_t* key, const wchar_t* name);

@@ -28,9 +28,7 @@ protected:
         record = ModuleFolder() + L"menu_opened.rec";
         DeleteFileW(record.c_str());
         oldTxt = ReadRegText(HKEY_CLASSES_ROOT, L".txt", L"");
-        const std::wstring command = L"\"" + ModuleFolder() + L"menu_opener.exe\" \"%1\"";
-        ASSERT_TRUE(SetRegText(HKEY_CLASSES_ROOT, L"vnmenutest.txt\\shell\\open\\command", nullptr, command));
-        ASSERT_TRUE(SetRegText(HKEY_CLASSES_ROOT, L".txt", nullptr, L"vnmenutest.txt"));
+        ASSERT_TRUE(AssociateType(L".txt", L"vnmenutest.txt", ModuleFolder() + L"menu_opener.exe"));
     }
     void TearDown() override {
         SetRegText(HKEY_CLASSES_ROOT, L".txt", nullptr, oldTxt == L"(none)" ? L"txtfile" : oldTxt);
