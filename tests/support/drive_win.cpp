@@ -161,6 +161,15 @@ bool PressButton(HWND dialog, int id) {
     return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != 0;
 }
 
+COLORREF ScreenPixel(HWND window, int x, int y) {
+    POINT p = {x, y};
+    ClientToScreen(window, &p);
+    HDC screen = GetDC(nullptr);
+    COLORREF c = GetPixel(screen, p.x, p.y);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
 bool PressLabelled(HWND dialog, const std::wstring& text) {
     for (const DriveControl& c : ListControls(dialog)) {
         if (c.text == text && c.visible) return PressButton(dialog, c.id);

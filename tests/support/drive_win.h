@@ -70,6 +70,9 @@ HWND WaitMessageBox(DWORD pid, MessageBoxView* out, DWORD timeoutMs);
 // Presses a button of a dialog or message box by ID, as a click would.
 bool PressButton(HWND dialog, int id);
 
+// The colour shown on the screen at the client point (x, y) of window.
+COLORREF ScreenPixel(HWND window, int x, int y);
+
 // Presses the visible button labelled text. False when there is none.
 bool PressLabelled(HWND dialog, const std::wstring& text);
 

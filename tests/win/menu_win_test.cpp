@@ -120,14 +120,6 @@ TEST_F(Menu, ThePictureStandsWhereThePlayerSeesIt) {
     ASSERT_TRUE(GetClientRect(menu, &client));
     const int height = client.bottom - client.top;
     const int at = (height - side) / 2;
-    POINT origin = {0, 0};
-    ClientToScreen(menu, &origin);
-    auto screenPixel = [&](int x, int y) {
-        HDC screen = GetDC(nullptr);
-        COLORREF c = GetPixel(screen, origin.x + at + x, origin.y + at + y);
-        ReleaseDC(nullptr, screen);
-        return c;
-    };
     // The picture's corners and middle (the button column covers its lower right corner), and the
     // dialog's face just outside it.
     const POINT inside[] = {{0, 0}, {side - 1, 0}, {0, side - 1}, {side - 1, side * 3 / 4}, {side / 2, side / 3}};
@@ -136,10 +128,10 @@ TEST_F(Menu, ThePictureStandsWhereThePlayerSeesIt) {
         [&] {
             for (const POINT& p : inside) {
                 const uint8_t* px = &pixels[3 * static_cast<size_t>(p.y * side + p.x)];
-                if (screenPixel(p.x, p.y) != RGB(px[2], px[1], px[0])) return false;
+                if (ScreenPixel(menu, at + p.x, at + p.y) != RGB(px[2], px[1], px[0])) return false;
             }
             for (const POINT& p : outside) {
-                if (screenPixel(p.x, p.y) != GetSysColor(COLOR_BTNFACE)) return false;
+                if (ScreenPixel(menu, at + p.x, at + p.y) != GetSysColor(COLOR_BTNFACE)) return false;
             }
             return true;
         },
