@@ -75,20 +75,6 @@ TEST(PayloadFormat, SinkGetsWholeBlocksThenTheRest) {
     }
 }
 
-// A sink failing on a full block or on the final partial one fails the record.
-TEST(PayloadFormat, SinkFailureFailsTheRecord) {
-    std::vector<uint8_t> bytes = MakeOnePayload("a.bin", MakeTestPattern(kPayloadBlockBytes + 1, 1));
-    for (int failAt : {0, 1}) {
-        PayloadCapture cap;
-        cap.failAt = failAt;
-        ExtractResult result;
-        EXPECT_EQ(WalkTestPayload(bytes, kExtractAll, &cap, &result), -1);
-        EXPECT_EQ(result.error, kPayloadSinkFailed);
-        EXPECT_EQ(cap.data.size(), failAt * kPayloadBlockBytes);
-        EXPECT_EQ(cap.closedBad, 1);
-    }
-}
-
 #define FAULT(set)        \
     [&] {                 \
         TestFileFaults f; \

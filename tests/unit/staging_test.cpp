@@ -194,27 +194,6 @@ TEST(StagedRun, EveryFaultLeavesTheFolderAsItWas) {
     }
 }
 
-// A removal fails only where nothing is left to undo: deleting an old file or the journal after a
-// good commit. The update stands, and the next run clears what was left.
-TEST(StagedRun, AFailedCleanUpIsFinishedByTheNextRun) {
-    const FakeFs updated = MakeFakeUpdated();
-    int n = 1;
-    for (;; ++n) {
-        FakeFs fs = MakeFakeGame();
-        FaultyBytes in;
-        in.bytes = MakeFakeUpdatePayload();
-        fs.failRemoveAt = n;
-        EXPECT_EQ(RunFakeUpdate(&fs, &in), 0) << n;
-        if (fs.removes < n) break;
-        EXPECT_GT(fs.CountTemporaries(), 0u) << n;
-        fs.failRemoveAt = 0;
-        EXPECT_EQ(RecoverStaged(&kFakeOps, &fs, "C:\\G", 1), 0) << n;
-        EXPECT_EQ(fs.nodes, updated.nodes) << n;
-    }
-    EXPECT_GT(n, 2);
-    printf("[ faults   ] removal: %d failing runs\n", n - 1);
-}
-
 // The updater is killed after every single change it makes, on a good update and on one whose
 // second move fails (so that it is killed while undoing): the next run leaves the folder fully old
 // (killed before the moves began, or while undoing them) or fully new, with no temporary file.
