@@ -37,14 +37,6 @@ TEST(Sjis, FindCharSkipsSecondBytes) {
     }
 }
 
-TEST(Sjis, NextStepsOverPairsButNeverPastTheEnd) {
-    const char text[] = "a\x83\x5C\xE0";  // 'a', ソ, then a lone lead byte before the terminator
-    EXPECT_EQ(SjisNext(text), text + 1);
-    EXPECT_EQ(SjisNext(text + 1), text + 3);
-    EXPECT_EQ(SjisNext(text + 3), text + 4);
-    EXPECT_EQ(SjisNext(text + 4), text + 4);
-}
-
 TEST(Sjis, CompareNoCaseFoldsAsciiOnly) {
     const struct {
         const char* a;
