@@ -27,6 +27,18 @@ struct PayloadCapture {
 int WalkTestPayload(const std::vector<uint8_t>& bytes, int mode, PayloadCapture* cap, ExtractResult* result,
                     const char* dest = "C:\\G");
 
+// A walk's status with what it recorded and its result.
+struct TestWalk {
+    PayloadCapture cap;
+    ExtractResult result;
+    int rc;
+};
+inline TestWalk WalkTest(const std::vector<uint8_t>& bytes, int mode, const char* dest = "C:\\G") {
+    TestWalk w{};
+    w.rc = WalkTestPayload(bytes, mode, &w.cap, &w.result, dest);
+    return w;
+}
+
 // A whole payload of one record: a file holding data (with faults), or a folder when dir.
 std::vector<uint8_t> MakeOnePayload(const std::string& name, const std::string& data,
                                     const TestFileFaults& faults = TestFileFaults(), bool dir = false);

@@ -211,8 +211,10 @@ const std::vector<FakeNewFile> kFakeUpdate = {
     {"C:\\G\\data\\a.dat", "new a"},
 };
 
-// Stages files the way the extraction does: a folder created before the files inside it.
-inline void StageFake(StageJournal* j, FakeFs* fs, const std::vector<FakeNewFile>& files) {
+// Begins a journal for C:\G and stages files the way the extraction does: a folder created before
+// the files inside it.
+inline void StageFake(StageJournal* j, FakeFs* fs, uint32_t seed, const std::vector<FakeNewFile>& files) {
+    InitStageJournal(j, &kFakeOps, fs, "C:\\G", seed);
     ASSERT_EQ(AddCreatedFolder(j, "C:\\G\\new"), 0);
     fs->AddFolder("C:\\G\\new");
     for (const FakeNewFile& f : files) {
@@ -250,10 +252,10 @@ inline std::string DumpFakeFs(const FakeFs& fs) {
     return t;
 }
 
-// Fails the reads of a payload held in memory from the nth on, through an unbuffered stream so
-// that every read of the reader reaches it.
+// Fails the reads of a payload held in memory (the fake update unless given another) from the nth
+// on, through an unbuffered stream so that every read of the reader reaches it.
 struct FaultyBytes {
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> bytes = MakeFakeUpdatePayload();
     size_t pos = 0;
     long reads = 0;
     long failAt = 0;

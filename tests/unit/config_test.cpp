@@ -104,14 +104,6 @@ TEST_P(ConfigTest, FourHundredPiecesAreRead) {
     }
 }
 
-TEST_P(ConfigTest, TableIsNewestFirstAndLoadsAdd) {
-    LoadText("A 1\nB 2\nA 3\n");
-    LoadText("B 4\n");
-    std::vector<std::string> seen;
-    for (const SettingEntry* e = FirstSetting(); e; e = e->next) seen.push_back(std::string(e->key) + e->value);
-    EXPECT_EQ(seen, (std::vector<std::string>{"B4", "A3", "B2", "A1"}));
-}
-
 TEST_P(ConfigTest, GetSettingCutsByBytesAndZeroFills) {
     LoadText("LONG " + std::string(126, 'a') + "ポx\nSHORT v\n");
     char buf[kSettingBytes + 8];

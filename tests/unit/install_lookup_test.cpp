@@ -89,7 +89,6 @@ TEST(Lookup, ChecksInOrderAndStopsAtTheFirstFailure) {
     } cases[] = {
         {base, "-", kLookupNotInstalled, "", "IsInst"},
         {base, "IsInst=0;InstTo=C:\\G", kLookupNotInstalled, "", "IsInst"},
-        {base, "IsInst=yes;InstTo=C:\\G", kLookupNotInstalled, "", "IsInst"},
         {base, "IsInst=1", kLookupNoFolder, "", "IsInst InstTo"},
         {base, "IsInst=-1;InstTo=", kLookupNoFolder, "", "IsInst InstTo"},
         {base, "IsInst=7abc;InstTo=" + s300, kLookupFound, s300.substr(0, 259), "IsInst InstTo"},

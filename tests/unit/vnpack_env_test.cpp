@@ -132,9 +132,11 @@ TEST(Cp932Text, ConvertsAndFlags) {
     Cp932ToUtf8("abポ", 4, out, 5, kEscapeInvalid);
     EXPECT_STREQ(out, "ab");                                                     // never half a character
     EXPECT_EQ(Cp932ToUtf8("a\x83\x40", 2, out, sizeof out, kEscapeInvalid), 1);  // nothing read past the length
-    // Names for the host's file system are whole and exact (PackNames), or refused.
+    // Names for the payload or the host's file system are whole and exact, or refused.
     EXPECT_EQ(ConvertCp932ToUtf8("a\x85\x40", out, sizeof out), -1);
     EXPECT_EQ(ConvertCp932ToUtf8("abポ", out, 5), -1);
+    EXPECT_EQ(ConvertUtf8ToCp932("\xF0\x9F\x98\x80", out, sizeof out), -1) << "no CP932 form";
+    EXPECT_EQ(ConvertUtf8ToCp932("ソソ", out, 4), -1) << "no room for both";
 }
 
 TEST(VnpackEnvTransfer, ShowsWhatEachLineWritesAndWhyOthersAreSkipped) {

@@ -8,7 +8,6 @@
 #include "support/golden_payload.h"
 #include "support/payload_capture.h"
 #include "support/payload_vnpack.h"
-#include "vnpack/cp932_text.h"
 #include "vnpack/pack_compress.h"
 #include "vnpack/vnpack.h"
 
@@ -16,30 +15,9 @@ namespace {
 
 typedef std::vector<std::string> Strings;
 
-// ①㈱髙橋～ in UTF-8: characters Shift_JIS lacks or maps elsewhere, all in CP932.
+// ①㈱髙橋～ in UTF-8: characters Shift_JIS lacks or maps elsewhere (髙 is the IBM extension code
+// Windows writes, ～ where Shift_JIS has the wave dash), all in CP932.
 const char kCp932Only[] = "\xE2\x91\xA0\xE3\x88\xB1\xE9\xAB\x99\xE6\xA9\x8B\xEF\xBD\x9E.dat";
-
-// Names go to the payload through the table Windows uses for code page 932, and back for the terminal.
-TEST(PackNames, ConvertCharactersOnlyCp932Has) {
-    const struct {
-        const char *utf8, *cp932;
-    } cases[] = {
-        {"\xEF\xBD\x9E", "\x81\x60"},          // ～ (Shift_JIS has the wave dash there)
-        {"\xE2\x91\xA0", "\x87\x40"},          // ①
-        {"\xE9\xAB\x99", "\xFB\xFC"},          // 髙, the IBM extension code Windows writes
-        {"\xE3\x82\xBD.txt", "\x83\x5C.txt"},  // ソ, a 0x5C trail byte
-    };
-    for (const auto& c : cases) {
-        char cp932[16], utf8[16];
-        ASSERT_EQ(ConvertUtf8ToCp932(c.utf8, cp932, sizeof cp932), 0) << c.cp932;
-        EXPECT_STREQ(cp932, c.cp932);
-        ASSERT_EQ(ConvertCp932ToUtf8(c.cp932, utf8, sizeof utf8), 0) << c.cp932;
-        EXPECT_STREQ(utf8, c.utf8);
-    }
-    char out[4];
-    EXPECT_EQ(ConvertUtf8ToCp932("\xF0\x9F\x98\x80", out, sizeof out), -1) << "no CP932 form";
-    EXPECT_EQ(ConvertUtf8ToCp932("\xE3\x82\xBD\xE3\x82\xBD", out, sizeof out), -1) << "no room for both";
-}
 
 // Stored blocks (--level 0) make the packer's output comparable byte for byte with the golden payload.
 TEST(VnpackBuild, ReproducesTheGoldenPayload) {

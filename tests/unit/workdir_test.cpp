@@ -41,7 +41,6 @@ TEST(WorkDir, FolderNameFromTheTickCountAtEveryRange) {
         const char* name;
     } cases[] = {
         {0, "TempGPInstallFolder_000000000"},
-        {1234, "TempGPInstallFolder_000001234"},
         {999999999u, "TempGPInstallFolder_999999999"},
         {1000000000u, "TempGPInstallFolder_1000000000"},
         {0x7FFFFFFFu, "TempGPInstallFolder_2147483647"},
@@ -66,8 +65,6 @@ TEST(WorkDir, NamesTakenInTheSameMillisecondMoveToTheNextTicks) {
         uint32_t madeTicks;  // the name made, when result is 0
     } cases[] = {
         {"one taken", 5, 1, 0, 6},
-        {"across nine digits", 999999999u, 1, 0, 1000000000u},
-        {"across the sign", 0x7FFFFFFFu, 1, 0, 0x80000000u},
         {"across the wrap", 0xFFFFFFFFu, 1, 0, 0},
         {"99 taken: the last name tried", 0xFFFFFFF0u, 99, 0, 0xFFFFFFF0u + 99},
         {"100 taken: the 101st is never tried", 7, 100, -1, 0},
