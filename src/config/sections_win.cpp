@@ -2,9 +2,9 @@
 
 #include "config/sections_win.h"
 #include "process/msgbox_win.h"
-#include "process/workdir_win.h"
+#include "process/run_status.h"
 
-void LoadSections(const char* path) {
+int LoadSections(const char* path) {
     static bool s_releaseArranged;
     if (!s_releaseArranged) {
         atexit(ResetSections);
@@ -20,12 +20,11 @@ void LoadSections(const char* path) {
         status = ParseSections(&reader, &section);
         fclose(file);
     }
-    if (status == kSectionsOk) return;
+    if (status == kSectionsOk) return 0;
     if (status != kSectionsNoMemory) {  // AllocChecked has shown its own message
-        char message[1024];
+        char message[kMessageBytes];
         FormatSectionsFailure(status, path, section, message, sizeof message);
         ReportRetryable("%s", message);
     }
-    RemoveWorkFolder();
-    exit(-1);  // after Retry too: the file does not change
+    return kRunFailed;
 }

@@ -2,6 +2,7 @@
 
 #include "config/settings_win.h"
 #include "process/file_open_win.h"
+#include "process/run_status.h"
 
 int LoadSettings(const char* path) {
     static bool s_releaseArranged;
@@ -11,11 +12,10 @@ int LoadSettings(const char* path) {
     }
     // Binary: the reader folds CR LF and stops at 0x1A itself, as text mode would.
     FILE* file = OpenGuarded(path, "rb");
-    if (!file) return -1;
+    if (!file) return kRunFailed;
     EnvReader reader;
     OpenEnvFile(&reader, file);
     int rc = ParseSettings(&reader);
     fclose(file);
-    if (rc != 0) exit(-1);  // AllocChecked has shown the memory message
-    return 0;
+    return rc == 0 ? 0 : kRunFailed;  // AllocChecked has shown the memory message
 }

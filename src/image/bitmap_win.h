@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "process/run_status.h"
+
 struct BitmapImage {
     int32_t width;
     int32_t height;    // rows, always positive; the header holds its negation
@@ -32,7 +34,8 @@ void AlignPackedRows(BitmapImage* image);
 // The most recently created live image, or null.
 BitmapImage* NewestBitmapImage();
 
-// Loads an RCT picture (a CP932 path, relative to the current folder) into a new image. Null when
-// the file is not an RCT picture or is damaged or too large, or memory runs out; no message apart
-// from the memory warning. The caller owns the image.
-BitmapImage* LoadRctImage(const char* fileName);
+// Loads an RCT picture (a CP932 path, relative to the current folder) into a new image, which the
+// caller owns. *image is null when the file is not an RCT picture or is damaged or too large, or
+// memory runs out; no message apart from the memory warning. Returns 0, or kRunFailed when the file
+// could not be opened and the player chose Cancel.
+int LoadRctImage(const char* fileName, BitmapImage** image);

@@ -3,9 +3,9 @@
 #include "image/bitmap_win.h"
 #include "image/rct.h"
 #include "process/file_open_win.h"
+#include "process/run_status.h"
 
-BitmapImage* LoadRctImage(const char* fileName) {
-    FILE* f = OpenGuarded(fileName, "rb");
+static BitmapImage* LoadOpenRct(FILE* f) {
     RctFile rct;
     // A short file is refused at once: reopening it would find it just as short.
     int rc = ReadRctFile(f, &rct);
@@ -24,4 +24,12 @@ BitmapImage* LoadRctImage(const char* fileName) {
     }
     FreeRctFile(&rct);
     return image;
+}
+
+int LoadRctImage(const char* fileName, BitmapImage** image) {
+    *image = nullptr;
+    FILE* f = OpenGuarded(fileName, "rb");
+    if (!f) return kRunFailed;
+    *image = LoadOpenRct(f);
+    return 0;
 }

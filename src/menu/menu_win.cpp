@@ -1,11 +1,7 @@
 #include "menu/menu_win.h"
 
-#include <cstdlib>
-
 #include "common/str_util.h"
-#include "config/sections_win.h"
 #include "config/settings.h"
-#include "config/settings_win.h"
 #include "image/bitmap_win.h"
 #include "menu/menu_slots.h"
 #include "process/launch_win.h"
@@ -16,8 +12,6 @@
 #include "update/update_cmd_win.h"
 
 namespace {
-
-const size_t kMessageBytes = 1024;
 
 HINSTANCE s_instance;
 MenuSlot s_slots[kMenuSlotCount];
@@ -53,6 +47,13 @@ void CloseMenu(HWND dialog) {
     EndDialog(dialog, 0);
 }
 
+// The run cannot go on: the dialog ends with the status for the program's end to act on.
+void StopMenu(HWND dialog, int status) {
+    DestroyBitmapImage(s_splash);
+    s_splash = nullptr;
+    EndDialog(dialog, status);
+}
+
 void OnInitDialog(HWND dialog) {
     SetMainWindow(dialog);
     CenterWindow(dialog);
@@ -78,7 +79,10 @@ void OnInitDialog(HWND dialog) {
     keybd_event(VK_UP, 0, KEYEVENTF_KEYUP, 0);
 
     // A file that is no picture leaves the menu without one; a missing file asks Retry/Cancel.
-    s_splash = LoadRctImage("insttscr.rct");
+    if (LoadRctImage("insttscr.rct", &s_splash) != 0) {
+        StopMenu(dialog, kRunFailed);
+        return;
+    }
     if (s_splash) {
         RECT client;
         GetClientRect(dialog, &client);
@@ -104,9 +108,12 @@ void OnCommand(HWND dialog, WPARAM param) {
     s_busy = true;
     int slot = FindMenuSlot(s_slots, static_cast<uint64_t>(param));
     switch (slot < 0 ? kRoleNone : s_slots[slot].role) {
-    case kRoleUpdate:
-        if (RunUpdate() == 0) CloseMenu(dialog);
+    case kRoleUpdate: {
+        int rc = RunUpdate();
+        if (rc == 0) CloseMenu(dialog);
+        if (rc == kRunFailed || rc == kRunQuit) StopMenu(dialog, rc);
         break;
+    }
     case kRoleDirectXSetup: RunProgram("DirectX\\dxsetup.exe"); break;
     case kRoleExit: CloseMenu(dialog); break;
     case kRoleReadme:
@@ -134,42 +141,15 @@ INT_PTR CALLBACK MenuProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     return 0;
 }
 
-// Another copy's mutex: the player is told which title is running, in a box of its own.
-[[noreturn]] void RefuseSecondCopy() {
-    char text[kMessageBytes];
-    FormatStr(text, sizeof text, "[ %s ] は既に起動中です", UpdaterTitle());
-    MessageBoxCp932(nullptr, text, GetTitleBar(), MB_ICONERROR);
-    RemoveWorkFolder();
-    exit(0);
-}
-
 }  // namespace
 
-int RunMenuStartup(HINSTANCE instance) {
+int ShowMenu(HINSTANCE instance) {
     s_instance = instance;
-    LoadSettings("install.env");
-    LoadSections("install.env");
-
-    // The name is converted from CP932 explicitly: through the ANSI call a title holding a 0x5C
-    // trail byte (ソ) would become a backslash on other systems, and no mutex could be made.
-    wchar_t name[kUpdaterTitleBytes];
-    HANDLE mutex = nullptr;
-    if (Cp932ToWide(UpdaterTitle(), name, kUpdaterTitleBytes) == 0) mutex = CreateMutexW(nullptr, TRUE, name);
-    if (!mutex) {
-        RemoveWorkFolder();
-        exit(0);
-    }
-    if (GetLastError() == ERROR_ALREADY_EXISTS) RefuseSecondCopy();
-    // The handle stays open until the process ends: it is what keeps other copies out.
-
+    // The menu ends itself with 0 or a stop status; any other result would repeat it.
     for (;;) {
         INT_PTR result = DialogBoxParamW(instance, L"MAINDIALOG", nullptr, MenuProc, 0);
-        if (result == 0) break;
+        if (result == 0 || result == kRunFailed || result == kRunQuit) return static_cast<int>(result);
         // A menu that cannot be created would fail again each time.
-        if (result == -1) {
-            RemoveWorkFolder();
-            exit(-1);
-        }
+        if (result == -1) return kRunFailed;
     }
-    return 0;
 }

@@ -1,9 +1,10 @@
 #pragma once
-// The menu start-up and the main menu.
+// The main menu.
 #include <windows.h>
 
-// Reads install.env (settings, then sections), makes sure no other updater with the same title
-// runs, and shows the menu from the program's resources in instance until it closes. Returns 0 for
-// the entry to return; ends the process itself when another copy runs (0) or the menu cannot be
-// created (-1), removing the work folder in both cases.
-int RunMenuStartup(HINSTANCE instance);
+#include "process/run_status.h"
+
+// Shows the menu from the program's resources in instance until it closes. Returns 0 when it was
+// closed (the work folder then is gone), or kRunFailed (the splash picture's Cancel, a failed update,
+// a menu that cannot be created) or kRunQuit, for the run to end.
+int ShowMenu(HINSTANCE instance);

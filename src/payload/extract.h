@@ -22,6 +22,15 @@ struct ExtractOps {
     int (*closeFile)(void* ctx, const char* path, const PayloadRecord* rec, bool ok);
 };
 
+// An update writes each file to a temporary name beside its destination first, "~vnXXXXX.tmp"
+// with five hex digits; the walk checks that it fits, the staging makes and finds those names.
+const uint32_t kStageIdCount = 0x100000;
+const char kStagePrefix[] = "~vn";
+const char kStageSuffix[] = ".tmp";
+
+// "folder\~vnXXXXX.tmp" for dest's folder and id into dst. Returns 0, or -1 when it does not fit.
+int FormatStagePath(const char* dest, uint32_t id, char* dst, size_t dstSize);
+
 struct ExtractResult {
     int error;                     // kPayloadOk, or why the walk failed
     char name[kPayloadNameBytes];  // the record that failed or stopped the walk; empty at the end marker

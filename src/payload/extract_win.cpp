@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "common/alloc.h"
@@ -13,7 +12,6 @@
 #include "process/launch_win.h"
 #include "process/msgbox_win.h"
 #include "process/workdir.h"
-#include "process/workdir_win.h"
 
 namespace {
 
@@ -121,8 +119,7 @@ int WriteBlock(void* ctx, const uint8_t* bytes, size_t n, uint32_t fileWritten, 
     DWORD done = 0;
     if (!WriteFile(t->out, bytes, static_cast<DWORD>(n), &done, nullptr) || done != n) return -1;
     ShowCopyProgress(fileWritten, consumed);
-    PumpMessages();
-    return 0;
+    return PumpMessages() < 0 ? -1 : 0;
 }
 
 int CloseFile(void* ctx, const char*, const PayloadRecord* rec, bool ok) {
@@ -141,11 +138,6 @@ int CloseFile(void* ctx, const char*, const PayloadRecord* rec, bool ok) {
     return ok && closed ? 0 : -1;
 }
 
-[[noreturn]] void FailExtraction(FILE* payload) {
-    if (payload) fclose(payload);
-    FailPayload();
-}
-
 // The program's own file, positioned at the first record; null when it cannot be read as one.
 FILE* OpenPayload(PayloadReader* reader) {
     char self[kMaxPathBytes];
@@ -161,17 +153,18 @@ FILE* OpenPayload(PayloadReader* reader) {
 
 }  // namespace
 
-void FailPayload() {
+void ReportPayloadFailure() {
     CloseCopyProgress();
     ReportError("ファイルの読み込みに失敗しました。ファイルが壊れている可能性があります。");
-    RemoveWorkFolder();
-    exit(-1);
 }
 
-void ExtractPayload(const char* dest, int mode) {
+int ExtractPayload(const char* dest, int mode) {
     PayloadReader reader;
     FILE* f = OpenPayload(&reader);
-    if (!f) FailExtraction(nullptr);
+    if (!f) {
+        ReportPayloadFailure();
+        return kRunFailed;
+    }
 
     Target target = {};
     target.out = INVALID_HANDLE_VALUE;
@@ -188,7 +181,16 @@ void ExtractPayload(const char* dest, int mode) {
     }
     if (target.out != INVALID_HANDLE_VALUE) CloseHandle(target.out);
     ReleaseJournal(nullptr);
-    if (rc != 0) FailExtraction(f);
     fclose(f);
+    int quitCode;
+    if (GetQuitCode(&quitCode)) {
+        CloseCopyProgress();
+        return kRunQuit;
+    }
+    if (rc != 0) {
+        ReportPayloadFailure();
+        return kRunFailed;
+    }
     CloseCopyProgress();
+    return 0;
 }

@@ -1,12 +1,13 @@
 #pragma once
 // The payload appended to the program's own file, extracted below a folder.
 #include "payload/extract.h"
+#include "process/run_status.h"
 
 // Extracts into dest (absolute, no trailing backslash) in kExtractAll or kExtractSetupFiles mode.
-// Returns when the walk ends; on any failure it shows the damaged-file message, removes the work
-// folder and ends the process with -1.
-void ExtractPayload(const char* dest, int mode);
+// Returns 0 when the walk ended; kRunFailed after any failure, with the damaged-file message shown;
+// kRunQuit when WM_QUIT was met meanwhile (no message). An update that does not end is undone.
+int ExtractPayload(const char* dest, int mode);
 
-// The one failure path of every extraction: closes the progress window, shows the damaged-file
-// message, removes the work folder and ends the process with -1.
-[[noreturn]] void FailPayload();
+// Closes the copy window and shows the damaged-file message: what the player is told whenever the
+// payload cannot be read or written, the work folder made or filled included.
+void ReportPayloadFailure();

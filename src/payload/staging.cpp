@@ -7,8 +7,6 @@
 #include "common/sjis.h"
 #include "common/str_util.h"
 
-static const char kStagePrefix[] = "~vn";
-static const char kStageSuffix[] = ".tmp";
 const char kStageJournalName[] = "~vnjournal.tmp";
 
 // The journal is text, one step a line, each written before the step it names:
@@ -43,21 +41,6 @@ void FreeStageJournal(StageJournal* journal) {
     FreeChecked(journal->folders);
     FreeChecked(journal->reserved);
     memset(journal, 0, sizeof *journal);
-}
-
-// Length of dest's folder part, without the separator.
-static size_t FolderLength(const char* dest) {
-    const char* sep = SjisFindLastChar(dest, '\\');
-    return sep ? static_cast<size_t>(sep - dest) : 0;
-}
-
-int FormatStagePath(const char* dest, uint32_t id, char* dst, size_t dstSize) {
-    size_t folder = FolderLength(dest);
-    char name[16];
-    FormatStr(name, sizeof name, "%s%05X%s", kStagePrefix, static_cast<unsigned>(id % kStageIdCount), kStageSuffix);
-    if (folder == 0) return CopyStr(dst, dstSize, name);
-    if (CopyBytes(dst, dstSize, dest, folder + 1) != 0) return -1;  // the separator too
-    return AppendStr(dst, dstSize, name);
 }
 
 static int HexValue(char c) {

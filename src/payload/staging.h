@@ -77,17 +77,13 @@ struct StageJournal {
     uint32_t issued;  // ids handed out so far, counting from seed
 };
 
-const uint32_t kStageIdCount = 0x100000;  // five hex digits
-extern const char kStageJournalName[];    // "~vnjournal.tmp", directly in the game folder
+extern const char kStageJournalName[];  // "~vnjournal.tmp", directly in the game folder
 const size_t kStageJournalMaxBytes = 16u << 20;
 
 // seed picks the first id tried, so two runs rarely probe the same names. folder is the game
 // folder (no trailing backslash); every path handed in lies below it.
 void InitStageJournal(StageJournal* journal, const StageFs* fs, void* ctx, const char* folder, uint32_t seed);
 void FreeStageJournal(StageJournal* journal);
-
-// "folder\~vnXXXXX.tmp" for dest's folder and id into dst. Returns 0, or -1 when it does not fit.
-int FormatStagePath(const char* dest, uint32_t id, char* dst, size_t dstSize);
 
 // Enters a file to be written to dest, journals it, and returns the temporary path to write it to.
 // Returns 0, or -1 when no free name is left, memory runs out, the journal cannot be written, or

@@ -1,9 +1,9 @@
 #pragma once
-// Guarded file access: opens are serialised by one lock, created on first use.
+// Opening files the player may have to put right.
 #include <cstdio>
 
-// Opens name with mode ("rt" or "rb"), asking Retry/Cancel until it opens; never returns null
-// (Cancel ends the process with -1). The caller closes the stream.
+// Opens name with mode ("rt" or "rb"), asking Retry/Cancel until it opens. Returns the stream, which
+// the caller closes, or null when the player chose Cancel (the run then ends with -1).
 FILE* OpenGuarded(const char* name, const char* mode);
 
 // True when name can be opened for reading.

@@ -2,8 +2,6 @@
 
 #include <shellapi.h>
 
-#include <cstdlib>
-
 #include "common/str_util.h"
 #include "process/msgbox_win.h"
 
@@ -15,7 +13,9 @@ static_assert(sizeof(STARTUPINFOA) == 68, "STARTUPINFOA layout");
 
 namespace {
 const size_t kCommandLineBytes = 260;
-}
+bool s_quit;
+int s_quitCode;
+}  // namespace
 
 void OpenDocument(const char* path) {
     SHELLEXECUTEINFOA info = {};
@@ -60,13 +60,23 @@ void CenterWindow(HWND window) {
 int PumpMessages() {
     // The program's windows are all Unicode windows, so the wide calls pass their messages on
     // without a detour through the system code page.
+    if (s_quit) return kRunQuit;
     int count = 0;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) exit(static_cast<int>(msg.wParam));
+        if (msg.message == WM_QUIT) {
+            s_quit = true;
+            s_quitCode = static_cast<int>(msg.wParam);
+            return kRunQuit;
+        }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
         ++count;
     }
     return count;
+}
+
+bool GetQuitCode(int* code) {
+    if (s_quit) *code = s_quitCode;
+    return s_quit;
 }

@@ -2,6 +2,8 @@
 // Starting documents and programs, window placement and message pumping.
 #include <windows.h>
 
+#include "process/run_status.h"
+
 // Asks the shell to open path with its associated program; the shell reports its own errors.
 void OpenDocument(const char* path);
 // Starts path as a new process (command line: the path in double quotes) without waiting.
@@ -9,5 +11,8 @@ void OpenDocument(const char* path);
 int RunProgram(const char* path);
 // Centres the window on the whole screen.
 void CenterWindow(HWND window);
-// Dispatches every waiting message and returns their number; WM_QUIT ends the process.
+// Dispatches every waiting message and returns their number, or kRunQuit once a WM_QUIT was met
+// (then and at every later call, without dispatching more): the run ends with GetQuitCode.
 int PumpMessages();
+// True once PumpMessages met WM_QUIT; code is its wParam.
+bool GetQuitCode(int* code);

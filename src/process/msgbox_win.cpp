@@ -1,15 +1,11 @@
 #include "process/msgbox_win.h"
 
 #include <cstdarg>
-#include <cstdlib>
-
 #include "common/str_util.h"
 #include "process/ui_text_win.h"
-#include "process/workdir_win.h"
 
 namespace {
 
-const size_t kMessageBytes = 1024;
 const size_t kCaptionBytes = 260;
 
 HWND s_mainWindow;
@@ -27,16 +23,12 @@ int ShowMessage(const char* fmt, va_list args, UINT style, bool toClipboard) {
 
 }  // namespace
 
-void ReportRetryable(const char* fmt, ...) {
+int ReportRetryable(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
     int choice = ShowMessage(fmt, args, MB_RETRYCANCEL | MB_ICONERROR, true);
     va_end(args);
-    // The player gave up: nothing of this run is worth keeping in the temporary folder.
-    if (choice == IDCANCEL) {
-        RemoveWorkFolder();
-        exit(-1);
-    }
+    return choice == IDCANCEL ? -1 : 0;
 }
 
 void ReportError(const char* fmt, ...) {

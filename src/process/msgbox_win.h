@@ -3,9 +3,13 @@
 // formats are printf-style and a formatted text is cut at 1023 bytes.
 #include <windows.h>
 
-// Error with Retry/Cancel. Returns only after Retry; Cancel removes the work folder and ends the
-// process with -1.
-void ReportRetryable(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+#include <cstddef>
+
+// A message box text, arguments included, holds at most kMessageBytes - 1 bytes.
+const size_t kMessageBytes = 1024;
+
+// Error with Retry/Cancel. Returns 0 after Retry, -1 after Cancel (the run then ends).
+int ReportRetryable(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Error with OK; returns after the box is closed.
 void ReportError(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Question with Yes/No; true only for Yes.

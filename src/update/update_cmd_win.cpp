@@ -22,8 +22,9 @@ int RunUpdate() {
         ReportError("アップデートを中止しました");
         return -1;
     }
-    // Returns only when every file is in place; any failure ends the program after its message.
-    ExtractPayload(installPath, kExtractAll);
+    // Every file is in place, or none: a failure has shown its message and ends the run.
+    int rc = ExtractPayload(installPath, kExtractAll);
+    if (rc != 0) return rc;
     TransferIniSection(installPath);
     TransferRegSection(installPath);
     ShowCompletionDialog();

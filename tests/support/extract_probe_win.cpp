@@ -98,8 +98,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     PrepareHold();
     SetUpPause();
     CreateWorkFolder();
-    ExtractPayload(commandLine, kExtractAll);
+    int rc = ExtractPayload(commandLine, kExtractAll);
     RemoveWorkFolder();
+    if (rc != 0) return -1;
     const char* report = getenv("VN_PROBE_MEMORY");
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;

@@ -115,6 +115,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (strcmp(verb, "open") == 0 || strcmp(verb, "create") == 0) {
         bool create = verb[0] == 'c';
         FILE* f = OpenGuarded(arg, create ? "wb" : "rb");
+        if (!f) return -1;  // Cancel
         int c = create ? 0 : fgetc(f);
         fclose(f);
         return 100 + (c < 0 ? 0 : c);
@@ -128,8 +129,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         PostMessageW(window, WM_APP, 1, 0);
         PostMessageW(window, WM_APP, 2, 0);
         PostQuitMessage(42);
-        PumpMessages();
-        return 99;  // not reached: WM_QUIT ends the process
+        int code = 99;
+        if (PumpMessages() != kRunQuit || PumpMessages() != kRunQuit || !GetQuitCode(&code)) return 99;
+        return code;
     }
     if (strcmp(verb, "run") == 0) return RunProgram(arg) ? 1 : 0;
     if (strcmp(verb, "document") == 0) {

@@ -44,7 +44,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     if (strcmp(verb, "transfer") == 0) {  // transfer ENV RESULT INSTALLPATH: both sections, in order
         if (LoadSettings(env) != 0) return 91;
-        LoadSections(env);
+        if (LoadSections(env) != 0) return -1;
         TransferIniSection(arg);
         TransferRegSection(arg);
         char root[8];

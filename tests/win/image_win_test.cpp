@@ -35,7 +35,8 @@ TEST(LoadRctImage, PixelsReadBackFromGdiMatchTheDecodedOnes) {
                  {37, 23, nullptr}, {64, 16, "スプラッシュ"}, {5, 3, ""}};
     for (const auto& c : cases) {
         const Bytes px = WriteRctPicture("picture.rct", c.w, c.h, c.name);
-        BitmapImage* image = LoadRctImage("picture.rct");
+        BitmapImage* image = nullptr;
+        ASSERT_EQ(LoadRctImage("picture.rct", &image), 0);
         ASSERT_TRUE(image && !px.empty()) << c.w << "x" << c.h;
         EXPECT_TRUE(image->width == c.w && image->height == c.h) << c.w << "x" << c.h;
         EXPECT_TRUE(ReadBackPixels(image) == px) << c.w << "x" << c.h;
@@ -57,11 +58,14 @@ TEST(LoadRctImage, DamagedFilesGiveNoImage) {
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(SaveTestBytes(c.file, "bad.rct"));
-        EXPECT_EQ(LoadRctImage("bad.rct"), nullptr) << c.what;
+        BitmapImage* image = nullptr;
+        EXPECT_EQ(LoadRctImage("bad.rct", &image), 0) << c.what;
+        EXPECT_EQ(image, nullptr) << c.what;
         EXPECT_EQ(NewestBitmapImage(), nullptr) << c.what << ": an image was left on the list";
     }
     ASSERT_TRUE(SaveTestBytes(good, "bad.rct"));
-    BitmapImage* image = LoadRctImage("bad.rct");
+    BitmapImage* image = nullptr;
+    EXPECT_EQ(LoadRctImage("bad.rct", &image), 0);
     EXPECT_NE(image, nullptr) << "the undamaged file loads";
     DestroyBitmapImage(image);
     remove("bad.rct");

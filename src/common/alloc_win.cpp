@@ -1,13 +1,12 @@
 #include <windows.h>
 
 #include "common/alloc.h"
-#include "process/ui_text_win.h"
 
 void* AllocChecked(size_t size) {
     void* block = HeapAlloc(GetProcessHeap(), 0, size);
     // No owner, no clipboard copy and no foreground change: the heap is exhausted, so say only
-    // what must be said.
-    if (!block) MessageBoxCp932(nullptr, "メモリ容量が不足しています。処理を中断します。", "malloc", MB_ICONERROR);
+    // what must be said. A wide literal, so the box needs no conversion (and no memory) of its own.
+    if (!block) MessageBoxW(nullptr, L"メモリ容量が不足しています。処理を中断します。", L"malloc", MB_ICONERROR);
     return block;
 }
 
