@@ -8,6 +8,7 @@
 #include "common/le_bytes.h"
 #include "common/sjis.h"
 #include "common/str_util.h"
+#include "payload/pe_trailer.h"
 
 // The shipped program hands zlib the record size of the 32-bit stream structure.
 #if defined(_WIN32) && !defined(_WIN64)
@@ -35,6 +36,7 @@ const char* DescribePayloadError(int error) {
     case kPayloadSinkFailed: return "write failed";
     case kPayloadNoMemory: return "out of memory";
     case kPayloadReadFailed: return "read error";
+    case kPayloadBadCertTable: return "the certificate table lies outside the file or over the payload";
     }
     return "unknown error";
 }
@@ -54,21 +56,24 @@ static int ReadBytes(PayloadReader* reader, void* dst, size_t n) {
 
 static bool Fits(const PayloadReader* reader, uint64_t n) { return reader->pos + n <= reader->end; }
 
+static int ReadFileAt(void* ctx, uint64_t offset, uint8_t* dst, size_t n) {
+    FILE* f = static_cast<FILE*>(ctx);
+    if (fseek(f, static_cast<long>(offset), SEEK_SET) != 0 || fread(dst, 1, n, f) != n) return -1;
+    return 0;
+}
+
 int OpenPayloadReader(FILE* f, PayloadReader* reader) {
     memset(reader, 0, sizeof *reader);
     reader->file = f;
-    uint8_t trailer[kPayloadTrailerBytes];
     if (fseek(f, 0, SEEK_END) != 0) return FailReader(reader, kPayloadReadFailed);
     long length = ftell(f);
-    if (length < static_cast<long>(kPayloadTrailerBytes) || static_cast<uint64_t>(length) >= kPayloadSizeLimit) {
-        return FailReader(reader, kPayloadNoTrailer);
-    }
-    reader->end = static_cast<uint32_t>(length) - kPayloadTrailerBytes;
-    if (fseek(f, static_cast<long>(reader->end), SEEK_SET) != 0) return FailReader(reader, kPayloadReadFailed);
-    if (fread(trailer, 1, sizeof trailer, f) != sizeof trailer) return FailReader(reader, kPayloadReadFailed);
-    reader->start = GetLe32(trailer);
-    if (reader->start > reader->end) return FailReader(reader, kPayloadNoTrailer);
-    if (fseek(f, static_cast<long>(reader->start), SEEK_SET) != 0) return FailReader(reader, kPayloadReadFailed);
+    if (length < 0) return FailReader(reader, kPayloadReadFailed);
+    PayloadBounds bounds;
+    int error = FindPayloadBounds(static_cast<uint64_t>(length), ReadFileAt, f, &bounds);
+    if (error != kPayloadOk) return FailReader(reader, error);
+    if (fseek(f, static_cast<long>(bounds.start), SEEK_SET) != 0) return FailReader(reader, kPayloadReadFailed);
+    reader->start = bounds.start;
+    reader->end = bounds.trailer;
     reader->pos = reader->start;
     reader->total = reader->end - reader->start;
     return 0;

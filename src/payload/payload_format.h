@@ -31,6 +31,7 @@ enum PayloadError {
     kPayloadSinkFailed,     // the caller's sink refused a block (a write failed)
     kPayloadNoMemory,
     kPayloadReadFailed,
+    kPayloadBadCertTable,  // the certificate table lies outside the file or over the payload
 };
 
 // A short English description of an error, for the studio's tool.
@@ -62,7 +63,8 @@ struct PayloadReader {
 // 0 to go on or -1 to fail the record.
 typedef int (*PayloadSink)(void* ctx, const uint8_t* bytes, size_t n, uint32_t fileWritten, uint32_t payloadConsumed);
 
-// Finds the payload through the trailer of f and positions f at the first record.
+// Finds the payload through the trailer of f (before a signature's certificate table when one ends
+// the file) and positions f at the first record.
 // Returns 0, or -1 with reader->error set. The caller keeps ownership of f.
 int OpenPayloadReader(FILE* f, PayloadReader* reader);
 

@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <cstring>
+
 #include "common/le_bytes.h"
 #include "payload/payload_format.h"
 
@@ -52,6 +54,26 @@ void BeginTestPayload(TestPayload* p, size_t stubBytes) {
 void BeginTestPayload(TestPayload* p, const std::vector<uint8_t>& program) {
     p->bytes = program;
     p->start = static_cast<uint32_t>(program.size());
+}
+
+// The headers as a linker writes them, at 0x40: "PE\0\0", the file header, the optional header with
+// 16 data directories.
+static const size_t kTestPeAt = 0x40;
+static size_t TestCertEntryAt(bool plus) { return kTestPeAt + 24 + (plus ? 112 : 96) + 4 * 8; }
+
+void BeginTestPe(TestPayload* p, bool plus, size_t stubBytes) {
+    BeginTestPayload(p, stubBytes);
+    uint8_t* b = p->bytes.data();
+    PutLe32(b + 0x3C, kTestPeAt);
+    memcpy(b + kTestPeAt, "PE\0\0", 4);
+    PutLe16(b + kTestPeAt + 20, plus ? 240 : 224);
+    PutLe16(b + kTestPeAt + 24, plus ? 0x20B : 0x10B);
+    PutLe32(b + kTestPeAt + 24 + (plus ? 108 : 92), 16);
+}
+
+void SetTestCertEntry(std::vector<uint8_t>* bytes, bool plus, uint32_t offset, uint32_t size) {
+    PutLe32(bytes->data() + TestCertEntryAt(plus), offset);
+    PutLe32(bytes->data() + TestCertEntryAt(plus) + 4, size);
 }
 
 static void AppendHeader(TestPayload* p, const std::string& name, uint32_t size, uint32_t packed, uint64_t time) {

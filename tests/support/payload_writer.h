@@ -35,6 +35,11 @@ std::string MakeMixedTestData(size_t n);
 // Starts a payload behind a stub of stubBytes bytes, or behind a real program.
 void BeginTestPayload(TestPayload* p, size_t stubBytes = 64);
 void BeginTestPayload(TestPayload* p, const std::vector<uint8_t>& program);
+// Starts a payload behind a stub of stubBytes bytes that holds the headers of a PE32 (or, when
+// plus, a PE32+) file with an empty certificate-table entry.
+void BeginTestPe(TestPayload* p, bool plus, size_t stubBytes = 0x200);
+// Sets the certificate-table entry of a stub begun by BeginTestPe.
+void SetTestCertEntry(std::vector<uint8_t>* bytes, bool plus, uint32_t offset, uint32_t size);
 void AddTestDir(TestPayload* p, const std::string& name);
 void AddTestFile(TestPayload* p, const std::string& name, const std::string& data, uint64_t time = 0x01D0000000000000ull,
                  const TestFileFaults& faults = TestFileFaults());

@@ -53,6 +53,49 @@ TEST(PayloadFormat, EveryTruncationFails) {
     }
 }
 
+// Signing appends a certificate table: the trailer is then the 4 bytes before it, when the table
+// is present, aligned and ends the file; otherwise the last 4 bytes, unless a table lies outside
+// the file or over the payload. The walk reads through the lookup, so a wrong end shows in total.
+TEST(PayloadFormat, FindsTheTrailerBeforeACertificateTable) {
+    for (bool plus : {false, true}) {
+        TestPayload p;
+        BeginTestPe(&p, plus);
+        AddTestFile(&p, "install.env", "hi");
+        EndTestPayload(&p);
+        const uint32_t end = static_cast<uint32_t>(p.bytes.size());
+        const struct {
+            const char* what;
+            uint32_t offset, size;  // the entry
+            size_t appended;        // bytes after the unsigned file
+            int error;
+        } cases[] = {
+            {"unsigned", 0, 0, 0, kPayloadOk},
+            {"signed", end, 24, 24, kPayloadOk},
+            {"in the stub", 0x180, 16, 0, kPayloadOk},
+            {"size 0", end, 0, 0, kPayloadOk},
+            {"bytes after the table", end, 24, 32, kPayloadBadCertTable},
+            {"over the payload", p.start + 2, 8, 0, kPayloadBadCertTable},
+            {"past the end", end, 32, 24, kPayloadBadCertTable},
+            {"not aligned", end + 4, 20, 24, kPayloadBadCertTable},
+            {"over the whole file", 0, end + 24, 24, kPayloadBadCertTable},
+        };
+        for (const auto& c : cases) {
+            std::vector<uint8_t> bytes = p.bytes;
+            bytes.resize(end + c.appended, 0);
+            SetTestCertEntry(&bytes, plus, c.offset, c.size);
+            TestWalk w = WalkTest(bytes, kExtractAll);
+            EXPECT_EQ(w.result.error, c.error) << c.what << (plus ? " PE32+" : " PE32");
+            // Every payload ends at end - 4, signed or not.
+            EXPECT_EQ(w.cap.data, c.error == kPayloadOk ? "hi" : "") << c.what;
+            EXPECT_EQ(w.cap.total, c.error == kPayloadOk ? end - 4 - p.start : 0) << c.what;
+        }
+        // Shorter than its headers: read as an unsigned file, whose trailer holds no records.
+        std::vector<uint8_t> cut(p.bytes.begin(), p.bytes.begin() + 0x5C);
+        cut.insert(cut.end(), {0x5C, 0, 0, 0});
+        EXPECT_EQ(WalkTest(cut, kExtractAll).result.error, kPayloadTruncated);
+    }
+}
+
 // The sink sees one call per full block and one for the rest; fileWritten counts up to the size.
 TEST(PayloadFormat, SinkGetsWholeBlocksThenTheRest) {
     const uint32_t b = kPayloadBlockBytes;
