@@ -56,7 +56,7 @@ static int ReadBytes(PayloadReader* reader, void* dst, size_t n) {
 
 static bool Fits(const PayloadReader* reader, uint64_t n) { return reader->pos + n <= reader->end; }
 
-static int ReadFileAt(void* ctx, uint64_t offset, uint8_t* dst, size_t n) {
+int ReadFileAt(void* ctx, uint64_t offset, uint8_t* dst, size_t n) {
     FILE* f = static_cast<FILE*>(ctx);
     if (fseek(f, static_cast<long>(offset), SEEK_SET) != 0 || fread(dst, 1, n, f) != n) return -1;
     return 0;

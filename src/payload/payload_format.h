@@ -63,6 +63,9 @@ struct PayloadReader {
 // 0 to go on or -1 to fail the record.
 typedef int (*PayloadSink)(void* ctx, const uint8_t* bytes, size_t n, uint32_t fileWritten, uint32_t payloadConsumed);
 
+// Reads n bytes at offset of the FILE* ctx: the ReadAtFn of FindPayloadBounds for an open file.
+int ReadFileAt(void* ctx, uint64_t offset, uint8_t* dst, size_t n);
+
 // Finds the payload through the trailer of f (before a signature's certificate table when one ends
 // the file) and positions f at the first record.
 // Returns 0, or -1 with reader->error set. The caller keeps ownership of f.

@@ -47,7 +47,7 @@ bool SamePath(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.
 
 struct Ending {
     const char* what;
-    const wchar_t* updater;  // L"full.exe" offers the read-me, L"short.exe" does not
+    const wchar_t* updater;  // L"full.exe" offers the read-me, L"short.exe" does not; -signed, -repadded
     const wchar_t* folder;   // the install folder's name
     bool tickReadme, untickRun;
     UINT leave;    // how the player leaves the completion dialog: OK, Escape or the close box
@@ -86,7 +86,8 @@ protected:
         exe = own + L"\\" + updater;
         ASSERT_TRUE(CopyFileW((Updaters() + updater).c_str(), exe.c_str(), FALSE));
         ASSERT_TRUE(CopyFileW((ModuleFolder() + L"e2e_recorder.exe").c_str(), (own + L"\\game.exe").c_str(), FALSE));
-        tree = Updaters() + std::wstring(updater).substr(0, wcslen(updater) - 4);
+        const std::wstring file = updater;  // a signed one was built from the tree its name begins with
+        tree = Updaters() + file.substr(0, file.find_first_of(L"-."));
         RegDeleteTreeW(HKEY_CURRENT_USER, kKeyParent);
         Register();
         DeleteFileW(IniPath().c_str());
@@ -142,7 +143,7 @@ protected:
         ASSERT_NE(done, nullptr);
         EXPECT_EQ(GetWindow(done, GW_OWNER), menu);
         // In tab order: OK, the message, the read-me box in the full form, the run box.
-        const bool full = wcscmp(e.updater, L"full.exe") == 0;
+        const bool full = wcsncmp(e.updater, L"full", 4) == 0;
         std::vector<std::wstring> controls, want = {L"1 OK", L"1009 ゲームの実行"};
         for (const DriveControl& c : ListControls(done)) controls.push_back(std::to_wstring(c.id) + L" " + c.text);
         want.insert(want.begin() + 1, L"65535 インストールを終了しました。\n以下のメニューを選択してＯＫを押して下さい。");
@@ -221,7 +222,8 @@ protected:
     HWND menu = nullptr;
 };
 
-// Each way out of the completion dialog, on folders with and without a space and 0x5C trail bytes.
+// Each way out of the completion dialog, on folders with and without a space and 0x5C trail bytes;
+// a signed updater goes the same road.
 TEST_F(Update, TheWholeRoadEndsAsThePlayerChose) {
     const Ending endings[] = {
         {"read-me ticked", L"full.exe", L"ゲーム ソ表", true, false, WM_COMMAND, IDOK, true, true},
@@ -229,6 +231,8 @@ TEST_F(Update, TheWholeRoadEndsAsThePlayerChose) {
         {"short form", L"short.exe", L"ゲーム ソ表", false, false, WM_COMMAND, IDOK, true, false},
         {"Escape", L"full.exe", L"Game", true, false, WM_KEYDOWN, VK_ESCAPE, false, false},
         {"close box", L"short.exe", L"Game", false, false, WM_SYSCOMMAND, SC_CLOSE, false, false},
+        {"signed", L"full-signed.exe", L"ゲーム ソ表", true, false, WM_COMMAND, IDOK, true, true},
+        {"re-padded and signed", L"short-repadded.exe", L"Game", false, false, WM_COMMAND, IDOK, true, false},
     };
     for (const Ending& e : endings) {
         SCOPED_TRACE(e.what);

@@ -171,4 +171,27 @@ TEST(VnpackTest, NamesTheFirstBadRecord) {
     }
 }
 
+// A certificate table over the payload is damage to every verb that reads an updater.
+TEST(VnpackTest, RefusesACertificateTableOverThePayload) {
+    TempDir t;
+    TestPayload p;
+    BeginTestPe(&p, false);
+    AddTestFile(&p, "install.env", "x");
+    EndTestPayload(&p);
+    SetTestCertEntry(&p.bytes, false, p.start, 16);
+    const std::string path = t.path + "/u.exe";
+    ASSERT_TRUE(SaveTestBytes(p.bytes, path));
+    const struct {
+        int (*verb)(int, char**);
+        Strings args;
+    } runs[] = {{RunTest, {path}}, {RunList, {path}}, {RunExtract, {path, t.path + "/x"}}, {RunSign, {path, "--remove"}}};
+    for (const auto& run : runs) {
+        VerbRun r = RunVerb(run.verb, run.args);
+        EXPECT_EQ(r.rc, 2) << run.args.size();
+        EXPECT_NE(r.err.find(path + ": the certificate table lies outside the file or over the payload"), std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(ReadFile(path), std::string(p.bytes.begin(), p.bytes.end()));
+}
+
 }  // namespace

@@ -18,6 +18,8 @@
 #include "vnpack/pack_compress.h"
 #include "vnpack/env_check.h"
 #include "vnpack/pack_times.h"
+#include "vnpack/pe_file.h"
+#include "vnpack/sign.h"
 #include "vnpack/vnpack.h"
 
 static const size_t kHostPathBytes = 4096;
@@ -52,6 +54,7 @@ struct BuildOptions {
     bool force;  // pack an install.env on which the updater would stop
     bool clamp;
     int64_t epoch;
+    SignOptions sign;
 };
 
 static BuildEntry* AddEntry(EntryList* list) {
@@ -365,7 +368,7 @@ static int WriteRecords(const BuildOptions* opt, const EntryList* list, FILE* ou
 }
 
 static int WriteUpdater(const BuildOptions* opt, const EntryList* list) {
-    FILE* out = fopen(opt->out, "wb");
+    FILE* out = fopen(opt->out, "w+b");
     if (!out) return Fail(kExitUsage, opt->out, "cannot create: %s", strerror(errno));
     uint64_t length = 0;
     int rc = CopyStub(opt, out, &length);
@@ -379,6 +382,8 @@ static int WriteUpdater(const BuildOptions* opt, const EntryList* list) {
         PutLe32(tail + n, start);
         if (WriteBytes(out, tail, n + kPayloadTrailerBytes, &length) != 0) rc = Fail(kExitUsage, opt->out, "write failed");
     }
+    // A right checksum lets a signature be removed down to these very bytes.
+    if (rc == kExitOk && UpdatePeChecksum(out) < 0) rc = Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
     if (fclose(out) != 0 && rc == kExitOk) rc = Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
     if (rc != kExitOk) {
         remove(opt->out);
@@ -398,6 +403,9 @@ static int ParseBuildArgs(int argc, char** argv, BuildOptions* opt, char* stubBu
     for (int i = 0; i < argc; ++i) {
         const char* a = argv[i];
         bool hasValue = i + 1 < argc;
+        int took = ParseSignOption(argc, argv, &i, &opt->sign);
+        if (took < 0) return UsageError("build");
+        if (took > 0) continue;
         if (strcmp(a, "-o") == 0 && hasValue) {
             opt->out = argv[++i];
         } else if (strcmp(a, "--stub") == 0 && hasValue) {
@@ -424,7 +432,9 @@ static int ParseBuildArgs(int argc, char** argv, BuildOptions* opt, char* stubBu
             return UsageError("build");
         }
     }
-    if (!opt->dir || !opt->out) return UsageError("build");
+    if (!opt->dir || !opt->out || ((opt->sign.passwordEnv || opt->sign.timestampUrl) && !opt->sign.pkcs12)) {
+        return UsageError("build");
+    }
     const char* epoch = getenv("SOURCE_DATE_EPOCH");
     if (epoch && *epoch) {
         char* end;
@@ -458,6 +468,7 @@ int RunBuild(int argc, char** argv) {
     if (rc == kExitOk) rc = CheckCaseClashes(&list);
     if (rc == kExitOk) rc = CheckSetupWalk(&opt, &list);
     if (rc == kExitOk) rc = WriteUpdater(&opt, &list);
+    if (rc == kExitOk && opt.sign.pkcs12) rc = SignUpdater(opt.out, &opt.sign);
     FreeChecked(list.items);
     return rc;
 }

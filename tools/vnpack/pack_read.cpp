@@ -13,6 +13,7 @@
 #include "payload/payload_format.h"
 #include "vnpack/cp932_text.h"
 #include "vnpack/pack_times.h"
+#include "vnpack/sign.h"
 #include "vnpack/vnpack.h"
 
 static const size_t kHostPathBytes = 4096;
@@ -75,9 +76,10 @@ int RunList(int argc, char** argv) {
     printf("%10llu %10llu %5.1f%%  %u files, %u folders\n", static_cast<unsigned long long>(size),
            static_cast<unsigned long long>(packed),
            size ? 100.0 * static_cast<double>(packed) / static_cast<double>(size) : 100.0, files, dirs);
+    if (got == 0) rc = ShowSignature(f, argv[0]);
     fclose(f);
     if (got != 0) return FailRecord(argv[0], rec.name, reader.error);
-    return kExitOk;
+    return rc;
 }
 
 struct TestCounts {
@@ -121,6 +123,7 @@ int RunTest(int argc, char** argv) {
     }
     if (rc == kExitOk && !counts.haveEnv)
         rc = Fail(kExitBadInput, path, "start-up would not find install.env at the top level");
+    if (rc == kExitOk) rc = ShowSignature(f, path);
     fclose(f);
     if (rc != kExitOk) return rc;
     char shown[kPayloadNameBytes * 4];

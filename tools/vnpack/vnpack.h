@@ -22,6 +22,7 @@ int RunBuild(int argc, char** argv);
 int RunList(int argc, char** argv);
 int RunTest(int argc, char** argv);
 int RunExtract(int argc, char** argv);
+int RunSign(int argc, char** argv);
 int RunEnv(int argc, char** argv);
 int RunRct(int argc, char** argv);
 
