@@ -122,6 +122,18 @@ int SkipPayloadRecord(PayloadReader* reader, const PayloadRecord* rec) {
     return 0;
 }
 
+// Hands n inflated bytes to the sink; last says the stream has ended, so they must complete the
+// record. Stops at the record's size: a small stream that inflates to gigabytes never reaches disk.
+// Returns kPayloadOk or the error.
+static int DeliverBlock(const PayloadReader* reader, const PayloadRecord* rec, const uint8_t* out, uint32_t n, bool last,
+                        PayloadSink sink, void* ctx, uint32_t* written) {
+    uint32_t left = rec->size - *written;
+    if (last ? left != n : left < n) return kPayloadSizeMismatch;
+    *written += n;
+    if (n > 0 && sink(ctx, out, n, *written, reader->consumed) != 0) return kPayloadSinkFailed;
+    return kPayloadOk;
+}
+
 int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, PayloadSink sink, void* ctx) {
     int rc = -1;
     int error = kPayloadOk;
@@ -163,16 +175,8 @@ int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, Payloa
             goto done;
         }
         if (zs.avail_out == 0) {
-            // Stop at the record's size: a small stream that inflates to gigabytes never reaches disk.
-            if (rec->size - written < kPayloadBlockBytes) {
-                error = kPayloadSizeMismatch;
-                goto done;
-            }
-            written += kPayloadBlockBytes;
-            if (sink(ctx, out, kPayloadBlockBytes, written, reader->consumed) != 0) {
-                error = kPayloadSinkFailed;
-                goto done;
-            }
+            error = DeliverBlock(reader, rec, out, kPayloadBlockBytes, false, sink, ctx, &written);
+            if (error != kPayloadOk) goto done;
             zs.next_out = out;
             zs.avail_out = kPayloadBlockBytes;
         }
@@ -182,18 +186,8 @@ int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, Payloa
         error = kPayloadShortStream;
         goto done;
     }
-    {
-        uint32_t pending = kPayloadBlockBytes - zs.avail_out;
-        if (rec->size - written != pending) {
-            error = kPayloadSizeMismatch;
-            goto done;
-        }
-        written += pending;
-        if (pending > 0 && sink(ctx, out, pending, written, reader->consumed) != 0) {
-            error = kPayloadSinkFailed;
-            goto done;
-        }
-    }
+    error = DeliverBlock(reader, rec, out, kPayloadBlockBytes - zs.avail_out, true, sink, ctx, &written);
+    if (error != kPayloadOk) goto done;
     started = false;
     if (inflateEnd(&zs) != Z_OK) {
         error = kPayloadBadStream;
@@ -260,7 +254,7 @@ int FindSetupStep(const PayloadRecord* rec) {
         const char* sep = SjisFindChar(rec->name, '\\');
         return sep && sep[1] != '\0' ? kSetupStop : kSetupSkip;
     }
-    static const char* const kSetupNames[] = {"insttscr.rct", "install.env", ".txt"};
+    static const char* const kSetupNames[] = {kSetupPictureName, kSetupEnvName, kSetupReadmeMark};
     bool wanted = false;
     for (const char* key : kSetupNames) {
         if (SjisFindStr(rec->name, key)) wanted = true;

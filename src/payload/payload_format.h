@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/str_util.h"
+
 const uint32_t kPayloadBlockBytes = 0x20000;     // inflate buffers and progress units
 const uint32_t kPayloadDirMark = 0xFFFFFFFFu;    // the size field of a directory record
 const uint32_t kPayloadSizeLimit = 0x80000000u;  // sizes and file positions are signed 32-bit
-const size_t kPayloadNameBytes = 260;            // a name with its NUL, and a joined path with its NUL
+const size_t kPayloadNameBytes = kMaxPathBytes;  // a name with its NUL, and a joined path with its NUL
 const size_t kPayloadTrailerBytes = 4;
 const size_t kPayloadEndBytes = 4;  // the u16 end marker and the two zero bytes after it
 
@@ -92,6 +94,12 @@ int CheckPayloadName(const char* name);
 int JoinPayloadPath(const char* dest, const char* name, char* dst, size_t dstSize);
 
 // What start-up's walk does with one record.
+// The setup files start-up extracts into the work folder: the settings, the splash picture, and
+// every name holding ".txt" (the read-mes).
+const char kSetupEnvName[] = "install.env";
+const char kSetupPictureName[] = "insttscr.rct";
+const char kSetupReadmeMark[] = ".txt";
+
 enum SetupStep {
     kSetupSkip,     // not a setup file, or a top-level directory (never created)
     kSetupExtract,  // a top-level setup file

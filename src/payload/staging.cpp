@@ -6,19 +6,7 @@
 #include "common/grow_array.h"
 #include "common/sjis.h"
 #include "common/str_util.h"
-
-const char kStageJournalName[] = "~vnjournal.tmp";
-
-// The journal is text, one step a line, each written before the step it names:
-//   D <name>          a folder this run creates
-//   T <id> <name>     the new file for <name> is written to ~vn<id>.tmp beside it
-//   C                 every file checked out and no destination is in use: the moves begin
-//   A <id> <aside>    the entry with temporary <id> moves into place, its old file first to
-//                     ~vn<aside>.tmp, or "-" when there is none
-//   U                 a move failed: this run undoes the commit
-// Names are relative to the game folder; ids are five upper-case hex digits.
-static const char kJournalHeader[] = "vnupdate journal 1";
-static const size_t kJournalLineBytes = kPayloadNameBytes + 16;
+#include "payload/journal.h"
 
 static StageStepHook s_stepHook;
 
@@ -76,7 +64,7 @@ static bool IsReserved(const StageJournal* journal, uint32_t id) {
     return false;
 }
 
-static int Reserve(StageJournal* journal, uint32_t id) {
+int ReserveStageId(StageJournal* journal, uint32_t id) {
     void* items = journal->reserved;
     if (GrowArray(&items, journal->reservedCount, &journal->reservedCapacity, sizeof *journal->reserved) != 0) return -1;
     journal->reserved = static_cast<uint32_t*>(items);
@@ -114,24 +102,7 @@ static int ReserveStageName(StageJournal* journal, const char* dest) {
         return 0;
     }
     if (IsReserved(journal, id)) return 0;
-    return Reserve(journal, id);
-}
-
-static int FormatJournalPath(const char* folder, char* dst, size_t dstSize) {
-    return FormatStr(dst, dstSize, "%s\\%s", folder, kStageJournalName);
-}
-
-// A name below the game folder as the journal may hold it: one the payload could have given, with
-// no control byte that could end a line, and not the journal itself.
-static bool IsJournalName(const char* folder, const char* rel, bool file) {
-    for (const char* p = rel; *p; ++p) {
-        if (static_cast<unsigned char>(*p) < 0x20) return false;
-    }
-    if (CheckPayloadName(rel) != kPayloadOk || SjisCompareNoCase(rel, kStageJournalName) == 0) return false;
-    char path[kPayloadNameBytes];
-    char temp[kPayloadNameBytes];
-    if (JoinPayloadPath(folder, rel, path, sizeof path) != 0) return false;
-    return !file || FormatStagePath(path, 0, temp, sizeof temp) == 0;
+    return ReserveStageId(journal, id);
 }
 
 // path relative to the game folder, or null when it does not lie below it.
@@ -139,18 +110,6 @@ static const char* RelativeName(const StageJournal* journal, const char* path) {
     size_t n = strlen(journal->folder);
     if (strncmp(path, journal->folder, n) != 0 || path[n] != '\\') return nullptr;
     return path + n + 1;
-}
-
-// Appends one line to the journal file, creating it with its header first. Returns 0 or -1.
-static int WriteJournalLine(StageJournal* journal, const char* line) {
-    char path[kPayloadNameBytes];
-    char text[sizeof kJournalHeader + kJournalLineBytes];
-    if (FormatJournalPath(journal->folder, path, sizeof path) != 0) return -1;
-    if (FormatStr(text, sizeof text, "%s%s%s\n", journal->journaled ? "" : kJournalHeader, journal->journaled ? "" : "\n",
-                  line) != 0)
-        return -1;
-    journal->journaled = true;  // even a failed write may have left part of the file
-    return journal->fs->appendFile(journal->ctx, path, text, strlen(text));
 }
 
 int AddStagedFile(StageJournal* journal, const char* dest, char* temp, size_t tempSize) {
@@ -172,7 +131,7 @@ int AddStagedFile(StageJournal* journal, const char* dest, char* temp, size_t te
     return 0;
 }
 
-static int AddFolderEntry(StageJournal* journal, const char* path) {
+int AddFolderEntry(StageJournal* journal, const char* path) {
     void* items = journal->folders;
     if (GrowArray(&items, journal->folderCount, &journal->folderCapacity, sizeof *journal->folders) != 0) return -1;
     journal->folders = static_cast<char(*)[kPayloadNameBytes]>(items);
@@ -189,7 +148,7 @@ int AddCreatedFolder(StageJournal* journal, const char* path) {
     return AddFolderEntry(journal, path);
 }
 
-static bool Exists(const StageJournal* journal, const char* path) {
+bool StagePathExists(const StageJournal* journal, const char* path) {
     bool readOnly = false;
     return journal->fs->getKind(journal->ctx, path, &readOnly) != kStageMissing;
 }
@@ -209,7 +168,7 @@ static int UndoEntry(StageJournal* journal, StageEntry* e) {
         e->state = kStageGone;
     } else if (e->state == kStageWritten) {
         // The file may never have been opened; a temporary left behind is not the game's data.
-        if (Exists(journal, temp) && fs->removeFile(journal->ctx, temp) != 0)
+        if (StagePathExists(journal, temp) && fs->removeFile(journal->ctx, temp) != 0)
             rc = -1;
         else
             e->state = kStageGone;
@@ -225,7 +184,8 @@ static int UndoEntry(StageJournal* journal, StageEntry* e) {
 static int RemoveCreatedFolders(StageJournal* journal) {
     int rc = 0;
     for (size_t i = journal->folderCount; i-- > 0;) {
-        if (Exists(journal, journal->folders[i]) && journal->fs->removeDir(journal->ctx, journal->folders[i]) != 0) rc = -1;
+        if (StagePathExists(journal, journal->folders[i]) && journal->fs->removeDir(journal->ctx, journal->folders[i]) != 0)
+            rc = -1;
     }
     journal->folderCount = 0;
     return rc;
@@ -263,7 +223,7 @@ static int PlaceEntry(StageJournal* journal, StageEntry* e, uint32_t* moves) {
     const StageFs* fs = journal->fs;
     char temp[kPayloadNameBytes];
     char aside[kPayloadNameBytes];
-    bool replaces = Exists(journal, e->dest);
+    bool replaces = StagePathExists(journal, e->dest);
     if (!e->begun) {
         char line[kJournalLineBytes];
         char asideText[8] = "-";
@@ -279,7 +239,8 @@ static int PlaceEntry(StageJournal* journal, StageEntry* e, uint32_t* moves) {
     if (replaces) {
         // A journaled aside name taken meanwhile by something else is not ours to overwrite; a
         // destination that appeared since the moves began is not ours either.
-        if (!e->asideNamed || FormatStagePath(e->dest, e->asideId, aside, sizeof aside) != 0 || Exists(journal, aside))
+        if (!e->asideNamed || FormatStagePath(e->dest, e->asideId, aside, sizeof aside) != 0 ||
+            StagePathExists(journal, aside))
             return -1;
         ReachStep("move", ++*moves);
         if (fs->rename(journal->ctx, e->dest, aside) != 0) return -1;
@@ -300,8 +261,8 @@ static int DeleteAsides(StageJournal* journal) {
     for (size_t i = 0; i < journal->count; ++i) {
         StageEntry* e = &journal->entries[i];
         if (!e->asideNamed || FormatStagePath(e->dest, e->asideId, aside, sizeof aside) != 0) continue;
-        if (!Exists(journal, aside)) continue;
-        if (!Exists(journal, e->dest) || journal->fs->removeFile(journal->ctx, aside) != 0)
+        if (!StagePathExists(journal, aside)) continue;
+        if (!StagePathExists(journal, e->dest) || journal->fs->removeFile(journal->ctx, aside) != 0)
             rc = -1;
         else
             e->hasAside = false;
@@ -335,127 +296,6 @@ fail:
     return -1;
 }
 
-int EndStageJournal(StageJournal* journal) {
-    if (!journal->journaled) return 0;
-    if (journal->unclean) return -1;
-    char path[kPayloadNameBytes];
-    char aside[kPayloadNameBytes];
-    // An old file still aside is the next run's to delete: the journal is how it knows it is ours.
-    for (size_t i = 0; i < journal->count; ++i) {
-        const StageEntry* e = &journal->entries[i];
-        if (e->hasAside && FormatStagePath(e->dest, e->asideId, aside, sizeof aside) == 0 && Exists(journal, aside))
-            return -1;
-    }
-    if (FormatJournalPath(journal->folder, path, sizeof path) != 0) return -1;
-    if (Exists(journal, path) && journal->fs->removeFile(journal->ctx, path) != 0) return -1;
-    journal->journaled = false;
-    return 0;
-}
-
-// Five upper-case hex digits, as the journal writes them.
-static int ParseJournalId(const char* s, uint32_t* id) {
-    uint32_t v = 0;
-    for (int i = 0; i < 5; ++i) {
-        if (!((s[i] >= '0' && s[i] <= '9') || (s[i] >= 'A' && s[i] <= 'F'))) return -1;
-        v = v * 16 + static_cast<uint32_t>(HexValue(s[i]));
-    }
-    *id = v;
-    return 0;
-}
-
-struct JournalParse {
-    uint8_t* used;  // a bit per id: each names one file
-    size_t cursor;  // aside lines come in entry order
-};
-
-static int UseId(StageJournal* journal, JournalParse* parse, uint32_t id) {
-    uint8_t bit = static_cast<uint8_t>(1u << (id & 7));
-    if (parse->used[id >> 3] & bit) return -1;
-    parse->used[id >> 3] |= bit;
-    return Reserve(journal, id);
-}
-
-static int ParseJournalLine(StageJournal* journal, JournalParse* parse, const char* line) {
-    uint32_t id = 0;
-    uint32_t aside = 0;
-    char path[kPayloadNameBytes];
-    if (strcmp(line, "C") == 0) {
-        if (journal->committing) return -1;
-        journal->committing = true;
-        return 0;
-    }
-    if (strcmp(line, "U") == 0) {
-        if (!journal->committing || journal->undoing) return -1;
-        journal->undoing = true;
-        return 0;
-    }
-    if (line[0] == 'A' && line[1] == ' ') {
-        if (!journal->committing || journal->undoing) return -1;
-        if (ParseJournalId(line + 2, &id) != 0 || line[7] != ' ') return -1;
-        bool none = strcmp(line + 8, "-") == 0;
-        if (!none && (ParseJournalId(line + 8, &aside) != 0 || line[13] != '\0')) return -1;
-        while (parse->cursor < journal->count && journal->entries[parse->cursor].tempId != id) ++parse->cursor;
-        if (parse->cursor == journal->count || (!none && UseId(journal, parse, aside) != 0)) return -1;
-        StageEntry* e = &journal->entries[parse->cursor++];
-        e->begun = true;
-        e->asideId = aside;
-        e->asideNamed = !none;
-        return 0;
-    }
-    if (journal->committing) return -1;  // folders and files are all entered before the commit
-    if (line[0] == 'D' && line[1] == ' ') {
-        if (!IsJournalName(journal->folder, line + 2, false)) return -1;
-        JoinPayloadPath(journal->folder, line + 2, path, sizeof path);
-        return AddFolderEntry(journal, path);
-    }
-    if (line[0] == 'T' && line[1] == ' ') {
-        if (ParseJournalId(line + 2, &id) != 0 || line[7] != ' ') return -1;
-        if (!IsJournalName(journal->folder, line + 8, true) || UseId(journal, parse, id) != 0) return -1;
-        void* items = journal->entries;
-        if (GrowArray(&items, journal->count, &journal->capacity, sizeof *journal->entries) != 0) return -1;
-        journal->entries = static_cast<StageEntry*>(items);
-        StageEntry* e = &journal->entries[journal->count++];
-        memset(e, 0, sizeof *e);
-        JoinPayloadPath(journal->folder, line + 8, e->dest, sizeof e->dest);
-        e->tempId = id;
-        return 0;
-    }
-    return -1;
-}
-
-int ParseStageJournal(const char* bytes, size_t n, StageJournal* journal) {
-    int rc = -1;
-    size_t pos = 0;
-    bool header = false;
-    JournalParse parse = {static_cast<uint8_t*>(AllocChecked(kStageIdCount / 8)), 0};
-    if (!parse.used) return -1;
-    memset(parse.used, 0, kStageIdCount / 8);
-    journal->journaled = true;
-    while (pos < n) {
-        const char* line = bytes + pos;
-        const char* end = static_cast<const char*>(memchr(line, '\n', n - pos));
-        if (!end) break;  // torn by a kill while it was written: its step was never taken
-        size_t len = static_cast<size_t>(end - line);
-        char text[kJournalLineBytes];
-        pos += len + 1;
-        if (len >= sizeof text || memchr(line, '\0', len)) goto done;
-        memcpy(text, line, len);
-        text[len] = '\0';
-        if (!header) {
-            if (strcmp(text, kJournalHeader) != 0) goto done;
-            header = true;
-        } else if (ParseJournalLine(journal, &parse, text) != 0) {
-            goto done;
-        }
-    }
-    // A journal cut inside its header was written by a run that had not begun a step.
-    if (!header && (n > sizeof kJournalHeader || memcmp(bytes, kJournalHeader, n) != 0)) goto done;
-    rc = 0;
-done:
-    FreeChecked(parse.used);
-    return rc;
-}
-
 // Marks what the disk shows: a file whose temporary is gone was placed (or, while undoing, was
 // either placed or already undone); an old file at its aside name sits there.
 static void FindEntryStates(StageJournal* journal) {
@@ -466,9 +306,11 @@ static void FindEntryStates(StageJournal* journal) {
         FormatStagePath(e->dest, e->tempId, temp, sizeof temp);
         // While undoing, a file whose moves never began was never placed: its temporary is gone
         // because the undoing removed it.
-        e->state = Exists(journal, temp) ? kStageWritten : (e->begun || !journal->undoing) ? kStagePlaced : kStageGone;
-        e->hasAside =
-            e->asideNamed && FormatStagePath(e->dest, e->asideId, aside, sizeof aside) == 0 && Exists(journal, aside);
+        e->state = StagePathExists(journal, temp)    ? kStageWritten
+                   : (e->begun || !journal->undoing) ? kStagePlaced
+                                                     : kStageGone;
+        e->hasAside = e->asideNamed && FormatStagePath(e->dest, e->asideId, aside, sizeof aside) == 0 &&
+                      StagePathExists(journal, aside);
     }
 }
 
@@ -496,9 +338,9 @@ static int FinishStaged(StageJournal* journal) {
             StageEntry* e = &journal->entries[i];
             // A placed file without an old one at its aside name was new, unless it was undone
             // already (then its destination is gone, or holds the old file back from its aside).
-            if (e->state == kStagePlaced && (!Exists(journal, e->dest) || (!e->hasAside && e->asideNamed)))
+            if (e->state == kStagePlaced && (!StagePathExists(journal, e->dest) || (!e->hasAside && e->asideNamed)))
                 e->state = kStageGone;
-            if (e->state == kStageWritten && e->hasAside && Exists(journal, e->dest)) return -1;
+            if (e->state == kStageWritten && e->hasAside && StagePathExists(journal, e->dest)) return -1;
         }
         int rc = 0;
         for (size_t i = journal->count; i-- > 0;) {
@@ -554,7 +396,7 @@ int StageCreateDir(void* ctx, const char* path, const PayloadRecord*) {
     if (CopyStr(folder, sizeof folder, path) != 0) return -1;
     const char* last = SjisFindLastChar(folder, '\\');
     if (last && last[1] == '\0') folder[last - folder] = '\0';
-    if (Exists(journal, folder)) return 0;  // usually there already
+    if (StagePathExists(journal, folder)) return 0;  // usually there already
     // Journaled first, so that a kill right after the creation still leaves it known as ours.
     if (AddCreatedFolder(journal, folder) != 0) return -1;
     journal->fs->createDir(journal->ctx, folder);  // a missing folder fails the next open

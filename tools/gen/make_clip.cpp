@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "gen/gen_bytes.h"
+
 namespace {
 
 const int kWidth = 260;
@@ -76,14 +78,8 @@ std::vector<uint8_t> EncodeRle8(const Frame& f) {
 struct Writer {
     std::vector<uint8_t> bytes;
     void U8(uint8_t v) { bytes.push_back(v); }
-    void U16(uint16_t v) {
-        U8(v & 0xFF);
-        U8(v >> 8);
-    }
-    void U32(uint32_t v) {
-        U16(v & 0xFFFF);
-        U16(v >> 16);
-    }
+    void U16(uint16_t v) { AppendLe16(&bytes, v); }
+    void U32(uint32_t v) { AppendLe32(&bytes, v); }
     void Tag(const char* t) { bytes.insert(bytes.end(), t, t + 4); }
     size_t Begin(const char* tag) {  // a chunk whose size is filled in by End
         Tag(tag);
@@ -92,41 +88,25 @@ struct Writer {
     }
     void End(size_t start) {
         uint32_t size = static_cast<uint32_t>(bytes.size() - start);
-        memcpy(&bytes[start - 4], &size, 4);  // little-endian hosts only, like the program
+        PutLe32(&bytes[start - 4], size);
         if (size & 1) U8(0);
     }
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: make_clip OUT.avi\n");
-        return 1;
-    }
-    std::vector<std::vector<uint8_t>> frames;
-    size_t largest = 0;
-    for (int i = 0; i < kFrames; ++i) {
-        static Frame f;
-        DrawFrame(f, i);
-        frames.push_back(EncodeRle8(f));
-        if (frames.back().size() > largest) largest = frames.back().size();
-    }
-
-    Writer w;
-    size_t riff = w.Begin("RIFF");
-    w.Tag("AVI ");
+// The main header and the one video stream's header and format.
+void WriteHeaders(Writer* wp, uint32_t largest) {
+    Writer& w = *wp;
     size_t hdrl = w.Begin("LIST");
     w.Tag("hdrl");
     size_t avih = w.Begin("avih");
     w.U32(kMicrosPerFrame);
-    w.U32(static_cast<uint32_t>(largest * 10));  // max bytes per second
-    w.U32(0);                                    // padding granularity
-    w.U32(0x10);                                 // AVIF_HASINDEX
+    w.U32(largest * 10);  // max bytes per second
+    w.U32(0);             // padding granularity
+    w.U32(0x10);          // AVIF_HASINDEX
     w.U32(kFrames);
     w.U32(0);  // initial frames
     w.U32(1);  // streams
-    w.U32(static_cast<uint32_t>(largest));
+    w.U32(largest);
     w.U32(kWidth);
     w.U32(kHeight);
     for (int i = 0; i < 4; ++i) w.U32(0);
@@ -144,7 +124,7 @@ int main(int argc, char** argv) {
     w.U32(10);  // rate: 10 frames a second
     w.U32(0);   // start
     w.U32(kFrames);
-    w.U32(static_cast<uint32_t>(largest));
+    w.U32(largest);
     w.U32(0xFFFFFFFF);  // quality: default
     w.U32(0);           // sample size
     w.U16(0);
@@ -159,7 +139,7 @@ int main(int argc, char** argv) {
     w.U16(1);  // planes
     w.U16(8);  // bits per pixel
     w.U32(1);  // BI_RLE8
-    w.U32(static_cast<uint32_t>(largest));
+    w.U32(largest);
     w.U32(0);
     w.U32(0);
     w.U32(16);  // colours used
@@ -173,7 +153,11 @@ int main(int argc, char** argv) {
     w.End(strf);
     w.End(strl);
     w.End(hdrl);
+}
 
+// The frames, each a key frame, and their index.
+void WriteFrames(Writer* wp, const std::vector<std::vector<uint8_t>>& frames) {
+    Writer& w = *wp;
     size_t movi = w.Begin("LIST");
     size_t moviTag = w.bytes.size();
     w.Tag("movi");
@@ -193,6 +177,28 @@ int main(int argc, char** argv) {
         w.U32(static_cast<uint32_t>(frames[i].size()));
     }
     w.End(idx1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        fprintf(stderr, "usage: make_clip OUT.avi\n");
+        return 1;
+    }
+    std::vector<std::vector<uint8_t>> frames;
+    size_t largest = 0;
+    for (int i = 0; i < kFrames; ++i) {
+        static Frame f;
+        DrawFrame(f, i);
+        frames.push_back(EncodeRle8(f));
+        if (frames.back().size() > largest) largest = frames.back().size();
+    }
+    Writer w;
+    size_t riff = w.Begin("RIFF");
+    w.Tag("AVI ");
+    WriteHeaders(&w, static_cast<uint32_t>(largest));
+    WriteFrames(&w, frames);
     w.End(riff);
 
     FILE* out = fopen(argv[1], "wb");

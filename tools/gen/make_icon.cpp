@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "gen/gen_bytes.h"
+
 namespace {
 
 const int kSizes[] = {16, 32, 48};
@@ -62,15 +64,6 @@ Rgba Pixel(int size, int px, int py) {
 
 uint8_t Byte(double v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : std::lround(v)); }
 
-void Put16(std::vector<uint8_t>* out, uint32_t v) {
-    out->push_back(static_cast<uint8_t>(v));
-    out->push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>* out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
 // The 256-colour palette: a 6 x 6 x 6 cube and 40 greys.
 void Palette(uint8_t pal[256][3]) {
     int n = 0;
@@ -105,17 +98,17 @@ std::vector<uint8_t> Image(int size) {
     const int colourStride = (size + 3) / 4 * 4;
     const int maskStride = ((size + 7) / 8 + 3) / 4 * 4;
     std::vector<uint8_t> out;
-    Put32(&out, 40);
-    Put32(&out, static_cast<uint32_t>(size));
-    Put32(&out, static_cast<uint32_t>(size * 2));
-    Put16(&out, 1);
-    Put16(&out, 8);
-    Put32(&out, 0);
-    Put32(&out, static_cast<uint32_t>((colourStride + maskStride) * size));
-    Put32(&out, 0);
-    Put32(&out, 0);
-    Put32(&out, 256);
-    Put32(&out, 0);
+    AppendLe32(&out, 40);
+    AppendLe32(&out, static_cast<uint32_t>(size));
+    AppendLe32(&out, static_cast<uint32_t>(size * 2));
+    AppendLe16(&out, 1);
+    AppendLe16(&out, 8);
+    AppendLe32(&out, 0);
+    AppendLe32(&out, static_cast<uint32_t>((colourStride + maskStride) * size));
+    AppendLe32(&out, 0);
+    AppendLe32(&out, 0);
+    AppendLe32(&out, 256);
+    AppendLe32(&out, 0);
     uint8_t pal[256][3];
     Palette(pal);
     for (auto& c : pal) out.insert(out.end(), {c[2], c[1], c[0], 0});
@@ -147,19 +140,19 @@ int main(int argc, char** argv) {
     std::vector<std::vector<uint8_t>> images;
     for (int size : kSizes) images.push_back(Image(size));
     std::vector<uint8_t> file;
-    Put16(&file, 0);
-    Put16(&file, 1);  // icon
-    Put16(&file, static_cast<uint32_t>(images.size()));
+    AppendLe16(&file, 0);
+    AppendLe16(&file, 1);  // icon
+    AppendLe16(&file, static_cast<uint16_t>(images.size()));
     uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
     for (size_t i = 0; i < images.size(); ++i) {
         file.push_back(static_cast<uint8_t>(kSizes[i]));
         file.push_back(static_cast<uint8_t>(kSizes[i]));
         file.push_back(0);  // colour count: 0 from 256 colours on
         file.push_back(0);
-        Put16(&file, 1);
-        Put16(&file, 8);
-        Put32(&file, static_cast<uint32_t>(images[i].size()));
-        Put32(&file, offset);
+        AppendLe16(&file, 1);
+        AppendLe16(&file, 8);
+        AppendLe32(&file, static_cast<uint32_t>(images[i].size()));
+        AppendLe32(&file, offset);
         offset += static_cast<uint32_t>(images[i].size());
     }
     for (const auto& image : images) file.insert(file.end(), image.begin(), image.end());

@@ -16,32 +16,13 @@
 #include "payload/payload_format.h"
 #include "vnpack/cp932_text.h"
 #include "vnpack/pack_compress.h"
+#include "vnpack/pack_scan.h"
 #include "vnpack/env_check.h"
 #include "vnpack/pack_times.h"
 #include "vnpack/pe_file.h"
 #include "vnpack/sign.h"
 #include "vnpack/vnpack.h"
 
-static const size_t kHostPathBytes = 4096;
-static const size_t kNameWarnBytes = 159;  // leaves under 100 bytes for the install folder
-
-// Record order, which start-up depends on: top-level files (the setup files among them), then every
-// folder, parents before children, then the files inside folders.
-enum EntryGroup { kGroupTopFile = 0, kGroupDir = 1, kGroupInnerFile = 2 };
-
-struct BuildEntry {
-    char name[kPayloadNameBytes];  // the record's CP932 name
-    char path[kHostPathBytes];     // the source on disk, for reading and for messages
-    uint64_t size;
-    uint64_t time;
-    int group;
-};
-
-struct EntryList {
-    BuildEntry* items;
-    size_t count;
-    size_t capacity;
-};
 
 struct BuildOptions {
     const char* dir;
@@ -56,152 +37,6 @@ struct BuildOptions {
     int64_t epoch;
     SignOptions sign;
 };
-
-static BuildEntry* AddEntry(EntryList* list) {
-    void* items = list->items;
-    if (GrowArray(&items, list->count, &list->capacity, sizeof(BuildEntry)) != 0) return nullptr;
-    list->items = static_cast<BuildEntry*>(items);
-    BuildEntry* e = &list->items[list->count++];
-    memset(e, 0, sizeof *e);
-    return e;
-}
-
-static int CompareEntries(const void* a, const void* b) {
-    const BuildEntry* x = static_cast<const BuildEntry*>(a);
-    const BuildEntry* y = static_cast<const BuildEntry*>(b);
-    if (x->group != y->group) return x->group - y->group;
-    return strcmp(x->name, y->name);  // bytes compare unsigned, so a parent sorts before its children
-}
-
-static bool HasEntry(const EntryList* list, const char* name) {
-    for (size_t i = 0; i < list->count; ++i) {
-        if (strcmp(list->items[i].name, name) == 0) return true;
-    }
-    return false;
-}
-
-// Characters Windows does not allow in a file name; '\' would also split the record's name.
-static bool HasForbiddenChar(const char* cp932) {
-    for (const char* p = cp932; *p; p = SjisNext(p)) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        if (c < 0x20 || strchr("\\/:*?\"<>|", c)) return true;
-    }
-    return false;
-}
-
-// Adds the entry for one directory item and, for a folder, everything below it.
-static int ScanFolder(const BuildOptions* opt, const char* hostDir, const char* prefix, EntryList* list);
-
-static int ScanItem(const BuildOptions* opt, const char* hostDir, const char* prefix, const char* item, EntryList* list) {
-    char path[kHostPathBytes];
-    char cp932[kPayloadNameBytes * 2];
-    char name[kPayloadNameBytes * 3];
-    struct stat st;
-    if (FormatStr(path, sizeof path, "%s/%s", hostDir, item) != 0) return Fail(kExitBadInput, hostDir, "path too long");
-    if (stat(path, &st) != 0) return Fail(kExitBadInput, path, "%s", strerror(errno));
-    if (ConvertUtf8ToCp932(item, cp932, sizeof cp932) != 0) {
-        return Fail(kExitBadInput, path, "the name cannot be written in CP932 (code page 932)");
-    }
-    if (HasForbiddenChar(cp932)) return Fail(kExitBadInput, path, "the name holds a character Windows does not allow");
-    bool isDir = S_ISDIR(st.st_mode);
-    if (!isDir && !S_ISREG(st.st_mode)) return Fail(kExitBadInput, path, "not a regular file or folder");
-    FormatStr(name, sizeof name, "%s%s%s", prefix, cp932, isDir ? "\\" : "");
-    size_t len = strlen(name);
-    if (len >= kPayloadNameBytes) {
-        return Fail(kExitBadInput, path, "the name is %zu bytes in CP932, over 259", len);
-    }
-    int check = CheckPayloadName(name);
-    if (check != kPayloadOk)
-        return Fail(kExitBadInput, path, "the updater would refuse this name: %s", DescribePayloadError(check));
-    if (len >= kNameWarnBytes) {
-        fprintf(stderr, "vnpack: warning: %s: the name is %zu bytes, leaving less than 100 for the install folder\n", path,
-                len);
-    }
-    if (!isDir && static_cast<uint64_t>(st.st_size) >= kPayloadSizeLimit) {
-        return Fail(kExitBadInput, path, "a file of 2 GiB or more cannot be packed");
-    }
-    BuildEntry* e = AddEntry(list);
-    if (!e) return kExitUsage;
-    CopyStr(e->name, sizeof e->name, name);
-    CopyStr(e->path, sizeof e->path, path);
-    if (isDir) {
-        e->group = kGroupDir;
-        return ScanFolder(opt, path, name, list);  // e may move; it is not used after this
-    }
-    e->group = prefix[0] ? kGroupInnerFile : kGroupTopFile;
-    e->size = static_cast<uint64_t>(st.st_size);
-    int64_t seconds = st.st_mtim.tv_sec;
-    long nanoseconds = st.st_mtim.tv_nsec;
-    if (opt->clamp && seconds >= opt->epoch) {
-        seconds = opt->epoch;
-        nanoseconds = 0;
-    }
-    e->time = GetFileTimeFromUnix(seconds, nanoseconds);
-    return kExitOk;
-}
-
-static int ScanFolder(const BuildOptions* opt, const char* hostDir, const char* prefix, EntryList* list) {
-    DIR* d = opendir(hostDir);
-    if (!d) return Fail(kExitBadInput, hostDir, "%s", strerror(errno));
-    int rc = kExitOk;
-    for (struct dirent* de = readdir(d); de && rc == kExitOk; de = readdir(d)) {
-        if (strcmp(de->d_name, ".") == 0 || strcmp(de->d_name, "..") == 0) continue;
-        rc = ScanItem(opt, hostDir, prefix, de->d_name, list);
-    }
-    closedir(d);
-    return rc;
-}
-
-// --add-stop-folder NAME\SUB: an empty folder two levels deep, where start-up's walk ends.
-static int AddStopFolder(const char* arg, EntryList* list) {
-    char cp932[kPayloadNameBytes];
-    char names[2][kPayloadNameBytes];
-    if (ConvertUtf8ToCp932(arg, cp932, sizeof cp932 - 2) != 0) {
-        return Fail(kExitUsage, arg, "the folder name cannot be written in CP932");
-    }
-    SjisReplaceChar(cp932, '/', '\\');
-    size_t len = strlen(cp932);
-    if (len && SjisFindLastChar(cp932, '\\') == cp932 + len - 1) cp932[len - 1] = '\0';
-    const char* sep = SjisFindChar(cp932, '\\');
-    if (!sep || sep == cp932 || sep[1] == '\0' || SjisFindChar(sep + 1, '\\')) {
-        return Fail(kExitUsage, arg, "--add-stop-folder takes NAME\\SUB");
-    }
-    CopyBytes(names[0], sizeof names[0], cp932, static_cast<size_t>(sep - cp932) + 1);
-    FormatStr(names[1], sizeof names[1], "%s\\", cp932);
-    for (const char* name : names) {
-        if (CheckPayloadName(name) != kPayloadOk) return Fail(kExitUsage, arg, "the updater would refuse this folder name");
-        if (HasEntry(list, name)) continue;
-        BuildEntry* e = AddEntry(list);
-        if (!e) return kExitUsage;
-        CopyStr(e->name, sizeof e->name, name);
-        CopyStr(e->path, sizeof e->path, arg);
-        e->group = kGroupDir;
-    }
-    return kExitOk;
-}
-
-static int CompareNamesNoCase(const void* a, const void* b) {
-    return SjisCompareNoCase((*static_cast<const BuildEntry* const*>(a))->name,
-                             (*static_cast<const BuildEntry* const*>(b))->name);
-}
-
-// Windows file names do not regard case, so "A.dat" and "a.dat" would land on one file.
-static int CheckCaseClashes(const EntryList* list) {
-    if (list->count < 2) return kExitOk;
-    const BuildEntry** sorted = static_cast<const BuildEntry**>(AllocChecked(list->count * sizeof(BuildEntry*)));
-    if (!sorted) return kExitUsage;
-    for (size_t i = 0; i < list->count; ++i) sorted[i] = &list->items[i];
-    qsort(sorted, list->count, sizeof *sorted, CompareNamesNoCase);
-    int rc = kExitOk;
-    for (size_t i = 1; i < list->count && rc == kExitOk; ++i) {
-        if (SjisCompareNoCase(sorted[i - 1]->name, sorted[i]->name) == 0) {
-            rc = Fail(kExitBadInput, sorted[i]->path, "differs from %s only in case; Windows would keep one of them",
-                      sorted[i - 1]->path);
-        }
-    }
-    FreeChecked(sorted);
-    return rc;
-}
 
 static int LoadSource(const BuildEntry* e, uint8_t** data);
 
@@ -224,7 +59,7 @@ static int CheckInstallEnv(const BuildOptions* opt, const BuildEntry* env) {
 // Start-up matches the setup files' names exactly, so "INSTALL.ENV" would never be extracted and
 // every player's updater would stop at start.
 static int CheckSetupNameCase(const BuildEntry* e) {
-    static const char* const kSetupFiles[] = {"install.env", "insttscr.rct"};
+    static const char* const kSetupFiles[] = {kSetupEnvName, kSetupPictureName};
     for (const char* wanted : kSetupFiles) {
         if (SjisCompareNoCase(e->name, wanted) == 0 && strcmp(e->name, wanted) != 0) {
             return Fail(kExitBadInput, e->path,
@@ -244,7 +79,7 @@ static int CheckSetupWalk(const BuildOptions* opt, const EntryList* list) {
         if (e->group != kGroupTopFile) continue;
         int rc = CheckSetupNameCase(e);
         if (rc != kExitOk) return rc;
-        if (strcmp(e->name, "install.env") == 0) env = e;
+        if (strcmp(e->name, kSetupEnvName) == 0) env = e;
     }
     if (!env) return Fail(kExitBadInput, opt->dir, "no install.env at the top level; the updater cannot start without it");
     int rc = CheckInstallEnv(opt, env);
@@ -462,10 +297,9 @@ int RunBuild(int argc, char** argv) {
     char stub[kHostPathBytes];
     EntryList list = {nullptr, 0, 0};
     int rc = ParseBuildArgs(argc, argv, &opt, stub, sizeof stub);
-    if (rc == kExitOk) rc = ScanFolder(&opt, opt.dir, "", &list);
+    if (rc == kExitOk) rc = ScanBuildTree(opt.dir, opt.clamp, opt.epoch, &list);
     if (rc == kExitOk && opt.stopFolder) rc = AddStopFolder(opt.stopFolder, &list);
-    if (rc == kExitOk && list.count) qsort(list.items, list.count, sizeof(BuildEntry), CompareEntries);
-    if (rc == kExitOk) rc = CheckCaseClashes(&list);
+    if (rc == kExitOk) rc = SortBuildEntries(&list);
     if (rc == kExitOk) rc = CheckSetupWalk(&opt, &list);
     if (rc == kExitOk) rc = WriteUpdater(&opt, &list);
     if (rc == kExitOk && opt.sign.pkcs12) rc = SignUpdater(opt.out, &opt.sign);

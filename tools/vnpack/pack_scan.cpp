@@ -1,0 +1,180 @@
+#include "vnpack/pack_scan.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/alloc.h"
+#include "common/grow_array.h"
+#include "common/sjis.h"
+#include "common/str_util.h"
+#include "vnpack/cp932_text.h"
+#include "vnpack/pack_times.h"
+#include "vnpack/vnpack.h"
+
+static const size_t kNameWarnBytes = 159;  // leaves under 100 bytes for the install folder
+
+struct ScanTimes {
+    bool clamp;
+    int64_t epoch;
+};
+
+static BuildEntry* AddEntry(EntryList* list) {
+    void* items = list->items;
+    if (GrowArray(&items, list->count, &list->capacity, sizeof(BuildEntry)) != 0) return nullptr;
+    list->items = static_cast<BuildEntry*>(items);
+    BuildEntry* e = &list->items[list->count++];
+    memset(e, 0, sizeof *e);
+    return e;
+}
+
+static int CompareEntries(const void* a, const void* b) {
+    const BuildEntry* x = static_cast<const BuildEntry*>(a);
+    const BuildEntry* y = static_cast<const BuildEntry*>(b);
+    if (x->group != y->group) return x->group - y->group;
+    return strcmp(x->name, y->name);  // bytes compare unsigned, so a parent sorts before its children
+}
+
+static bool HasEntry(const EntryList* list, const char* name) {
+    for (size_t i = 0; i < list->count; ++i) {
+        if (strcmp(list->items[i].name, name) == 0) return true;
+    }
+    return false;
+}
+
+// Characters Windows does not allow in a file name; '\' would also split the record's name.
+static bool HasForbiddenChar(const char* cp932) {
+    for (const char* p = cp932; *p; p = SjisNext(p)) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x20 || strchr("\\/:*?\"<>|", c)) return true;
+    }
+    return false;
+}
+
+// Adds the entry for one directory item and, for a folder, everything below it.
+static int ScanFolder(const ScanTimes* times, const char* hostDir, const char* prefix, EntryList* list);
+
+static int ScanItem(const ScanTimes* times, const char* hostDir, const char* prefix, const char* item, EntryList* list) {
+    char path[kHostPathBytes];
+    char cp932[kPayloadNameBytes * 2];
+    char name[kPayloadNameBytes * 3];
+    struct stat st;
+    if (FormatStr(path, sizeof path, "%s/%s", hostDir, item) != 0) return Fail(kExitBadInput, hostDir, "path too long");
+    if (stat(path, &st) != 0) return Fail(kExitBadInput, path, "%s", strerror(errno));
+    if (ConvertUtf8ToCp932(item, cp932, sizeof cp932) != 0) {
+        return Fail(kExitBadInput, path, "the name cannot be written in CP932 (code page 932)");
+    }
+    if (HasForbiddenChar(cp932)) return Fail(kExitBadInput, path, "the name holds a character Windows does not allow");
+    bool isDir = S_ISDIR(st.st_mode);
+    if (!isDir && !S_ISREG(st.st_mode)) return Fail(kExitBadInput, path, "not a regular file or folder");
+    FormatStr(name, sizeof name, "%s%s%s", prefix, cp932, isDir ? "\\" : "");
+    size_t len = strlen(name);
+    if (len >= kPayloadNameBytes) {
+        return Fail(kExitBadInput, path, "the name is %zu bytes in CP932, over 259", len);
+    }
+    int check = CheckPayloadName(name);
+    if (check != kPayloadOk)
+        return Fail(kExitBadInput, path, "the updater would refuse this name: %s", DescribePayloadError(check));
+    if (len >= kNameWarnBytes) {
+        fprintf(stderr, "vnpack: warning: %s: the name is %zu bytes, leaving less than 100 for the install folder\n", path,
+                len);
+    }
+    if (!isDir && static_cast<uint64_t>(st.st_size) >= kPayloadSizeLimit) {
+        return Fail(kExitBadInput, path, "a file of 2 GiB or more cannot be packed");
+    }
+    BuildEntry* e = AddEntry(list);
+    if (!e) return kExitUsage;
+    CopyStr(e->name, sizeof e->name, name);
+    CopyStr(e->path, sizeof e->path, path);
+    if (isDir) {
+        e->group = kGroupDir;
+        return ScanFolder(times, path, name, list);  // e may move; it is not used after this
+    }
+    e->group = prefix[0] ? kGroupInnerFile : kGroupTopFile;
+    e->size = static_cast<uint64_t>(st.st_size);
+    int64_t seconds = st.st_mtim.tv_sec;
+    long nanoseconds = st.st_mtim.tv_nsec;
+    if (times->clamp && seconds >= times->epoch) {
+        seconds = times->epoch;
+        nanoseconds = 0;
+    }
+    e->time = GetFileTimeFromUnix(seconds, nanoseconds);
+    return kExitOk;
+}
+
+static int ScanFolder(const ScanTimes* times, const char* hostDir, const char* prefix, EntryList* list) {
+    DIR* d = opendir(hostDir);
+    if (!d) return Fail(kExitBadInput, hostDir, "%s", strerror(errno));
+    int rc = kExitOk;
+    for (struct dirent* de = readdir(d); de && rc == kExitOk; de = readdir(d)) {
+        if (strcmp(de->d_name, ".") == 0 || strcmp(de->d_name, "..") == 0) continue;
+        rc = ScanItem(times, hostDir, prefix, de->d_name, list);
+    }
+    closedir(d);
+    return rc;
+}
+
+int AddStopFolder(const char* arg, EntryList* list) {
+    char cp932[kPayloadNameBytes];
+    char names[2][kPayloadNameBytes];
+    if (ConvertUtf8ToCp932(arg, cp932, sizeof cp932 - 2) != 0) {
+        return Fail(kExitUsage, arg, "the folder name cannot be written in CP932");
+    }
+    SjisReplaceChar(cp932, '/', '\\');
+    size_t len = strlen(cp932);
+    if (len && SjisFindLastChar(cp932, '\\') == cp932 + len - 1) cp932[len - 1] = '\0';
+    const char* sep = SjisFindChar(cp932, '\\');
+    if (!sep || sep == cp932 || sep[1] == '\0' || SjisFindChar(sep + 1, '\\')) {
+        return Fail(kExitUsage, arg, "--add-stop-folder takes NAME\\SUB");
+    }
+    CopyBytes(names[0], sizeof names[0], cp932, static_cast<size_t>(sep - cp932) + 1);
+    FormatStr(names[1], sizeof names[1], "%s\\", cp932);
+    for (const char* name : names) {
+        if (CheckPayloadName(name) != kPayloadOk) return Fail(kExitUsage, arg, "the updater would refuse this folder name");
+        if (HasEntry(list, name)) continue;
+        BuildEntry* e = AddEntry(list);
+        if (!e) return kExitUsage;
+        CopyStr(e->name, sizeof e->name, name);
+        CopyStr(e->path, sizeof e->path, arg);
+        e->group = kGroupDir;
+    }
+    return kExitOk;
+}
+
+static int CompareNamesNoCase(const void* a, const void* b) {
+    return SjisCompareNoCase((*static_cast<const BuildEntry* const*>(a))->name,
+                             (*static_cast<const BuildEntry* const*>(b))->name);
+}
+
+// Windows file names do not regard case, so "A.dat" and "a.dat" would land on one file.
+static int CheckCaseClashes(const EntryList* list) {
+    if (list->count < 2) return kExitOk;
+    const BuildEntry** sorted = static_cast<const BuildEntry**>(AllocChecked(list->count * sizeof(BuildEntry*)));
+    if (!sorted) return kExitUsage;
+    for (size_t i = 0; i < list->count; ++i) sorted[i] = &list->items[i];
+    qsort(sorted, list->count, sizeof *sorted, CompareNamesNoCase);
+    int rc = kExitOk;
+    for (size_t i = 1; i < list->count && rc == kExitOk; ++i) {
+        if (SjisCompareNoCase(sorted[i - 1]->name, sorted[i]->name) == 0) {
+            rc = Fail(kExitBadInput, sorted[i]->path, "differs from %s only in case; Windows would keep one of them",
+                      sorted[i - 1]->path);
+        }
+    }
+    FreeChecked(sorted);
+    return rc;
+}
+
+
+int ScanBuildTree(const char* dir, bool clamp, int64_t epoch, EntryList* list) {
+    const ScanTimes times = {clamp, epoch};
+    return ScanFolder(&times, dir, "", list);
+}
+
+int SortBuildEntries(EntryList* list) {
+    if (list->count) qsort(list->items, list->count, sizeof(BuildEntry), CompareEntries);
+    return CheckCaseClashes(list);
+}
