@@ -13,7 +13,7 @@
 #include "config/settings_win.h"
 #include "menu/menu_win.h"
 #include "payload/extract_win.h"
-#include "process/dll_win.h"
+#include "process/system_dll_win.h"
 #include "process/file_open_win.h"
 #include "process/msgbox_win.h"
 #include "process/ui_text_win.h"
@@ -56,13 +56,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
     int rc = ExtractPayload(GetWorkFolder(), kExtractSetupFiles);
     if (rc != 0) EndProgram(EndForStatus(rc));
-    if (!FileExists("install.env")) {
+    if (!FileExists(kSetupEnvName)) {
         ReportError(
             "起動に必要なファイルが不足しています。\n"
             "インストールの異常終了、起動するフォルダ異常、等を確認してください。");
         EndProgram(kEndSetupMissing);
     }
-    if (LoadSettings("install.env") != 0 || LoadSections("install.env") != 0) EndProgram(kEndFailed);
+    if (LoadSettings(kSetupEnvName) != 0 || LoadSections(kSetupEnvName) != 0) EndProgram(kEndFailed);
     ProgramEnd end;
     if (ClaimSingleInstance(&end) != 0) EndProgram(end);
     EndProgram(EndForStatus(ShowMenu(instance)));

@@ -64,8 +64,10 @@ static unsigned char FoldAscii(unsigned char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
 }
 
-int SjisCompareNoCase(const char* a, const char* b) {
+// Compares a with b, or with a's start as long as b when prefix is set.
+static int CompareNoCase(const char* a, const char* b, bool prefix) {
     for (;;) {
+        if (prefix && *b == '\0') return 0;
         unsigned char ca = static_cast<unsigned char>(*a);
         unsigned char cb = static_cast<unsigned char>(*b);
         if (IsSjisLead(ca) && a[1] != '\0') {
@@ -82,3 +84,7 @@ int SjisCompareNoCase(const char* a, const char* b) {
         ++b;
     }
 }
+
+int SjisCompareNoCase(const char* a, const char* b) { return CompareNoCase(a, b, false); }
+
+bool SjisStartsWithNoCase(const char* text, const char* prefix) { return CompareNoCase(text, prefix, true) == 0; }

@@ -32,3 +32,5 @@ int SjisReplaceFirst(char* buf, size_t bufSize, const char* needle, const char* 
 // Compares, folding ASCII letters at character starts only (a trail byte is never folded).
 // Returns <0, 0 or >0 like strcmp.
 int SjisCompareNoCase(const char* a, const char* b);
+// Whether text begins with prefix, compared as SjisCompareNoCase does.
+bool SjisStartsWithNoCase(const char* text, const char* prefix);

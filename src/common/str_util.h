@@ -4,6 +4,9 @@
 #include <cstdarg>
 #include <cstddef>
 
+// A path with its terminator, the system's limit: work folder, install folder, command line, caption.
+const size_t kMaxPathBytes = 260;
+
 // Copies src into dst. Returns 0, or -1 if src did not fit (dst holds its first dstSize-1 bytes).
 int CopyStr(char* dst, size_t dstSize, const char* src);
 

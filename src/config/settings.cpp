@@ -141,16 +141,22 @@ static int32_t ToInt32(uint32_t v) {
     return static_cast<int32_t>(v - 0x80000000u) - 0x7FFFFFFF - 1;
 }
 
-int32_t GetSettingInt(const char* key, int32_t dflt) {
-    const SettingEntry* e = FindSetting(key);
-    if (!e) return dflt;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(e->value);
+int32_t ParseSettingInt(const char* value, bool* plain) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(value);
     while (*p != '\0' && *p <= 0x20) ++p;  // a "|" at the front became a space
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
+    const unsigned char* digits = p;
     uint32_t v = 0;
     for (; *p >= '0' && *p <= '9'; ++p) v = v * 10u + static_cast<uint32_t>(*p - '0');
+    *plain = p != digits && *p == '\0' && p - digits <= 9;
     return ToInt32(negative ? 0u - v : v);
+}
+
+int32_t GetSettingInt(const char* key, int32_t dflt) {
+    const SettingEntry* e = FindSetting(key);
+    bool plain;
+    return e ? ParseSettingInt(e->value, &plain) : dflt;
 }
 
 static const char* GetCached(const char* key, char* buf) {

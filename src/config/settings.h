@@ -51,6 +51,12 @@ char* GetSetting(const char* key, char* buf, size_t size, const char* dflt);
 // The value as a decimal integer, wrapping like 32-bit arithmetic; 0 without leading digits;
 // dflt only when the key is absent.
 int32_t GetSettingInt(const char* key, int32_t dflt);
+// A value beginning with "-" turns its feature off: the read-me button and the completion dialog's
+// read-me box (INSTREADME), the registry lines (REG_GLOBAL).
+inline bool IsSettingOff(const char* value) { return value[0] == '-'; }
+// The number a value gives as GetSettingInt reads it; plain says it was nothing but blanks, a sign
+// and one to nine digits, so the number is what it shows.
+int32_t ParseSettingInt(const char* value, bool* plain);
 
 // The keys of the named settings.
 constexpr const char kRegGlobalKey[] = "REG_GLOBAL";

@@ -1,11 +1,13 @@
 #include "menu/menu_slots.h"
 
+#include "config/settings.h"
+
 int FillMenuSlots(bool hasDirectXFolder, const char* readmeLabel, MenuSlot slots[kMenuSlotCount]) {
     int used = 0;
     slots[used++] = {kRoleExit, "終了"};
     // The folder can only arrive by other means than the start-up's extraction, which makes none.
     if (hasDirectXFolder) slots[used++] = {kRoleDirectXSetup, "DirectXインストール"};
-    if (readmeLabel && readmeLabel[0] != '-') slots[used++] = {kRoleReadme, readmeLabel};
+    if (readmeLabel && !IsSettingOff(readmeLabel)) slots[used++] = {kRoleReadme, readmeLabel};
     slots[used++] = {kRoleUpdate, "アップデート"};
     for (int i = used; i < kMenuSlotCount; ++i) slots[i] = {kRoleNone, nullptr};
     return used;

@@ -12,7 +12,6 @@ static_assert(sizeof(STARTUPINFOA) == 68, "STARTUPINFOA layout");
 #endif
 
 namespace {
-const size_t kCommandLineBytes = 260;
 bool s_quit;
 int s_quitCode;
 }  // namespace
@@ -31,7 +30,7 @@ void OpenDocument(const char* path) {
 int RunProgram(const char* path) {
     // Quoted so that paths with spaces work. A path too long for the command line starts nothing
     // rather than a cut-off name.
-    char commandLine[kCommandLineBytes];
+    char commandLine[kMaxPathBytes];
     if (FormatStr(commandLine, sizeof commandLine, "\"%s\"", path) != 0) return 0;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

@@ -6,10 +6,9 @@
 
 namespace {
 
-const size_t kCaptionBytes = 260;
 
 HWND s_mainWindow;
-char s_caption[kCaptionBytes];
+char s_caption[kMaxPathBytes];
 
 // Formats, brings the main window forward, optionally copies the text to the clipboard and shows
 // the box owned by the main window with its current title as caption.

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-const size_t kMaxPathBytes = 260;
+#include "common/str_util.h"
 
 // Appends a backslash unless the path already ends in a real one. Only the one byte before a final
 // 0x5C is looked at: when it is a CP932 lead byte, that 0x5C is a second byte and a backslash is

@@ -52,7 +52,7 @@ INT_PTR CALLBACK CompletionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 void ShowCompletionDialog() {
     GetSetting(kInstReadmeKey, s_readmeLabel, sizeof s_readmeLabel, kInstReadmeDefault);
-    bool shortForm = s_readmeLabel[0] == '-';
+    bool shortForm = IsSettingOff(s_readmeLabel);
     HWND owner = GetMainWindow();
     HINSTANCE instance =
         owner ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)) : GetModuleHandleW(nullptr);

@@ -53,11 +53,11 @@ int FindInstallation(const LookupSource* source, char* path, size_t pathSize) {
     const char* global = GetRegGlobal();
     const char* local = GetRegLocal();
     if (ReadRegInt(source->queryValue, global, local, "IsInst", 0) == 0) return kLookupNotInstalled;
-    char found[kInstallPathBytes];
+    char found[kMaxPathBytes];
     ReadRegString(source->queryValue, global, local, "InstTo", "", found, sizeof found);
     if (found[0] == '\0') return kLookupNoFolder;
     if (const char* keyFile = GetKeyFile()) {
-        char keyPath[2 * kInstallPathBytes];
+        char keyPath[2 * kMaxPathBytes];
         if (FormatStr(keyPath, sizeof keyPath, "%s\\%s", found, keyFile) != 0) return kLookupNoFolder;
         if (!source->fileExists(keyPath)) return kLookupNoFolder;
     }

@@ -4,11 +4,12 @@
 // decisions live here; the registry and file system come in through LookupSource, so the program
 // passes the real ones and tests pass fakes.
 #include <cstddef>
+
+#include "common/str_util.h"
 #include <cstdint>
 
 constexpr size_t kRegKeyPathBytes = 512;
 constexpr size_t kRegValueBytes = 512;  // one query reads at most this much
-constexpr size_t kInstallPathBytes = 260;
 
 // Registry value types the lookup tells apart (the Win32 numbers).
 constexpr uint32_t kRegTypeSz = 1;

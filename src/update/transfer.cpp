@@ -25,7 +25,7 @@ static int ExpandPlaceholders(const char* text, const char* drivePlaceholder, co
                               size_t outSize) {
     if (CopyStr(out, outSize, text) != 0) goto tooLong;
     if (SjisFindStr(out, drivePlaceholder)) {
-        char root[kCdromRootBytes];
+        char root[kMaxPathBytes];
         values->findCdromRoot(root, sizeof root);
         if (SjisReplaceFirst(out, outSize, drivePlaceholder, root) < 0) goto tooLong;
     }

@@ -5,8 +5,9 @@
 // ソ is never taken for a backslash.
 #include <cstddef>
 
+#include "common/str_util.h"
+
 constexpr size_t kTransferTextBytes = 512;  // working texts, keys, names and values
-constexpr size_t kCdromRootBytes = 260;
 
 // Fills root with the root of the first CD-ROM drive, such as "Q:\".
 typedef void (*CdromRootFn)(char* root, size_t rootSize);

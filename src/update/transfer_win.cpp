@@ -40,7 +40,7 @@ void TransferIniSection(const char* installPath) {
 }
 
 void TransferRegSection(const char* installPath) {
-    if (GetRegGlobal()[0] == '-') return;
+    if (IsSettingOff(GetRegGlobal())) return;
     const PlaceholderValues values = {installPath, FindCdromRoot};
     char name[kTransferTextBytes];
     char value[kTransferTextBytes];

@@ -9,15 +9,15 @@
 #include "update/done_win.h"
 #include "update/install_lookup_win.h"
 #include "update/transfer_win.h"
+#include "common/str_util.h"
 #include "update/update_cmd.h"
 
 namespace {
-const size_t kInstallPathBytes = 260;
 const size_t kReadmeNameBytes = 512;
 }  // namespace
 
 int RunUpdate() {
-    char installPath[kInstallPathBytes];
+    char installPath[kMaxPathBytes];
     if (LocateInstallation(installPath, sizeof installPath) != 0) {
         ReportError("アップデートを中止しました");
         return -1;
@@ -31,7 +31,7 @@ int RunUpdate() {
 
     // The game expects to start in its own folder; the work folder's removal returns from here.
     SetCurrentDirectoryA(installPath);
-    char path[kInstallPathBytes];
+    char path[kMaxPathBytes];
     // The game first, then its read-me, which may well open on top of it. Failures are silent.
     if (GetRunChoice() && FormatInstalledPath(installPath, GetExeName(), path, sizeof path) == 0) {
         RunProgram(path);

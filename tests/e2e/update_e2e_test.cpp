@@ -114,19 +114,7 @@ protected:
 
     // Reads the box the program shows now, checks that the menu owns it under the updater's title,
     // and presses answer.
-    std::wstring AnswerBox(int answer) {
-        MessageBoxView view;
-        HWND box = WaitMessageBox(proc.pid, &view, kUpdaterWaitMs);
-        if (!box) {
-            ADD_FAILURE() << "no message box";
-            return L"";
-        }
-        EXPECT_EQ(view.caption, kTitle);
-        EXPECT_EQ(view.owner, menu);
-        EXPECT_TRUE(PressButton(box, answer));
-        EXPECT_TRUE(WaitWindowGone(box, kUpdaterWaitMs));
-        return view.text;
-    }
+    std::wstring AnswerBox(int answer) { return ::AnswerBox(proc, menu, kTitle, answer); }
 
     // Presses Update and answers the first box it brings.
     std::wstring PressUpdate(int answer) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/sjis.h"
+#include "common/str_util.h"
 #include "update/install_lookup.h"
 #include "update/transfer.h"
 
@@ -36,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* bytes = reinterpret_cast<const char*>(data);
     const void* nl = memchr(bytes, '\n', size);
     size_t pathLen = nl ? static_cast<size_t>(static_cast<const char*>(nl) - bytes) : 0;
-    if (pathLen >= kInstallPathBytes) return 0;
-    char path[kInstallPathBytes];
+    if (pathLen >= kMaxPathBytes) return 0;
+    char path[kMaxPathBytes];
     memcpy(path, bytes, pathLen);
     path[pathLen] = '\0';
     size_t lineStart = nl ? pathLen + 1 : 0;
@@ -85,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The same bytes as a stored registry text.
     s_regData = bytes;
     s_regLen = size;
-    char out[kInstallPathBytes];
+    char out[kMaxPathBytes];
     if (ReadRegString(Query, "G", "L", "V", "dflt", out, sizeof out) == 0) {
         CheckText(out, sizeof out);
         if (strncmp(out, bytes, strlen(out)) != 0) abort();

@@ -30,11 +30,8 @@ DriveProcess StartProbe(const std::vector<std::wstring>& args) {
 
 ProbeBox NextBox(const DriveProcess& proc) {
     ProbeBox box;
-    box.window = WaitTopWindow(proc.pid, nullptr, L"#32770", kProbeWaitMs);
-    if (!box.window || !ReadMessageBox(box.window, &box.view)) {
-        ADD_FAILURE() << "no message box came";
-        box.window = nullptr;
-    }
+    box.window = WaitMessageBox(proc.pid, &box.view, kProbeWaitMs);
+    if (!box.window) ADD_FAILURE() << "no message box came";
     return box;
 }
 

@@ -64,7 +64,7 @@ DriveProcess StartUpdater(const std::wstring& exe, const std::wstring& args) {
 
 DWORD FinishUpdater(DriveProcess* proc) { return FinishProgram(proc, kUpdaterWaitMs); }
 
-std::wstring AnswerOwnerlessBox(const DriveProcess& proc) {
+std::wstring AnswerBox(const DriveProcess& proc, HWND owner, const std::wstring& caption, int answer) {
     // The copy window is a dialog too: wait for the window that reads as a message box.
     MessageBoxView view;
     HWND box = WaitMessageBox(proc.pid, &view, kUpdaterWaitMs);
@@ -72,9 +72,11 @@ std::wstring AnswerOwnerlessBox(const DriveProcess& proc) {
         ADD_FAILURE() << "no message box";
         return L"";
     }
-    EXPECT_EQ(view.owner, nullptr);
-    EXPECT_EQ(view.caption, L"");
-    EXPECT_EQ(view.buttons.size(), 1u);
-    EXPECT_TRUE(PressButton(box, IDOK));
+    EXPECT_EQ(view.owner, owner);
+    EXPECT_EQ(view.caption, caption);
+    EXPECT_TRUE(PressButton(box, answer));
+    EXPECT_TRUE(WaitWindowGone(box, kUpdaterWaitMs));
     return view.text;
 }
+
+std::wstring AnswerOwnerlessBox(const DriveProcess& proc) { return AnswerBox(proc, nullptr, L"", IDOK); }

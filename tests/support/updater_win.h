@@ -41,6 +41,8 @@ HWND StartMenu(const std::wstring& exe, const wchar_t* title, DriveProcess* proc
 // Waits for the end and returns the exit code (0xDEAD, and a failure, when it does not end).
 DWORD FinishUpdater(DriveProcess* proc);
 
-// Reads the one message box the program shows before any main window, answers it and returns its
-// text; the box must have no owner and an empty caption.
+// Waits for the program's message box, checks its owner and caption, presses answer, waits for it
+// to go and returns its text ("" after a failure when none came).
+std::wstring AnswerBox(const DriveProcess& proc, HWND owner, const std::wstring& caption, int answer);
+// The one box the program shows before any main window: no owner, an empty caption, OK.
 std::wstring AnswerOwnerlessBox(const DriveProcess& proc);

@@ -112,7 +112,7 @@ TEST(Lookup, ChecksInOrderAndStopsAtTheFirstFailure) {
             s_values[std::string(kKey) + "|" + v.substr(0, v.find('='))] = Sz(v.substr(v.find('=') + 1));
         }
         s_files = {"C:\\G\\game.exe"};
-        char path[kInstallPathBytes];
+        char path[kMaxPathBytes];
         CopyStr(path, sizeof path, "untouched");
         EXPECT_EQ(FindInstallation(&kFakeSource, path, sizeof path), c.status);
         EXPECT_EQ(std::string(path), c.status == kLookupFound ? c.path : "untouched");

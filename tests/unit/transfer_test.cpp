@@ -103,7 +103,7 @@ TEST(Transfer, FirstCdromDriveOrE) {
     for (const auto& c : cases) {
         s_cdroms = c.cdroms;
         s_drivesAsked.clear();
-        char root[kCdromRootBytes];
+        char root[kMaxPathBytes];
         FindCdromRoot(FakeIsCdrom, root, sizeof root);
         EXPECT_STREQ(root, c.root);
         ASSERT_EQ(s_drivesAsked.size(), c.asked);

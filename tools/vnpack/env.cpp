@@ -55,7 +55,7 @@ done:
 int RunEnv(int argc, char** argv) {
     const char* path = nullptr;
     bool json = false;
-    char installDir[kInstallPathBytes];  // CP932, for the [ini]/[reg] preview
+    char installDir[kMaxPathBytes];  // CP932, for the [ini]/[reg] preview
     CopyStr(installDir, sizeof installDir, kSampleInstallDir);
     for (int i = 0; i < argc; ++i) {
         if (strcmp(argv[i], "--json") == 0) {

@@ -116,15 +116,6 @@ int FindNamedNoCase(const char* key) {
     return -1;
 }
 
-bool StartsWithNoCase(const char* text, const char* prefix) {
-    for (; *prefix; ++text, ++prefix) {
-        char a = *text >= 'a' && *text <= 'z' ? static_cast<char>(*text - 32) : *text;
-        char b = *prefix >= 'a' && *prefix <= 'z' ? static_cast<char>(*prefix - 32) : *prefix;
-        if (a != b) return false;
-    }
-    return true;
-}
-
 // The section a piece is stored in, or -1.
 int SectionOf(const Watch* w, size_t piece) {
     if (piece >= w->verdictCount || w->verdicts[piece] < kPieceInSection) return -1;
@@ -200,7 +191,7 @@ void OnInputEnded(Watch* w, const EnvEvent* e) {
 // A line the section reader took as a raw line: stored in section, or dropped (-1).
 void OnRawLine(Watch* w, const EnvEvent* e, int section) {
     for (int i = 0; i < kSectionCount; ++i) {
-        if (StartsWithNoCase(e->text, SectionHeader(i))) {
+        if (SjisStartsWithNoCase(e->text, SectionHeader(i))) {
             Warn(w, e->line, kGroupPieces, e->piece, kSideSections,
                  "\"%s\" is no section header (headers are lower case): %s", ShowEnvLine(e->text),
                  section >= 0 ? "it is stored as a line of the open section" : "the line is ignored");
@@ -336,18 +327,15 @@ void CheckValues(Watch* w) {
                  split ? ", cutting a double-byte character in two" : "");
         }
         if (strcmp(key, kChkRegVerKey) == 0) {
-            const char* p = e->value;
-            while (*p == ' ') ++p;
-            if (*p == '+' || *p == '-') ++p;
-            const char* digits = p;
-            while (*p >= '0' && *p <= '9') ++p;
-            if (p == digits || *p != '\0' || p - digits > 9) {
+            bool plain;
+            int32_t read = ParseSettingInt(e->value, &plain);
+            if (!plain) {
                 Warn(w, line, kGroupValues, 0, 0, "CHKREGVER \"%s\" is no plain number: the updater reads it as %d",
-                     ShowEnvText(e->value), GetSettingInt(kChkRegVerKey, 0));
+                     ShowEnvText(e->value), read);
             }
         }
     }
-    if (RegList() && GetRegGlobal()[0] == '-') {
+    if (RegList() && IsSettingOff(GetRegGlobal())) {
         Warn(w, 0, kGroupValues, 0, 0, "[reg] has lines but REG_GLOBAL is \"%s\": the registry is not written",
              ShowEnvText(GetRegGlobal()));
     }

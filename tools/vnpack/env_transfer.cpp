@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr size_t kLongestFolder = kInstallPathBytes - 1;  // what the lookup can return
+constexpr size_t kLongestFolder = kMaxPathBytes - 1;  // what the lookup can return
 
 // A machine without a CD-ROM drive, the usual case today: the updater then uses E:\.
 bool NoCdrom(const char*) { return false; }
@@ -35,7 +35,7 @@ int Split(int section, const char* line, const char* folder, LinePreview* p) {
 }
 
 bool FitsWithFolderOf(int section, const char* line, size_t bytes) {
-    char folder[kInstallPathBytes];
+    char folder[kMaxPathBytes];
     memset(folder, 'x', bytes);
     folder[bytes] = '\0';
     LinePreview scratch;
@@ -64,7 +64,7 @@ const char* SkipReason(int section, int status) {
     }
 }
 
-bool RegistryOff() { return GetRegGlobal()[0] == '-'; }
+bool RegistryOff() { return IsSettingOff(GetRegGlobal()); }
 
 }  // namespace
 
@@ -92,7 +92,7 @@ bool DescribeTransferSkip(int section, const char* line, const char* installDir,
 }
 
 void PrintTransferPreview(FILE* out, const char* installDir) {
-    char root[kCdromRootBytes];
+    char root[kMaxPathBytes];
     SampleCdromRoot(root, sizeof root);
     fprintf(out,
             "\nWhat the [ini] and [reg] lines write, with the game in \"%s\" (--install-dir) and %s for the "
@@ -131,7 +131,7 @@ void PrintTransferPreview(FILE* out, const char* installDir) {
 }
 
 void PrintTransferPreviewJson(FILE* out, const char* installDir) {
-    char root[kCdromRootBytes];
+    char root[kMaxPathBytes];
     SampleCdromRoot(root, sizeof root);
     fputs("{\n    \"installDir\": ", out);
     PrintEnvJsonText(out, installDir);

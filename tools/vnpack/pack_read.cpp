@@ -98,7 +98,7 @@ static int ShowSetupFile(void* ctx, const char*, const PayloadRecord* rec) {
     FormatShownName(rec->name, shown, sizeof shown);
     printf("start-up extracts %s\n", shown);
     // Start-up then looks for install.env by that name, and file names do not regard case.
-    if (SjisCompareNoCase(rec->name, "install.env") == 0) static_cast<TestCounts*>(ctx)->haveEnv = true;
+    if (SjisCompareNoCase(rec->name, kSetupEnvName) == 0) static_cast<TestCounts*>(ctx)->haveEnv = true;
     return 0;
 }
 
