@@ -5,15 +5,7 @@
 #include "common/alloc.h"
 #include "image/rct.h"
 
-// The record's layout is the program's own; on the 32-bit build it is eleven 4-byte fields.
 static_assert(sizeof(BITMAPINFOHEADER) == 40, "a bare header without colour table");
-#if !defined(_WIN64)
-static_assert(sizeof(BitmapImage) == 44, "BitmapImage fields in order, 4 bytes each");
-#endif
-
-static BitmapImage* s_newest;
-
-BitmapImage* NewestBitmapImage() { return s_newest; }
 
 BitmapImage* CreateBitmapImage(int32_t width, int32_t height) {
     BitmapImage* image = static_cast<BitmapImage*>(AllocChecked(sizeof(BitmapImage)));
@@ -49,21 +41,11 @@ BitmapImage* CreateBitmapImage(int32_t width, int32_t height) {
         return nullptr;
     }
     image->bits = static_cast<uint8_t*>(bits);
-
-    image->older = s_newest;
-    if (s_newest) s_newest->newer = image;
-    s_newest = image;
     return image;
 }
 
 void DestroyBitmapImage(BitmapImage* image) {
     if (!image) return;
-    if (image->newer) {
-        image->newer->older = image->older;
-    } else {
-        s_newest = image->older;
-    }
-    if (image->older) image->older->newer = image->newer;
     DeleteObject(image->bitmap);
     FreeChecked(image->info);
     FreeChecked(image);

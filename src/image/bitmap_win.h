@@ -1,6 +1,5 @@
 #pragma once
-// Bitmap images: 24-bit top-down DIB sections whose pixel memory decoders write directly, kept on a
-// process-wide list, newest first. Used on the main window's thread only.
+// Bitmap images: 24-bit top-down DIB sections whose pixel memory decoders write directly.
 #include <windows.h>
 
 #include <cstdint>
@@ -11,28 +10,20 @@ struct BitmapImage {
     int32_t width;
     int32_t height;    // rows, always positive; the header holds its negation
     int32_t stride;    // bytes from one row to the next, a multiple of 4
-    int32_t pinned;    // never set here: a pinned image is only destroyed when forced
-    int32_t paletted;  // never set here: every image is 24-bit
     BITMAPINFO* info;  // owned, a 40-byte header and no colour table
-    void* palette;     // always null
     uint8_t* bits;     // pixel memory, owned by the DIB section: row r at r * stride
     HBITMAP bitmap;    // owned
-    BitmapImage* newer;
-    BitmapImage* older;
 };
 
-// A new image of width x |height| pixels with unset pixels, at the head of the list; null when the
-// record cannot be had or the DIB section cannot be created. Release with DestroyBitmapImage.
+// A new image of width x |height| pixels with unset pixels; null when the record cannot be had or
+// the DIB section cannot be created. Release with DestroyBitmapImage.
 BitmapImage* CreateBitmapImage(int32_t width, int32_t height);
 
-// Unlinks the image and releases it with all it owns; null is ignored.
+// Releases the image with all it owns; null is ignored.
 void DestroyBitmapImage(BitmapImage* image);
 
 // Moves rows decoded back to back (3 * width bytes each) to the image's stride.
 void AlignPackedRows(BitmapImage* image);
-
-// The most recently created live image, or null.
-BitmapImage* NewestBitmapImage();
 
 // Loads an RCT picture (a CP932 path, relative to the current folder) into a new image, which the
 // caller owns. *image is null when the file is not an RCT picture or is damaged or too large, or

@@ -3,7 +3,7 @@
 // dialog so the choice can be tested natively.
 #include <cstdint>
 
-// What a button does when pressed. The values are kept as the original program numbered them.
+// What a button does when pressed (no role is numbered 4).
 enum ButtonRole {
     kRoleNone = 0,
     kRoleUpdate = 1,

@@ -4,6 +4,7 @@
 #include "config/settings.h"
 #include "image/bitmap_win.h"
 #include "menu/menu_slots.h"
+#include "payload/payload_format.h"
 #include "process/launch_win.h"
 #include "process/msgbox_win.h"
 #include "process/ui_text_win.h"
@@ -19,8 +20,8 @@ bool s_busy;
 BitmapImage* s_splash;
 int32_t s_splashX;
 int32_t s_splashY;
-// INSTREADME while the menu is built, then INSTREADMEFL at each press of the read-me button.
-char s_setting[kSettingBytes];
+// INSTREADME: the read-me button's text, which its slot points to.
+char s_readmeLabel[kSettingBytes];
 
 bool IsFolder(const char* name) {
     DWORD attributes = GetFileAttributesA(name);
@@ -61,8 +62,8 @@ void OnInitDialog(HWND dialog) {
     SetWindowTextCp932(dialog, UpdaterTitle());
     SetProgramIcon(dialog);
 
-    GetSetting(kInstReadmeKey, s_setting, sizeof s_setting, kInstReadmeDefault);
-    FillMenuSlots(IsFolder("DirectX"), s_setting, s_slots);
+    GetSetting(kInstReadmeKey, s_readmeLabel, sizeof s_readmeLabel, kInstReadmeDefault);
+    FillMenuSlots(IsFolder("DirectX"), s_readmeLabel, s_slots);
     for (int i = 0; i < kMenuSlotCount; ++i) {
         HWND button = GetDlgItem(dialog, kMenuFirstButtonId + i);
         if (s_slots[i].role == kRoleNone) {
@@ -79,7 +80,7 @@ void OnInitDialog(HWND dialog) {
     keybd_event(VK_UP, 0, KEYEVENTF_KEYUP, 0);
 
     // A file that is no picture leaves the menu without one; a missing file asks Retry/Cancel.
-    if (LoadRctImage("insttscr.rct", &s_splash) != 0) {
+    if (LoadRctImage(kSetupPictureName, &s_splash) != 0) {
         StopMenu(dialog, kRunFailed);
         return;
     }
@@ -116,10 +117,12 @@ void OnCommand(HWND dialog, WPARAM param) {
     }
     case kRoleDirectXSetup: RunProgram("DirectX\\dxsetup.exe"); break;
     case kRoleExit: CloseMenu(dialog); break;
-    case kRoleReadme:
-        GetSetting(kInstReadmeFileKey, s_setting, sizeof s_setting, kInstReadmeFileDefault);
-        OpenDocument(s_setting);
+    case kRoleReadme: {
+        char document[kSettingBytes];
+        GetSetting(kInstReadmeFileKey, document, sizeof document, kInstReadmeFileDefault);
+        OpenDocument(document);
         break;
+    }
     default: break;
     }
     s_busy = false;

@@ -6,7 +6,7 @@
 
 #include "common/str_util.h"
 #include "payload/payload_format.h"
-#include "process/dll_win.h"
+#include "process/system_dll_win.h"
 #include "process/launch_win.h"
 #include "process/msgbox_win.h"
 #include "process/ui_text_win.h"

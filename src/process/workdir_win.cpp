@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "common/str_util.h"
-#include "process/dll_win.h"
+#include "process/system_dll_win.h"
 #include "process/workdir.h"
 
 static char s_startFolder[kMaxPathBytes];

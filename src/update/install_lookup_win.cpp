@@ -9,7 +9,7 @@
 #include "process/msgbox_win.h"
 #include "update/install_lookup.h"
 
-static int QueryRegValue(const char* keyPath, const char* valueName, uint32_t* type, char* data, uint32_t* dataLen) {
+int QueryUserRegValue(const char* keyPath, const char* valueName, uint32_t* type, char* data, uint32_t* dataLen) {
     HKEY key;
     // Full access although only reading: a key the game's installer locked down reads as missing.
     if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return -1;
@@ -23,22 +23,13 @@ static int QueryRegValue(const char* keyPath, const char* valueName, uint32_t* t
     return 0;
 }
 
-int ReadRegString(const char* global, const char* local, const char* valueName, const char* dflt, char* out,
-                  size_t outSize) {
-    return ReadRegString(QueryRegValue, global, local, valueName, dflt, out, outSize);
-}
-
-int32_t ReadRegInt(const char* global, const char* local, const char* valueName, int32_t dflt) {
-    return ReadRegInt(QueryRegValue, global, local, valueName, dflt);
-}
-
 int LocateInstallation(char* path, size_t pathSize) {
     // Wide, so a folder whose name the ANSI code page cannot spell still comes back exactly.
     wchar_t saved[520];
     DWORD savedLen = GetCurrentDirectoryW(sizeof saved / sizeof saved[0], saved);
     bool restore = savedLen > 0 && savedLen < sizeof saved / sizeof saved[0];
-    const LookupSource source = {QueryRegValue, FileExists};
-    char found[kInstallPathBytes];
+    const LookupSource source = {QueryUserRegValue, FileExists};
+    char found[kMaxPathBytes];
     int status = FindInstallation(&source, found, sizeof found);
     if (status != kLookupFound) ReportError("%s", LookupMessage(status));
     if (restore) SetCurrentDirectoryW(saved);

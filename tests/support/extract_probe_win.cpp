@@ -18,7 +18,7 @@
 
 #include "payload/extract_win.h"
 #include "payload/staging.h"
-#include "process/dll_win.h"
+#include "process/system_dll_win.h"
 #include "process/launch_win.h"
 #include "process/workdir_win.h"
 #include "resources/resource.h"

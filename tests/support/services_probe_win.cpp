@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
-#include "process/dll_win.h"
+#include "process/system_dll_win.h"
 #include "process/file_open_win.h"
 #include "process/launch_win.h"
 #include "process/msgbox_win.h"

@@ -9,6 +9,7 @@
 
 #include "config/sections_win.h"
 #include "config/settings_win.h"
+#include "update/install_lookup.h"
 #include "update/install_lookup_win.h"
 #include "update/transfer_win.h"
 
@@ -62,10 +63,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             static char name[1024];
             DecodeArg(__argv[i], name, sizeof name);
             char text[600];
-            int rc = ReadRegString(env, arg, name, "dflt", text, sizeof text);
+            int rc = ReadRegString(QueryUserRegValue, env, arg, name, "dflt", text, sizeof text);
             fprintf(f, "%d ", rc);
             WriteHex(f, text);
-            fprintf(f, " %d\n", static_cast<int>(ReadRegInt(env, arg, name, -9)));
+            fprintf(f, " %d\n", static_cast<int>(ReadRegInt(QueryUserRegValue, env, arg, name, -9)));
         }
         fclose(f);
         return 0;

@@ -1,4 +1,4 @@
-#include "process/dll_win.h"
+#include "process/system_dll_win.h"
 
 #include <commctrl.h>
 

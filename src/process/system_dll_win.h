@@ -1,6 +1,8 @@
 #pragma once
-// DLL loading limited to the system folder. The updater runs from a download folder, where a planted
-// DLL with a system DLL's name would otherwise be loaded in its place.
+// The system DLLs the program reaches at run time instead of importing them (winmm's clock,
+// comctl32's control classes, uxtheme's theme switch), each loaded from the system folder only, and
+// that restriction for the rest. The updater runs from a download folder, where a planted DLL with
+// a system DLL's name would otherwise be loaded in its place.
 #include <windows.h>
 
 // Called first thing at start-up: restricts the default DLL search to the system folder where the
