@@ -50,5 +50,3 @@ void DestroyBitmapImage(BitmapImage* image) {
     FreeChecked(image->info);
     FreeChecked(image);
 }
-
-void AlignPackedRows(BitmapImage* image) { AlignPackedRows(image->bits, image->width, image->height, image->stride); }

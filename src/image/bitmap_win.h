@@ -22,9 +22,6 @@ BitmapImage* CreateBitmapImage(int32_t width, int32_t height);
 // Releases the image with all it owns; null is ignored.
 void DestroyBitmapImage(BitmapImage* image);
 
-// Moves rows decoded back to back (3 * width bytes each) to the image's stride.
-void AlignPackedRows(BitmapImage* image);
-
 // Loads an RCT picture (a CP932 path, relative to the current folder) into a new image, which the
 // caller owns. *image is null when the file is not an RCT picture or is damaged or too large, or
 // memory runs out; no message apart from the memory warning. Returns 0, or kRunFailed when the file

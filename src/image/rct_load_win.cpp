@@ -16,7 +16,7 @@ static BitmapImage* LoadOpenRct(FILE* f) {
     if (image) {
         const size_t size = static_cast<size_t>(image->stride) * static_cast<size_t>(image->height);
         if (DecodeRct(rct.data, static_cast<size_t>(rct.dataSize), rct.width, rct.height, image->bits, size) == kRctOk) {
-            AlignPackedRows(image);
+            AlignPackedRows(image->bits, image->width, image->height, image->stride);
         } else {
             DestroyBitmapImage(image);
             image = nullptr;
