@@ -46,6 +46,7 @@ TEST(VnpackEnv, WarnsAboutEachTrapAndNotOnSoundFiles) {
         {"\xEF\xBB\xBFTITLEBAR x\n", "byte-order mark"},
         {"KEYFILE " + std::string(100, ' ') + "x\n", "KEYFILE has no value within 99 blanks"},
         {"CHKREGVER 1.5\n", "CHKREGVER \"1.5\" is no plain number: the updater reads it as 1"},
+        {"CHKREGVER 4294967301\n", "CHKREGVER \"4294967301\" is no plain number: the updater reads it as 5"},
         {"A 1\nB 2\x1A\nC 3\n", "line 2: byte 0x1A ends the file for both readers: the 5 bytes"},
         {"[ini]\n" + std::string(600, 'a') + "=\n-\n", "line 2: the line is 601 bytes long"},
         {"EOF\n[reg]\n", "line 2: [reg] is never read"},

@@ -97,11 +97,12 @@ TEST(VnpackRoundTrip, ExtractGivesBackTheTreeInStartUpOrder) {
     int64_t seconds = 1500000000;
     for (const File& f : files) WriteFile(t.path + "/in/" + f.name, f.data, seconds++, f.ns);
     ASSERT_EQ(system(("mkdir '" + t.path + "/in/empty'").c_str()), 0);
-    ASSERT_EQ(BuildTestTree(RunBuild, t, "out.exe", {"--level", "1"}).rc, 0);
+    // A stop folder whose last character ends in 0x5C is still a folder record.
+    ASSERT_EQ(BuildTestTree(RunBuild, t, "out.exe", {"--level", "1", "--add-stop-folder", "docs/\xE3\x82\xBD"}).rc, 0);
     Strings names;
     for (const Listed& r : ReadRecords(t.path + "/out.exe")) names.push_back(r.name);
     EXPECT_EQ(names, (Strings{"empty.dat", "install.env", "insttscr.rct", "readme.txt",
-                              "\x87\x40\x87\x8A\xFB\xFC\x8B\xB4\x81\x60.dat", "docs\\", "empty\\", "データ\\",
+                              "\x87\x40\x87\x8A\xFB\xFC\x8B\xB4\x81\x60.dat", "docs\\", "docs\\ソ\\", "empty\\", "データ\\",
                               "データ\\ソ\\", "docs\\notes.txt", "データ\\block.bin", "データ\\ソ\\big.bin"}));
     EXPECT_NE(RunVerb(RunList, {t.path + "/out.exe"}).out.find(kCp932Only), std::string::npos);
     ASSERT_EQ(RunVerb(RunExtract, {t.path + "/out.exe", t.path + "/all"}).rc, 0);

@@ -23,7 +23,7 @@ const char kJunkPicture[] = "RCT but no picture";
 class Menu : public ::testing::Test {
 protected:
     void SetUp() override {
-        scratch = MakeScratchFolder(L"menu テスト");
+        scratch = MakeScratchFolder(L"menu test");  // ASCII, as the Western system's run needs
         before = WorkFolders();
         record = ModuleFolder() + L"menu_opened.rec";
         DeleteFileW(record.c_str());
@@ -47,13 +47,53 @@ protected:
         WaitUntil([&] { return !(bytes = LoadBytes(record)).empty(); }, kUpdaterWaitMs);
         return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
     }
+    // Two copies of one updater and one of another title.
+    void RunTwoCopies() {
+        const std::wstring exe =
+            Make(L"twice.exe", {{"install.env", "TITLEBAR 二重起動ソ\r\n"}, {"insttscr.rct", kJunkPicture}});
+        DriveProcess first;
+        HWND menu = StartMenu(exe, L"二重起動ソ アップデータ", &first);
+        ASSERT_NE(menu, nullptr);
+        const std::set<std::wstring> withFirst = WorkFolders();
+        // Another title is another program: it runs beside.
+        DriveProcess other;
+        HWND otherMenu =
+            StartMenu(Make(L"other.exe", {{"install.env", "TITLEBAR 別の題\r\n"}, {"insttscr.rct", kJunkPicture}}),
+                      L"別の題 アップデータ", &other);
+        ASSERT_NE(otherMenu, nullptr);
+        EXPECT_TRUE(PressButton(otherMenu, 1000));
+        EXPECT_EQ(FinishUpdater(&other), 0u);
+
+        DriveProcess second = StartUpdater(exe);
+        MessageBoxView view;
+        HWND box = WaitMessageBox(second.pid, &view, kUpdaterWaitMs);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(view.text, L"[ 二重起動ソ アップデータ ] は既に起動中です");
+        EXPECT_EQ(view.caption, L"二重起動ソ");
+        EXPECT_EQ(view.owner, nullptr);
+        EXPECT_TRUE(view.hasIcon);
+        EXPECT_EQ(ButtonIds(view), std::vector<int>{IDOK});
+        EXPECT_TRUE(SaveScreenshot("menu_second_copy"));
+        EXPECT_TRUE(PressButton(box, IDOK));
+        EXPECT_EQ(FinishUpdater(&second), 0u);
+        EXPECT_EQ(WorkFolders(), withFirst);
+
+        DWORD code = 0;
+        EXPECT_FALSE(WaitProgram(&first, 0, &code));
+        EXPECT_TRUE(IsWindowVisible(menu));
+        EXPECT_TRUE(PressButton(menu, 1000));
+        EXPECT_EQ(FinishUpdater(&first), 0u);
+        EXPECT_EQ(WorkFolders(), before);
+    }
     std::wstring scratch, record, oldTxt;
     std::set<std::wstring> before;
 };
 
+class WesternSystem : public Menu {};  // run under code page 1252
+
 // Escape is pressed first: had it closed the menu, nothing after it would work. The read-me button
-// opens the named document from the work folder and leaves the menu open; Exit and the close box
-// both end with 0 and remove the work folder.
+// opens the named document from the work folder and leaves the menu open; a close while Update's
+// refusal is up is ignored; Exit and the close box both end with 0 and remove the work folder.
 TEST_F(Menu, ButtonsFollowTheReadmeSettingAndBothWaysOutCleanUp) {
     const struct {
         const char* env;
@@ -95,6 +135,18 @@ TEST_F(Menu, ButtonsFollowTheReadmeSettingAndBothWaysOutCleanUp) {
             EXPECT_TRUE(PressButton(menu, 1001));
             EXPECT_EQ(Opened(), TempFolder() + work[0] + L"\\" + c.document);
             EXPECT_TRUE(IsWindowVisible(menu));
+        }
+        if (c.closeBox) {  // no installation: Update refuses in two boxes, the menu busy under them
+            EXPECT_TRUE(PressLabelled(menu, L"アップデート"));
+            for (int i = 0; i < 2; ++i) {
+                MessageBoxView view;
+                HWND box = WaitMessageBox(proc.pid, &view, kUpdaterWaitMs);
+                ASSERT_NE(box, nullptr);
+                DWORD_PTR answer;
+                EXPECT_TRUE(SendMessageTimeoutW(menu, WM_CLOSE, 0, 0, SMTO_NORMAL, kUpdaterWaitMs, &answer));
+                EXPECT_TRUE(IsWindowVisible(menu) && NewWorkFolders(before) == work) << i;
+                EXPECT_TRUE(PressButton(box, IDOK) && WaitWindowGone(box, kUpdaterWaitMs));
+            }
         }
         EXPECT_TRUE(c.closeBox ? PostMessageW(menu, WM_SYSCOMMAND, SC_CLOSE, 0) : PressButton(menu, 1000));
         EXPECT_EQ(FinishUpdater(&proc), 0u);
@@ -142,40 +194,12 @@ TEST_F(Menu, ThePictureStandsWhereThePlayerSeesIt) {
     EXPECT_EQ(FinishUpdater(&proc), 0u);
 }
 
-TEST_F(Menu, ASecondCopyWithTheSameTitleIsRefusedAndTheFirstRunsOn) {
-    const std::wstring exe = Make(L"二重.exe", {{"install.env", "TITLEBAR 二重起動\r\n"}, {"insttscr.rct", kJunkPicture}});
-    DriveProcess first;
-    HWND menu = StartMenu(exe, L"二重起動 アップデータ", &first);
-    ASSERT_NE(menu, nullptr);
-    const std::set<std::wstring> withFirst = WorkFolders();
-    // Another title is another program: it runs beside.
-    DriveProcess other;
-    HWND otherMenu = StartMenu(Make(L"別.exe", {{"install.env", "TITLEBAR 別の題\r\n"}, {"insttscr.rct", kJunkPicture}}),
-                               L"別の題 アップデータ", &other);
-    ASSERT_NE(otherMenu, nullptr);
-    EXPECT_TRUE(PressButton(otherMenu, 1000));
-    EXPECT_EQ(FinishUpdater(&other), 0u);
-
-    DriveProcess second = StartUpdater(exe);
-    MessageBoxView view;
-    HWND box = WaitMessageBox(second.pid, &view, kUpdaterWaitMs);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(view.text, L"[ 二重起動 アップデータ ] は既に起動中です");
-    EXPECT_EQ(view.caption, L"二重起動");
-    EXPECT_EQ(view.owner, nullptr);
-    EXPECT_TRUE(view.hasIcon);
-    EXPECT_EQ(ButtonIds(view), std::vector<int>{IDOK});
-    EXPECT_TRUE(SaveScreenshot("menu_second_copy"));
-    EXPECT_TRUE(PressButton(box, IDOK));
-    EXPECT_EQ(FinishUpdater(&second), 0u);
-    EXPECT_EQ(WorkFolders(), withFirst);
-
-    DWORD code = 0;
-    EXPECT_FALSE(WaitProgram(&first, 0, &code));
-    EXPECT_TRUE(IsWindowVisible(menu));
-    EXPECT_TRUE(PressButton(menu, 1000));
-    EXPECT_EQ(FinishUpdater(&first), 0u);
-    EXPECT_EQ(WorkFolders(), before);
+// The mutex is named from the title's characters: through the ANSI call, the 0x5C ending ソ would be a
+// backslash on a Western system, no mutex could be made and the updater would end unseen.
+TEST_F(Menu, ASecondCopyWithTheSameTitleIsRefusedAndTheFirstRunsOn) { RunTwoCopies(); }
+TEST_F(WesternSystem, ASecondCopyWithTheSameTitleIsRefusedAndTheFirstRunsOn) {
+    ASSERT_EQ(GetACP(), 1252u) << "this test needs LC_ALL=en_US.UTF-8";
+    RunTwoCopies();
 }
 
 // What stops start-up: a configuration read before any window exists (no owner, no caption), a
