@@ -150,7 +150,7 @@ protected:
         ASSERT_TRUE(PostMessageW(done, e.leave, e.param, 0));
         DWORD pid = proc.pid;
         EXPECT_EQ(FinishUpdater(&proc), 0u);
-        // Every stand-in it started has written its line.
+        // Every stand-in it started has ended, so one that should not have run has written its line too.
         EXPECT_TRUE(ChildrenGone(pid, {L"game.exe", L"e2e_recorder.exe"}, kUpdaterWaitMs));
     }
 
@@ -186,8 +186,12 @@ protected:
         EXPECT_EQ(WorkFolders(), workFolders) << "the work folder must be gone";
 
         // The game by its full path with its folder current, the read-me by its path there, the game first.
-        std::vector<Started> started = ReadStarted(record);
-        ASSERT_EQ(started.size(), static_cast<size_t>(e.wantGame + e.wantReadme)) << e.what;
+        // Waited for: that none of its stand-ins runs any more does not prove that each has written.
+        const size_t want = e.wantGame + e.wantReadme;
+        std::vector<Started> started;
+        WaitUntil([&] { return (started = ReadStarted(record)).size() >= want; }, kUpdaterWaitMs);
+        const std::vector<uint8_t> lines = LoadBytes(record);
+        ASSERT_EQ(started.size(), want) << e.what << ", recorded:\n" << std::string(lines.begin(), lines.end());
         const Started* gameRun = nullptr;
         const Started* readme = nullptr;
         for (const Started& s : started) (s.commandLine.find(L"readme.vnrm") != std::wstring::npos ? readme : gameRun) = &s;

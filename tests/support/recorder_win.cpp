@@ -27,9 +27,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     GetCurrentDirectoryW(MAX_PATH, folder);
     std::wstring line = std::to_wstring(t) + L"\t" + module + L"\t" + folder + L"\t" + GetCommandLineW() + L"\n";
     std::string bytes = Utf8(line);
-    // One append per line, so the game and the viewer may write at once.
-    HANDLE h = CreateFileW(record, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The game and the viewer may write at once, and Wine appends by finding the end, then writing
+    // there: the one that opens the file second would write over the first's line. So the file is
+    // held unshared, and the other waits its turn.
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int tries = 0; h == INVALID_HANDLE_VALUE && tries < 1000; ++tries) {
+        h = CreateFileW(record, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_SHARING_VIOLATION) return 1;
+        if (h == INVALID_HANDLE_VALUE) Sleep(10);
+    }
     if (h == INVALID_HANDLE_VALUE) return 1;
     DWORD written = 0;
     WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
