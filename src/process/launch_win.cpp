@@ -19,7 +19,9 @@ int s_quitCode;
 void OpenDocument(const char* path) {
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
-    info.fMask = 0;  // no mask flags: the shell tells the player about its own failures
+    // The shell tells the player about its own failures. It may start the document's program on a
+    // thread of its own; the updater ends right after the read-me, which would end that start too.
+    info.fMask = SEE_MASK_NOASYNC;
     info.hwnd = GetMainWindow();
     info.lpVerb = "open";
     info.lpFile = path;
