@@ -75,7 +75,7 @@ TEST(PayloadFormat, FindsTheTrailerBeforeACertificateTable) {
             {"size 0", end, 0, 0, kPayloadOk},
             {"bytes after the table", end, 24, 32, kPayloadBadCertTable},
             {"over the payload", p.start + 2, 8, 0, kPayloadBadCertTable},
-            {"past the end", end, 32, 24, kPayloadBadCertTable},
+            {"past the end", end + 24, 8, 24, kPayloadBadCertTable},  // begins where the file ends
             {"not aligned", end + 4, 20, 24, kPayloadBadCertTable},
             {"over the whole file", 0, end + 24, 24, kPayloadBadCertTable},
         };
