@@ -142,16 +142,20 @@ TEST_F(Menu, ThePictureStandsWhereThePlayerSeesIt) {
     EXPECT_EQ(FinishUpdater(&proc), 0u);
 }
 
+// A title with a backslash (which no mutex name may hold) and the 0x5C trail byte of ソ (which is
+// no backslash).
 TEST_F(Menu, ASecondCopyWithTheSameTitleIsRefusedAndTheFirstRunsOn) {
-    const std::wstring exe = Make(L"二重.exe", {{"install.env", "TITLEBAR 二重起動\r\n"}, {"insttscr.rct", kJunkPicture}});
+    const std::wstring exe =
+        Make(L"二重.exe", {{"install.env", "TITLEBAR 二重\\起動ソ\r\n"}, {"insttscr.rct", kJunkPicture}});
     DriveProcess first;
-    HWND menu = StartMenu(exe, L"二重起動 アップデータ", &first);
+    HWND menu = StartMenu(exe, L"二重\\起動ソ アップデータ", &first);
     ASSERT_NE(menu, nullptr);
     const std::set<std::wstring> withFirst = WorkFolders();
-    // Another title is another program: it runs beside.
+    // Another title is another program, even one a careless mapping of the backslash would meet.
     DriveProcess other;
-    HWND otherMenu = StartMenu(Make(L"別.exe", {{"install.env", "TITLEBAR 別の題\r\n"}, {"insttscr.rct", kJunkPicture}}),
-                               L"別の題 アップデータ", &other);
+    HWND otherMenu =
+        StartMenu(Make(L"別.exe", {{"install.env", "TITLEBAR 二重/起動ソ\r\n"}, {"insttscr.rct", kJunkPicture}}),
+                  L"二重/起動ソ アップデータ", &other);
     ASSERT_NE(otherMenu, nullptr);
     EXPECT_TRUE(PressButton(otherMenu, 1000));
     EXPECT_EQ(FinishUpdater(&other), 0u);
@@ -160,8 +164,8 @@ TEST_F(Menu, ASecondCopyWithTheSameTitleIsRefusedAndTheFirstRunsOn) {
     MessageBoxView view;
     HWND box = WaitMessageBox(second.pid, &view, kUpdaterWaitMs);
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(view.text, L"[ 二重起動 アップデータ ] は既に起動中です");
-    EXPECT_EQ(view.caption, L"二重起動");
+    EXPECT_EQ(view.text, L"[ 二重\\起動ソ アップデータ ] は既に起動中です");
+    EXPECT_EQ(view.caption, L"二重\\起動ソ");
     EXPECT_EQ(view.owner, nullptr);
     EXPECT_TRUE(view.hasIcon);
     EXPECT_EQ(ButtonIds(view), std::vector<int>{IDOK});
