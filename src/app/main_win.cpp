@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "app/program_end_win.h"
+#include "common/sjis.h"
 #include "common/str_util.h"
 #include "config/sections_win.h"
 #include "config/settings_win.h"
@@ -25,11 +26,16 @@ static void ReleaseCom() { CoUninitialize(); }
 // is what keeps other copies out. Returns 0, or the end when another copy runs (the player is told
 // which title, in a box of its own) or no mutex can be made.
 static int ClaimSingleInstance(ProgramEnd* end) {
-    // The name is converted from CP932 explicitly: through the ANSI call a title holding a 0x5C
-    // trail byte (ソ) would become a backslash on other systems, and no mutex could be made.
+    // A backslash would make the name a path that names no mutex. A title never holds a control
+    // character (the reader splits words there), so 0x01 stands for it without making two titles
+    // one; the 0x5C trail byte of ソ is no backslash and stays. The name is converted from CP932
+    // explicitly: through the ANSI call that trail byte would become a backslash on other systems.
+    char title[kUpdaterTitleBytes];
+    CopyStr(title, sizeof title, UpdaterTitle());
+    SjisReplaceChar(title, '\\', '\x01');
     wchar_t name[kUpdaterTitleBytes];
     HANDLE mutex = nullptr;
-    if (Cp932ToWide(UpdaterTitle(), name, kUpdaterTitleBytes) == 0) mutex = CreateMutexW(nullptr, TRUE, name);
+    if (Cp932ToWide(title, name, kUpdaterTitleBytes) == 0) mutex = CreateMutexW(nullptr, TRUE, name);
     if (!mutex) {
         *end = kEndNoMutex;
         return -1;

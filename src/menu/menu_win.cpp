@@ -8,6 +8,7 @@
 #include "process/launch_win.h"
 #include "process/msgbox_win.h"
 #include "process/ui_text_win.h"
+#include "process/workdir.h"
 #include "process/workdir_win.h"
 #include "resources/resource.h"
 #include "update/update_cmd_win.h"
@@ -22,6 +23,14 @@ int32_t s_splashX;
 int32_t s_splashY;
 // INSTREADME: the read-me button's text, which its slot points to.
 char s_readmeLabel[kSettingBytes];
+
+// By its full path in the work folder: a relative name would be looked for in the updater's own
+// folder first, where a download folder's dxsetup.exe must never start instead.
+void RunDirectXSetup() {
+    static const char kSetup[] = "DirectX\\dxsetup.exe";
+    char path[kMaxPathBytes];
+    if (FormatStr(path, sizeof path, "%s\\%s", GetWorkFolder(), kSetup) == 0) RunProgram(path, kSetup);
+}
 
 bool IsFolder(const char* name) {
     DWORD attributes = GetFileAttributesA(name);
@@ -115,7 +124,7 @@ void OnCommand(HWND dialog, WPARAM param) {
         if (rc == kRunFailed || rc == kRunQuit) StopMenu(dialog, rc);
         break;
     }
-    case kRoleDirectXSetup: RunProgram("DirectX\\dxsetup.exe"); break;
+    case kRoleDirectXSetup: RunDirectXSetup(); break;
     case kRoleExit: CloseMenu(dialog); break;
     case kRoleReadme: {
         char document[kSettingBytes];

@@ -50,12 +50,23 @@ int RemoveFile(void*, const char* path) {
 int RemoveDir(void*, const char* path) { return RemoveDirectoryA(path) ? 0 : -1; }
 int MakeDir(void*, const char* path) { return CreateDirectoryA(path, nullptr) ? 0 : -1; }
 
-// A running program's image or a loaded library can be renamed, but not opened for writing.
+// A running program's image or a loaded library can be renamed, but not opened for writing. Nothing
+// has moved yet, so the player may close the game and try again; Cancel refuses the update.
 int OpenExclusive(void*, const char* path) {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return -1;
-    CloseHandle(h);
-    return 0;
+    for (;;) {
+        HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            return 0;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return -1;
+        if (!AskRetry(GetCopyProgressWindow(),
+                      "ファイル[%s]は使用中のため置き換えられません。\nゲームを終了してから[再試行]を押してください。",
+                      path)) {
+            return -1;
+        }
+    }
 }
 
 // Written straight to the system: once WriteFile returns, the line outlives this process.

@@ -91,6 +91,8 @@ int OpenCopyProgress(int32_t total) {
     return 0;
 }
 
+HWND GetCopyProgressWindow() { return s_window; }
+
 void CloseCopyProgress() {
     if (!s_window) return;
     DestroyWindow(s_window);

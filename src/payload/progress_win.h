@@ -12,6 +12,8 @@
 // calls below do nothing.
 int OpenCopyProgress(int32_t total);
 void CloseCopyProgress();
+// The window, for owning a question asked while it is open; null when there is none.
+HWND GetCopyProgressWindow();
 INT_PTR CALLBACK CopyProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The file about to be written: its path, and its bar at 0 of size/128 KiB.

@@ -29,15 +29,15 @@ void OpenDocument(const char* path) {
     ShellExecuteExA(&info);
 }
 
-int RunProgram(const char* path) {
-    // Quoted so that paths with spaces work. A path too long for the command line starts nothing
-    // rather than a cut-off name.
+int RunProgram(const char* path, const char* name) {
+    // Quoted so that names with spaces work. A name too long for the command line starts nothing
+    // rather than a cut-off one.
     char commandLine[kMaxPathBytes];
-    if (FormatStr(commandLine, sizeof commandLine, "\"%s\"", path) != 0) return 0;
+    if (FormatStr(commandLine, sizeof commandLine, "\"%s\"", name) != 0) return 0;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    BOOL ok = CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    BOOL ok = CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
     if (ok) {
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);

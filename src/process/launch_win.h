@@ -6,9 +6,10 @@
 
 // Asks the shell to open path with its associated program; the shell reports its own errors.
 void OpenDocument(const char* path);
-// Starts path as a new process (command line: the path in double quotes) without waiting.
+// Starts the program at path (a full path, so that no other folder is searched for it) without
+// waiting; its command line is name in double quotes, as the program expects to be named.
 // Returns nonzero when the process was created.
-int RunProgram(const char* path);
+int RunProgram(const char* path, const char* name);
 // Centres the window on the whole screen.
 void CenterWindow(HWND window);
 // Dispatches every waiting message and returns their number, or kRunQuit once a WM_QUIT was met

@@ -12,6 +12,9 @@ const size_t kMessageBytes = 1024;
 int ReportRetryable(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Error with OK; returns after the box is closed.
 void ReportError(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Error with Retry/Cancel over owner (the main window when null), captioned with the main window's
+// title; true for Retry. Cancel is the caller's to act on.
+bool AskRetry(HWND owner, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 // Question with Yes/No; true only for Yes.
 bool AskYesNo(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 

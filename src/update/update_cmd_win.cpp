@@ -32,9 +32,10 @@ int RunUpdate() {
     // The game expects to start in its own folder; the work folder's removal returns from here.
     SetCurrentDirectoryA(installPath);
     char path[kMaxPathBytes];
-    // The game first, then its read-me, which may well open on top of it. Failures are silent.
+    // The game first, then its read-me, which may well open on top of it. Failures are silent. The
+    // game is named on its command line as install.env names it, and started by its full path.
     if (GetRunChoice() && FormatInstalledPath(installPath, GetExeName(), path, sizeof path) == 0) {
-        RunProgram(path);
+        RunProgram(path, GetExeName());
     }
     if (GetReadmeChoice()) {
         char readme[kReadmeNameBytes];

@@ -185,7 +185,9 @@ protected:
 
         EXPECT_EQ(WorkFolders(), workFolders) << "the work folder must be gone";
 
-        // The game by its full path with its folder current, the read-me by its path there, the game first.
+        // The game by its full path with its folder current, named on its command line as install.env
+        // names it (a stray game.exe beside the updater is never the one started); the read-me by its
+        // path there; the game first.
         // Waited for: that none of its stand-ins runs any more does not prove that each has written.
         const size_t want = e.wantGame + e.wantReadme;
         std::vector<Started> started;
@@ -198,7 +200,7 @@ protected:
         if (e.wantGame) {
             ASSERT_NE(gameRun, nullptr);
             EXPECT_TRUE(SamePath(gameRun->module, game + L"\\game.exe") && SamePath(gameRun->folder, game) &&
-                        SamePath(gameRun->commandLine, L"\"" + game + L"\\game.exe\""))
+                        gameRun->commandLine == L"\"game.exe\"")
                 << ToCp932(gameRun->module) << " in " << ToCp932(gameRun->folder) << ": " << ToCp932(gameRun->commandLine);
         }
         if (e.wantReadme) {
@@ -278,19 +280,21 @@ TEST_F(Update, ARefusalWritesNothingAndTheMenuTriesAgain) {
 // payload written here: a running game, a disk that fills up, a name that climbs out of the game
 // folder (the other hostile names, a read-only destination and a damaged record are the unit and
 // staging tests' business). Good records come first, so the refusal meets files already written; a deeper
-// folder ends start-up's walk before the case's records, as in a shipped updater. Each shows the
-// damaged-file message, ends with -1 and leaves the game folder as it was (which also means no
-// temporary file and no journal), the work folder gone and nothing written elsewhere.
+// folder ends start-up's walk before the case's records, as in a shipped updater. A running game's
+// file asks, over the copy window, to close the game: Retry asks again while it runs, and after it
+// was closed the update ends as usual. Otherwise (and after Cancel) each shows the damaged-file
+// message, ends with -1 and leaves the game folder as it was (which also means no temporary file
+// and no journal), the work folder gone and nothing written elsewhere.
 TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
     const uint64_t kNewTime = 0x01D6000000000000ull;
-    enum Setting { kPlain, kRunning, kSmallDrive };
+    enum Setting { kPlain, kRunning, kClosed, kSmallDrive };
     struct Case {
         const char* what;
         Setting setting;
         std::vector<TimedFile> last;
     } cases[] = {
         {"the running game's image", kRunning, {{"game.exe", "new exe", kNewTime}}},
-        {"a library the running game loaded", kRunning, {{"game.dll", "new dll", kNewTime}}},
+        {"a library the running game loaded, closed", kClosed, {{"game.dll", "new dll", kNewTime}}},
         // 12 MB on an 8 MiB drive.
         {"a disk that fills up",
          kSmallDrive,
@@ -320,7 +324,7 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
         PutTimedFile(game + L"\\game.dll", "the old library", kOldTime + 4);
         DriveProcess running;
         EndOnExit ender{&running};
-        if (c.setting == kRunning) {
+        if (c.setting == kRunning || c.setting == kClosed) {
             ASSERT_NO_FATAL_FAILURE(StartStandinGame(game, kOldTime + 1, &running));
         }
         TestPayload p = OnProgram(L"vnupdate.exe");
@@ -340,6 +344,32 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
         const RegValues registry = ReadRegValues(HKEY_CURRENT_USER, kKey);
         ASSERT_NO_FATAL_FAILURE(StartMenu());
         EXPECT_EQ(PressUpdate(IDYES), Question());
+        const auto askedToClose = [&](int answer, bool endGame) {
+            MessageBoxView view;
+            HWND box = WaitMessageBox(proc.pid, &view, kUpdaterWaitMs);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(view.text, L"ファイル[" + game + L"\\" + FromCp932(c.last[0].name) +
+                                     L"]は使用中のため置き換えられません。\nゲームを終了してから[再試行]を押してください。");
+            EXPECT_EQ(view.caption, kTitle);
+            EXPECT_TRUE(view.owner != menu && GetWindow(view.owner, GW_OWNER) == menu) << "owned by the copy window";
+            EXPECT_EQ(ButtonIds(view), (std::vector<int>{IDRETRY, IDCANCEL}));
+            if (endGame) EndProgram(&running);
+            EXPECT_TRUE(PressButton(box, answer));
+            EXPECT_TRUE(WaitWindowGone(box, kUpdaterWaitMs));
+        };
+        if (c.setting == kRunning) {
+            ASSERT_NO_FATAL_FAILURE(askedToClose(IDRETRY, false));
+            ASSERT_NO_FATAL_FAILURE(askedToClose(IDCANCEL, false));
+        }
+        if (c.setting == kClosed) {
+            ASSERT_NO_FATAL_FAILURE(askedToClose(IDRETRY, true));
+            HWND done = WaitTopWindow(proc.pid, L"インストール終了", L"#32770", kUpdaterWaitMs);
+            ASSERT_TRUE(done && PostMessageW(done, WM_SYSCOMMAND, SC_CLOSE, 0));
+            EXPECT_EQ(FinishUpdater(&proc), 0u);
+            const std::vector<uint8_t> placed = LoadBytes(game + L"\\game.dll");
+            EXPECT_EQ(std::string(placed.begin(), placed.end()), "new dll");
+            continue;
+        }
         EXPECT_EQ(AnswerBox(IDOK), kDamagedMessage);
         EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
 

@@ -133,7 +133,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         if (PumpMessages() != kRunQuit || PumpMessages() != kRunQuit || !GetQuitCode(&code)) return 99;
         return code;
     }
-    if (strcmp(verb, "run") == 0) return RunProgram(arg) ? 1 : 0;
+    if (strcmp(verb, "run") == 0) return RunProgram(arg, arg) ? 1 : 0;
     if (strcmp(verb, "document") == 0) {
         OpenDocument(arg);
         return 0;

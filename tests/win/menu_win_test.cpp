@@ -50,16 +50,16 @@ protected:
     // Two copies of one updater and one of another title.
     void RunTwoCopies() {
         const std::wstring exe =
-            Make(L"twice.exe", {{"install.env", "TITLEBAR 二重起動ソ\r\n"}, {"insttscr.rct", kJunkPicture}});
+            Make(L"twice.exe", {{"install.env", "TITLEBAR 二重\\起動ソ\r\n"}, {"insttscr.rct", kJunkPicture}});
         DriveProcess first;
-        HWND menu = StartMenu(exe, L"二重起動ソ アップデータ", &first);
+        HWND menu = StartMenu(exe, L"二重\\起動ソ アップデータ", &first);
         ASSERT_NE(menu, nullptr);
         const std::set<std::wstring> withFirst = WorkFolders();
-        // Another title is another program: it runs beside.
+        // Another title is another program, even one a careless mapping of the backslash would meet.
         DriveProcess other;
         HWND otherMenu =
-            StartMenu(Make(L"other.exe", {{"install.env", "TITLEBAR 別の題\r\n"}, {"insttscr.rct", kJunkPicture}}),
-                      L"別の題 アップデータ", &other);
+            StartMenu(Make(L"other.exe", {{"install.env", "TITLEBAR 二重/起動ソ\r\n"}, {"insttscr.rct", kJunkPicture}}),
+                      L"二重/起動ソ アップデータ", &other);
         ASSERT_NE(otherMenu, nullptr);
         EXPECT_TRUE(PressButton(otherMenu, 1000));
         EXPECT_EQ(FinishUpdater(&other), 0u);
@@ -68,8 +68,8 @@ protected:
         MessageBoxView view;
         HWND box = WaitMessageBox(second.pid, &view, kUpdaterWaitMs);
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(view.text, L"[ 二重起動ソ アップデータ ] は既に起動中です");
-        EXPECT_EQ(view.caption, L"二重起動ソ");
+        EXPECT_EQ(view.text, L"[ 二重\\起動ソ アップデータ ] は既に起動中です");
+        EXPECT_EQ(view.caption, L"二重\\起動ソ");
         EXPECT_EQ(view.owner, nullptr);
         EXPECT_TRUE(view.hasIcon);
         EXPECT_EQ(ButtonIds(view), std::vector<int>{IDOK});
@@ -195,7 +195,8 @@ TEST_F(Menu, ThePictureStandsWhereThePlayerSeesIt) {
 }
 
 // The mutex is named from the title's characters: through the ANSI call, the 0x5C ending ソ would be a
-// backslash on a Western system, no mutex could be made and the updater would end unseen.
+// backslash on a Western system, no mutex could be made and the updater would end unseen. A real
+// backslash, which no mutex name may hold, must keep the guard working too.
 TEST_F(Menu, ASecondCopyWithTheSameTitleIsRefusedAndTheFirstRunsOn) { RunTwoCopies(); }
 TEST_F(WesternSystem, ASecondCopyWithTheSameTitleIsRefusedAndTheFirstRunsOn) {
     ASSERT_EQ(GetACP(), 1252u) << "this test needs LC_ALL=en_US.UTF-8";
