@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -40,6 +42,7 @@ TEST(VnpackBuild, RefusesTreesTheProgramCouldNotUse) {
         int rc;
         std::string err;
         std::string env = "x";
+        Strings links = {};  // "NAME>TARGET" under in/; a followed one is packed under NAME
     } cases[] = {
         {"no install.env", {"readme.txt"}, {}, 2, "no install.env"},
         {"setup file in a folder", {"install.env", "doc/read.txt"}, {}, 2, "doc/read.txt: start-up would extract"},
@@ -60,16 +63,33 @@ TEST(VnpackBuild, RefusesTreesTheProgramCouldNotUse) {
         {"missing stub", {"install.env"}, {"--stub", "/nonexistent/vnupdate.exe"}, 1, "cannot read the stub"},
         {"env the updater stops on", {"install.env"}, {}, 2, "install.env: section [reg] is never closed", openSection},
         {"forced", {"install.env"}, {"--force"}, 0, "install.env: warning: section [reg] is never closed", openSection},
+        {"a file link", {"install.env", "d/x.dat"}, {}, 2, "in/l.dat: a symbolic link", "x", {"l.dat>d/x.dat"}},
+        {"a folder link", {"install.env", "d/x.dat"}, {}, 2, "in/e: a symbolic link", "x", {"e>d"}},
+        {"links followed", {"install.env", "d/x.dat"}, {"--follow-links"}, 0, "", "x", {"l.dat>d/x.dat", "e>d"}},
+        {"a link out of the tree", {"install.env"}, {"--follow-links"}, 2, "outside", "x", {"l.dat>/etc/passwd"}},
+        {"a link to its own folder",
+         {"install.env", "d/x.dat"},
+         {"--follow-links"},
+         2,
+         "in/d/up: a symbolic link to a folder",
+         "x",
+         {"d/up>.."}},
     };
     for (const Case& c : cases) {
         TempDir t;
         for (const std::string& f : c.files) WriteFile(t.path + "/in/" + f, f == "install.env" ? c.env : "x");
+        for (const std::string& l : c.links) {
+            ASSERT_EQ(symlink(l.substr(l.find('>') + 1).c_str(), (t.path + "/in/" + l.substr(0, l.find('>'))).c_str()), 0);
+        }
         VerbRun r = BuildTestTree(RunBuild, t, "out.exe", c.extra);
         EXPECT_EQ(r.rc, c.rc) << c.what << ": " << r.err;
         EXPECT_NE(r.err.find(c.err), std::string::npos) << c.what << ": " << r.err;
         EXPECT_EQ(TestPathExists(t.path + "/out.exe"), c.rc == 0) << c.what;
         if (c.rc == 0) {
             EXPECT_EQ(RunVerb(RunTest, {t.path + "/out.exe"}).rc, 0) << c.what;
+            std::string names = ";";
+            for (const Listed& l : ReadRecords(t.path + "/out.exe")) names += l.name + ";";
+            EXPECT_TRUE(c.links.empty() || (names.find(";l.dat;") + 1 && names.find(";e\\x.dat;") + 1)) << names;
         }
     }
 }

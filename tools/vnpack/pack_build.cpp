@@ -34,6 +34,7 @@ struct BuildOptions {
     int threads;
     bool force;  // pack an install.env on which the updater would stop
     bool clamp;
+    bool followLinks;
     int64_t epoch;
     SignOptions sign;
 };
@@ -245,6 +246,8 @@ static int ParseBuildArgs(int argc, char** argv, BuildOptions* opt, char* stubBu
             opt->out = argv[++i];
         } else if (strcmp(a, "--stub") == 0 && hasValue) {
             opt->stub = argv[++i];
+        } else if (strcmp(a, "--follow-links") == 0) {
+            opt->followLinks = true;
         } else if (strcmp(a, "--add-stop-folder") == 0 && hasValue) {
             opt->stopFolder = argv[++i];
         } else if (strcmp(a, "--force") == 0) {
@@ -297,7 +300,7 @@ int RunBuild(int argc, char** argv) {
     char stub[kHostPathBytes];
     EntryList list = {nullptr, 0, 0};
     int rc = ParseBuildArgs(argc, argv, &opt, stub, sizeof stub);
-    if (rc == kExitOk) rc = ScanBuildTree(opt.dir, opt.clamp, opt.epoch, &list);
+    if (rc == kExitOk) rc = ScanBuildTree(opt.dir, opt.clamp, opt.epoch, opt.followLinks, &list);
     if (rc == kExitOk && opt.stopFolder) rc = AddStopFolder(opt.stopFolder, &list);
     if (rc == kExitOk) rc = SortBuildEntries(&list);
     if (rc == kExitOk) rc = CheckSetupWalk(&opt, &list);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,9 +19,19 @@
 
 static const size_t kNameWarnBytes = 159;  // leaves under 100 bytes for the install folder
 
-struct ScanTimes {
+struct ScanOptions {
+    const char* dir;
     bool clamp;
     int64_t epoch;
+    bool followLinks;
+    char root[PATH_MAX];  // the tree's real path, which followed links must stay inside
+};
+
+// The real paths of the folders being scanned, innermost first: a followed link back to one of
+// them would be packed without end.
+struct FolderChain {
+    const char* real;
+    const FolderChain* outer;
 };
 
 static BuildEntry* AddEntry(EntryList* list) {
@@ -55,16 +66,38 @@ static bool HasForbiddenChar(const char* cp932) {
     return false;
 }
 
-// Adds the entry for one directory item and, for a folder, everything below it.
-static int ScanFolder(const ScanTimes* times, const char* hostDir, const char* prefix, EntryList* list);
+// A link travels to every player as what it points to, so it is packed only when asked, and only
+// when it stays inside the tree: a link to a private file elsewhere must never be shipped.
+static int CheckLink(const ScanOptions* opt, const char* path, const FolderChain* chain) {
+    if (!opt->followLinks) return Fail(kExitBadInput, path, "a symbolic link; --follow-links packs what it points to");
+    char target[PATH_MAX];
+    if (!realpath(path, target)) return Fail(kExitBadInput, path, "a symbolic link that leads nowhere: %s", strerror(errno));
+    size_t n = strlen(opt->root);
+    bool inside = strncmp(target, opt->root, n) == 0 && (target[n] == '\0' || target[n] == '/' || n == 1);
+    if (!inside) return Fail(kExitBadInput, path, "a symbolic link to %s, outside %s", target, opt->dir);
+    for (const FolderChain* c = chain; c; c = c->outer) {
+        if (strcmp(c->real, target) == 0) return Fail(kExitBadInput, path, "a symbolic link to a folder that holds it");
+    }
+    return kExitOk;
+}
 
-static int ScanItem(const ScanTimes* times, const char* hostDir, const char* prefix, const char* item, EntryList* list) {
+// Adds the entry for one directory item and, for a folder, everything below it.
+static int ScanFolder(const ScanOptions* opt, const char* hostDir, const char* prefix, const FolderChain* chain,
+                      EntryList* list);
+
+static int ScanItem(const ScanOptions* opt, const char* hostDir, const char* prefix, const FolderChain* chain,
+                    const char* item, EntryList* list) {
     char path[kHostPathBytes];
     char cp932[kPayloadNameBytes * 2];
     char name[kPayloadNameBytes * 3];
     struct stat st;
     if (FormatStr(path, sizeof path, "%s/%s", hostDir, item) != 0) return Fail(kExitBadInput, hostDir, "path too long");
-    if (stat(path, &st) != 0) return Fail(kExitBadInput, path, "%s", strerror(errno));
+    if (lstat(path, &st) != 0) return Fail(kExitBadInput, path, "%s", strerror(errno));
+    if (S_ISLNK(st.st_mode)) {
+        int rc = CheckLink(opt, path, chain);
+        if (rc != kExitOk) return rc;
+        if (stat(path, &st) != 0) return Fail(kExitBadInput, path, "%s", strerror(errno));
+    }
     if (ConvertUtf8ToCp932(item, cp932, sizeof cp932) != 0) {
         return Fail(kExitBadInput, path, "the name cannot be written in CP932 (code page 932)");
     }
@@ -92,27 +125,31 @@ static int ScanItem(const ScanTimes* times, const char* hostDir, const char* pre
     CopyStr(e->path, sizeof e->path, path);
     if (isDir) {
         e->group = kGroupDir;
-        return ScanFolder(times, path, name, list);  // e may move; it is not used after this
+        char real[PATH_MAX];
+        FolderChain inner = {opt->followLinks ? realpath(path, real) : nullptr, chain};
+        if (opt->followLinks && !inner.real) return Fail(kExitBadInput, path, "%s", strerror(errno));
+        return ScanFolder(opt, path, name, &inner, list);  // e may move; it is not used after this
     }
     e->group = prefix[0] ? kGroupInnerFile : kGroupTopFile;
     e->size = static_cast<uint64_t>(st.st_size);
     int64_t seconds = st.st_mtim.tv_sec;
     long nanoseconds = st.st_mtim.tv_nsec;
-    if (times->clamp && seconds >= times->epoch) {
-        seconds = times->epoch;
+    if (opt->clamp && seconds >= opt->epoch) {
+        seconds = opt->epoch;
         nanoseconds = 0;
     }
     e->time = GetFileTimeFromUnix(seconds, nanoseconds);
     return kExitOk;
 }
 
-static int ScanFolder(const ScanTimes* times, const char* hostDir, const char* prefix, EntryList* list) {
+static int ScanFolder(const ScanOptions* opt, const char* hostDir, const char* prefix, const FolderChain* chain,
+                      EntryList* list) {
     DIR* d = opendir(hostDir);
     if (!d) return Fail(kExitBadInput, hostDir, "%s", strerror(errno));
     int rc = kExitOk;
     for (struct dirent* de = readdir(d); de && rc == kExitOk; de = readdir(d)) {
         if (strcmp(de->d_name, ".") == 0 || strcmp(de->d_name, "..") == 0) continue;
-        rc = ScanItem(times, hostDir, prefix, de->d_name, list);
+        rc = ScanItem(opt, hostDir, prefix, chain, de->d_name, list);
     }
     closedir(d);
     return rc;
@@ -168,10 +205,11 @@ static int CheckCaseClashes(const EntryList* list) {
     return rc;
 }
 
-
-int ScanBuildTree(const char* dir, bool clamp, int64_t epoch, EntryList* list) {
-    const ScanTimes times = {clamp, epoch};
-    return ScanFolder(&times, dir, "", list);
+int ScanBuildTree(const char* dir, bool clamp, int64_t epoch, bool followLinks, EntryList* list) {
+    ScanOptions opt = {dir, clamp, epoch, followLinks, {}};
+    if (followLinks && !realpath(dir, opt.root)) return Fail(kExitBadInput, dir, "%s", strerror(errno));
+    FolderChain top = {opt.root, nullptr};
+    return ScanFolder(&opt, dir, "", followLinks ? &top : nullptr, list);
 }
 
 int SortBuildEntries(EntryList* list) {

@@ -27,8 +27,9 @@ struct EntryList {
 
 
 // Adds an entry for every file and folder below dir, with the last-write times clamped to epoch
-// (seconds) when clamp is set. Returns kExitOk, or the exit code after the message.
-int ScanBuildTree(const char* dir, bool clamp, int64_t epoch, EntryList* list);
+// (seconds) when clamp is set. A symbolic link is refused, or with followLinks packed as what it
+// points to while that stays inside dir. Returns kExitOk, or the exit code after the message.
+int ScanBuildTree(const char* dir, bool clamp, int64_t epoch, bool followLinks, EntryList* list);
 // --add-stop-folder NAME\SUB: an empty folder two levels deep, where start-up's walk ends.
 int AddStopFolder(const char* arg, EntryList* list);
 // Sorts the entries into record order and refuses two names that differ only in case.
