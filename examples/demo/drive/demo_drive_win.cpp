@@ -3,11 +3,16 @@
 // coming up. Each window is saved as a screenshot of the whole desktop (SaveScreenshot) before the
 // button that leads on is pressed. Usage: demo_drive UPDATER.exe. Prints one line per window; exits 0
 // when the updater ended with 0 and the game showed its new version.
+// For the guide's pictures (scripts/screenshots) it also meets the boxes a player can meet:
+//   demo_drive UPDATER.exe refuse NAME [GAME.exe]  Update, then each box as NAME-1, NAME-2, ...
+//                                                  (Yes to the question), with GAME.exe running
+//   demo_drive UPDATER.exe second NAME             a second copy's box as NAME
 #include <windows.h>
 #include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "support/drive_win.h"
@@ -69,27 +74,87 @@ int BarPos(HWND window, int id) {
     return static_cast<int>(pos);
 }
 
-}  // namespace
+HWND StartMenu(const char* updater, DriveProcess* proc) {
+    if (!StartProgram(L"\"" + FromCp932(updater) + L"\"", proc)) return nullptr;
+    return WaitTopWindow(proc->pid, L"デモ ゲーム アップデータ", L"#32770", kWaitMs);
+}
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: demo_drive UPDATER.exe\n");
-        return 2;
-    }
-    DriveProcess proc;
-    if (!StartProgram(L"\"" + FromCp932(argv[1]) + L"\"", &proc)) {
-        fprintf(stderr, "demo_drive: cannot start %s\n", argv[1]);
-        return 1;
-    }
-
-    HWND menu = WaitTopWindow(proc.pid, L"デモ ゲーム アップデータ", L"#32770", kWaitMs);
-    if (!menu) return Fail(&proc, "01-menu: the window did not appear");
-    Shoot(menu, "01-menu");
+bool PressUpdate(HWND menu) {
     int update = 0;
     for (const DriveControl& c : ListControls(menu)) {
         if (c.text == L"アップデート") update = c.id;
     }
-    if (!update || !PressButton(menu, update)) return Fail(&proc, "01-menu: no Update button");
+    return update && PressButton(menu, update);
+}
+
+// Update, then every box until the updater gives up: the refusal and "アップデートを中止しました",
+// or the extraction's message when a file of the game is in use. Exits 0 when a box was shot.
+int Refuse(const char* updater, const char* name, const char* game) {
+    DriveProcess gameProc;
+    if (game) {
+        StartProgram(L"\"" + FromCp932(game) + L"\"", &gameProc);
+        if (!WaitUntil([] { return FindWindowW(L"VnDemoGame", nullptr) != nullptr; }, kWaitMs)) {
+            return Fail(&gameProc, "the game did not start");
+        }
+    }
+    DriveProcess proc;
+    HWND menu = StartMenu(updater, &proc);
+    if (!menu || !PressUpdate(menu)) return Fail(&proc, "no menu");
+    // After the first box the next one follows at once, or the menu is back and none comes.
+    int shots = 0;
+    for (int n = 1; n < 5; ++n) {
+        MessageBoxView view;
+        HWND box = nullptr;
+        WaitUntil(
+            [&] {
+                for (HWND w : TopWindows(proc.pid)) {
+                    if (ReadMessageBox(w, &view)) box = w;
+                }
+                return box || WaitForSingleObject(proc.process, 0) == WAIT_OBJECT_0;
+            },
+            n == 1 ? kWaitMs : 10000);
+        if (!box) break;
+        std::string shot = std::string(name) + "-" + std::to_string(n);
+        Shoot(box, shot.c_str());
+        ++shots;
+        PressButton(box, GetDlgItem(box, IDYES) ? IDYES : IDOK);
+        WaitWindowGone(box, kWaitMs);
+    }
+    EndProgram(&proc);
+    if (game) PostMessageW(FindWindowW(L"VnDemoGame", nullptr), WM_CLOSE, 0, 0);
+    return shots ? 0 : 1;
+}
+
+int Second(const char* updater, const char* name) {
+    DriveProcess first, second;
+    if (!StartMenu(updater, &first)) return Fail(&first, "no menu");
+    StartProgram(L"\"" + FromCp932(updater) + L"\"", &second);
+    MessageBoxView view;
+    HWND box = WaitMessageBox(second.pid, &view, kWaitMs);
+    if (box) {
+        Shoot(box, name);
+        PressButton(box, IDOK);
+    }
+    EndProgram(&second);
+    EndProgram(&first);
+    return box ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && strcmp(argv[2], "second") == 0) return Second(argv[1], argv[3]);
+    if ((argc == 4 || argc == 5) && strcmp(argv[2], "refuse") == 0)
+        return Refuse(argv[1], argv[3], argc == 5 ? argv[4] : nullptr);
+    if (argc != 2) {
+        fprintf(stderr, "usage: demo_drive UPDATER.exe [refuse NAME [GAME.exe] | second NAME]\n");
+        return 2;
+    }
+    DriveProcess proc;
+    HWND menu = StartMenu(argv[1], &proc);
+    if (!menu) return Fail(&proc, "01-menu: the window did not appear");
+    Shoot(menu, "01-menu");
+    if (!PressUpdate(menu)) return Fail(&proc, "01-menu: no Update button");
 
     HWND question = WaitBox(proc.pid);
     if (!question) return Fail(&proc, "02-question: the window did not appear");
