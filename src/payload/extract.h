@@ -2,6 +2,7 @@
 // The walk over the payload records that both the program and the studio's tool run: which records
 // each mode takes, where start-up's walk stops, and every check on the way. The caller supplies the
 // file system through ExtractOps, so the platform side stays a few calls thick.
+#include "payload/delta.h"
 #include "payload/payload_format.h"
 
 enum ExtractMode {
@@ -20,6 +21,12 @@ struct ExtractOps {
     // Closes the file after its stream; ok says whether it checked out (then the time is set).
     // Returns 0, or -1 to fail the walk.
     int (*closeFile)(void* ctx, const char* path, const PayloadRecord* rec, bool ok);
+    // The installed file at path that a delta applies to: 0 with its size, or -1 when it is missing
+    // or cannot be read. readOld reads it, closeOld closes it. With openOld null, deltas are only
+    // checked, never applied, and a file no delta fits is no failure.
+    int (*openOld)(void* ctx, const char* path, const PayloadRecord* rec, uint64_t* size);
+    DeltaSource readOld;
+    void (*closeOld)(void* ctx);
 };
 
 // An update writes each file to a temporary name beside its destination first, "~vnXXXXX.tmp"
@@ -39,7 +46,11 @@ struct ExtractResult {
 };
 
 // Walks the records of an open payload into dest (CP932, no trailing backslash). In kExtractAll
-// mode every file's temporary name beside it must fit too (kPayloadLongPath). Returns 0 when the
-// walk ends normally, or -1 with result->error and result->name set; nothing written is undone.
+// mode every file's temporary name beside it must fit too (kPayloadLongPath). The delta records of
+// a file come together, before its whole record if it has one: the first delta whose old content
+// is the installed file's makes it, else the whole record does, else the walk fails with
+// kPayloadOldMismatch naming the file. openFile and closeFile see a delta's record with its new
+// size. Returns 0 when the walk ends normally, or -1 with result->error and result->name set;
+// nothing written is undone.
 int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, const ExtractOps* ops, void* ctx,
                          ExtractResult* result);

@@ -180,7 +180,7 @@ int ExtractPayload(const char* dest, int mode) {
     Target target = {};
     target.out = INVALID_HANDLE_VALUE;
     target.dest = dest;
-    ExtractOps ops = {CreateDir, OpenFile, WriteBlock, CloseFile};
+    ExtractOps ops = {CreateDir, OpenFile, WriteBlock, CloseFile, nullptr, nullptr, nullptr};
     ExtractResult result;
     int rc;
     if (mode == kExtractAll) {

@@ -37,6 +37,11 @@ const char* DescribePayloadError(int error) {
     case kPayloadNoMemory: return "out of memory";
     case kPayloadReadFailed: return "read error";
     case kPayloadBadCertTable: return "the certificate table lies outside the file or over the payload";
+    case kPayloadBadDelta: return "damaged delta (header or instructions)";
+    case kPayloadDeltaRange: return "delta reads past the old file or writes past the new size";
+    case kPayloadDeltaHash: return "delta does not make the content it names";
+    case kPayloadOldMismatch: return "the installed file is not a version any delta applies to";
+    case kPayloadOldReadFailed: return "the installed file cannot be read";
     }
     return "unknown error";
 }
@@ -104,21 +109,20 @@ int ReadPayloadRecord(PayloadReader* reader, PayloadRecord* rec) {
         if (!SjisFindChar(rec->name, '\\')) return FailReader(reader, kPayloadBadDir);
         return 1;
     }
-    if (rec->size >= kPayloadSizeLimit) return FailReader(reader, kPayloadTooBig);
+    rec->isDelta = rec->size == kPayloadDeltaMark;
+    if (rec->size >= kPayloadSizeLimit && !rec->isDelta) return FailReader(reader, kPayloadTooBig);
     if (!Fits(reader, 8ull + rec->packedSize)) return FailReader(reader, kPayloadTruncated);
     if (ReadBytes(reader, field, 8) != 0) return -1;
     rec->time = static_cast<uint64_t>(GetLe32(field + 4)) << 32 | GetLe32(field);
     return 1;
 }
 
-int SkipPayloadRecord(PayloadReader* reader, const PayloadRecord* rec) {
+int ReadPayloadBytes(PayloadReader* reader, void* dst, uint32_t n) {
     if (reader->error != kPayloadOk) return -1;
-    if (rec->isDir) return 0;
-    if (fseek(reader->file, static_cast<long>(reader->pos + rec->packedSize), SEEK_SET) != 0) {
-        return FailReader(reader, kPayloadReadFailed);
-    }
-    reader->pos += rec->packedSize;
-    reader->consumed += rec->packedSize;
+    if (dst) return ReadBytes(reader, dst, n);
+    if (fseek(reader->file, static_cast<long>(reader->pos + n), SEEK_SET) != 0) return FailReader(reader, kPayloadReadFailed);
+    reader->pos += n;
+    reader->consumed += n;
     return 0;
 }
 
@@ -134,6 +138,10 @@ static int DeliverBlock(const PayloadReader* reader, const PayloadRecord* rec, c
     return kPayloadOk;
 }
 
+int SkipPayloadRecord(PayloadReader* reader, const PayloadRecord* rec) {
+    return ReadPayloadBytes(reader, nullptr, rec->isDir ? 0 : rec->packedSize);
+}
+
 int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, PayloadSink sink, void* ctx) {
     int rc = -1;
     int error = kPayloadOk;
@@ -144,7 +152,7 @@ int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, Payloa
     memset(&zs, 0, sizeof zs);
     uint8_t* in = static_cast<uint8_t*>(AllocChecked(kPayloadBlockBytes));
     uint8_t* out = static_cast<uint8_t*>(AllocChecked(kPayloadBlockBytes));
-    if (reader->error != kPayloadOk || rec->isDir) goto done;
+    if (reader->error != kPayloadOk || rec->isDir || rec->isDelta) goto done;
     if (!in || !out) {
         error = kPayloadNoMemory;
         goto done;
@@ -250,6 +258,7 @@ int JoinPayloadPath(const char* dest, const char* name, char* dst, size_t dstSiz
 }
 
 int FindSetupStep(const PayloadRecord* rec) {
+    if (rec->isDelta) return kSetupSkip;  // setup files travel whole
     if (rec->isDir) {
         const char* sep = SjisFindChar(rec->name, '\\');
         return sep && sep[1] != '\0' ? kSetupStop : kSetupSkip;

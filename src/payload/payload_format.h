@@ -10,6 +10,10 @@
 
 const uint32_t kPayloadBlockBytes = 0x20000;     // inflate buffers and progress units
 const uint32_t kPayloadDirMark = 0xFFFFFFFFu;    // the size field of a directory record
+// The size field of a delta record (payload/delta.h): its data is the delta, not a zlib stream.
+// A reader that knows no deltas takes it for a file of 4 GiB and refuses the payload before it
+// writes anything; start-up's walk passes over it like any file it does not want.
+const uint32_t kPayloadDeltaMark = 0xFFFFFFFEu;
 const uint32_t kPayloadSizeLimit = 0x80000000u;  // sizes and file positions are signed 32-bit
 const size_t kPayloadNameBytes = kMaxPathBytes;  // a name with its NUL, and a joined path with its NUL
 const size_t kPayloadTrailerBytes = 4;
@@ -34,6 +38,11 @@ enum PayloadError {
     kPayloadNoMemory,
     kPayloadReadFailed,
     kPayloadBadCertTable,  // the certificate table lies outside the file or over the payload
+    kPayloadBadDelta,      // a delta's header or instructions are damaged
+    kPayloadDeltaRange,    // a delta reads past the old file or writes past the new size
+    kPayloadDeltaHash,     // a delta's result is not the content it names
+    kPayloadOldMismatch,   // the installed file is missing or not a content any delta applies to
+    kPayloadOldReadFailed, // the installed file could not be read
 };
 
 // A short English description of an error, for the studio's tool.
@@ -44,8 +53,9 @@ struct PayloadRecord {
     uint32_t nameBytes;                // L, the NUL included
     uint32_t size;                     // inflated size, or kPayloadDirMark
     uint32_t packedSize;               // length of the zlib stream
-    uint64_t time;                     // FILETIME of a file record; 0 for a directory
+    uint64_t time;                     // FILETIME of a file or delta record; 0 for a directory
     bool isDir;
+    bool isDelta;  // size is kPayloadDeltaMark; the data is a delta of packedSize bytes
 };
 
 // Reading position in an open payload. `consumed` counts payload bytes read so far (the overall
@@ -79,6 +89,10 @@ int ReadPayloadRecord(PayloadReader* reader, PayloadRecord* rec);
 
 // Passes over a file record's stream without inflating it. Returns 0 or -1.
 int SkipPayloadRecord(PayloadReader* reader, const PayloadRecord* rec);
+
+// Reads n bytes that the record being read holds, or passes over them (dst null). Returns 0, or
+// -1 with reader->error set; the caller has checked that they lie inside the record.
+int ReadPayloadBytes(PayloadReader* reader, void* dst, uint32_t n);
 
 // Inflates a file record's stream into sink through two buffers of kPayloadBlockBytes, stopping at
 // the record's size. Returns 0 once the whole stream checked out, or -1 with reader->error set.

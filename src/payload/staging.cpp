@@ -421,6 +421,22 @@ int StageCloseFile(void* ctx, const char*, const PayloadRecord* rec, bool ok) {
     return rc;
 }
 
+// A delta reads the installed file in place; only what it makes goes to the temporary name.
+int StageOpenOld(void* ctx, const char* path, const PayloadRecord* rec, uint64_t* size) {
+    StageRun* run = static_cast<StageRun*>(ctx);
+    return run->fileOps->openOld ? run->fileOps->openOld(run->ctx, path, rec, size) : -1;
+}
+
+int StageReadOld(void* ctx, uint64_t offset, uint8_t* dst, size_t n) {
+    StageRun* run = static_cast<StageRun*>(ctx);
+    return run->fileOps->readOld(run->ctx, offset, dst, n);
+}
+
+void StageCloseOld(void* ctx) {
+    StageRun* run = static_cast<StageRun*>(ctx);
+    if (run->fileOps->closeOld) run->fileOps->closeOld(run->ctx);
+}
+
 }  // namespace
 
 int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs* fs, const ExtractOps* fileOps, void* ctx,
@@ -434,7 +450,8 @@ int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs
     StageJournal journal;
     InitStageJournal(&journal, fs, ctx, folder, seed);
     StageRun run = {&journal, fileOps, ctx, {0}, 0};
-    const ExtractOps ops = {StageCreateDir, StageOpenFile, StageWrite, StageCloseFile};
+    const ExtractOps ops = {StageCreateDir, StageOpenFile, StageWrite,  StageCloseFile,
+                            StageOpenOld,   StageReadOld,  StageCloseOld};
     int rc = RunPayloadExtraction(reader, folder, kExtractAll, &ops, &run, result);
     if (rc == 0) {
         rc = CommitStaged(&journal);

@@ -32,9 +32,29 @@ static int CaptureClose(void* ctx, const char*, const PayloadRecord*, bool ok) {
     return 0;
 }
 
+static int CaptureOpenOld(void* ctx, const char* path, const PayloadRecord*, uint64_t* size) {
+    PayloadCapture* c = static_cast<PayloadCapture*>(ctx);
+    auto it = c->old.find(path);
+    if (it == c->old.end()) return -1;
+    c->open = &it->second;
+    *size = it->second.size();
+    return 0;
+}
+
+static int CaptureReadOld(void* ctx, uint64_t offset, uint8_t* dst, size_t n) {
+    PayloadCapture* c = static_cast<PayloadCapture*>(ctx);
+    c->oldReads++;
+    if (!c->open || offset > c->open->size() || n > c->open->size() - offset) return -1;
+    memcpy(dst, c->open->data() + offset, n);
+    return 0;
+}
+
+static void CaptureCloseOld(void* ctx) { static_cast<PayloadCapture*>(ctx)->open = nullptr; }
+
 int WalkTestPayload(const std::vector<uint8_t>& bytes, int mode, PayloadCapture* cap, ExtractResult* result,
                     const char* dest) {
-    static const ExtractOps kOps = {CaptureDir, CaptureOpen, CaptureWrite, CaptureClose};
+    static const ExtractOps kOps = {CaptureDir,     CaptureOpen,    CaptureWrite,   CaptureClose,
+                                     CaptureOpenOld, CaptureReadOld, CaptureCloseOld};
     FILE* f = OpenTestBytes(bytes);
     EXPECT_NE(f, nullptr);
     if (!f) return -1;

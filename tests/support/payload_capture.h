@@ -2,6 +2,7 @@
 // Runs the payload walk over bytes in memory and records what it would have written, for the tests
 // of the reader (natively and under Wine).
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct PayloadCapture {
     int failAt = -1;                 // the sink call that fails, or -1
     int calls = 0;
     int closedBad = 0;  // files closed as failed
+    std::map<std::string, std::string> old;  // installed files by joined path, for deltas
+    const std::string* open = nullptr;       // the installed file being read
+    int oldReads = 0;
 };
 
 // Opens bytes as a payload and walks it into dest. Returns the walk's status; a payload the reader

@@ -40,6 +40,7 @@ struct FakeFs {
     std::vector<std::string> failRenameFrom;
     std::vector<std::string> inUse;  // files that cannot be opened without sharing
     std::string open;                // the file being written
+    std::string reading;             // the installed file a delta reads
 
     static std::string Key(const std::string& path) {
         std::string k = path;
@@ -187,7 +188,25 @@ inline int FakeWriteBlock(void* ctx, const uint8_t* bytes, size_t n, uint32_t, u
 
 inline int FakeCloseFile(void*, const char*, const PayloadRecord*, bool ok) { return ok ? 0 : -1; }
 
-const ExtractOps kFakeFileOps = {nullptr, FakeOpenFile, FakeWriteBlock, FakeCloseFile};
+// The installed file a delta reads, in place.
+inline int FakeOpenOld(void* ctx, const char* path, const PayloadRecord*, uint64_t* size) {
+    FakeFs* fs = static_cast<FakeFs*>(ctx);
+    const FakeNode* node = fs->Find(path);
+    if (!node || node->kind != kStageFile) return -1;
+    fs->reading = path;
+    *size = node->data.size();
+    return 0;
+}
+
+inline int FakeReadOld(void* ctx, uint64_t offset, uint8_t* dst, size_t n) {
+    FakeFs* fs = static_cast<FakeFs*>(ctx);
+    const FakeNode* node = fs->Find(fs->reading);
+    if (!node || offset > node->data.size() || n > node->data.size() - offset) return -1;
+    memcpy(dst, node->data.data() + offset, n);
+    return 0;
+}
+
+const ExtractOps kFakeFileOps = {nullptr, FakeOpenFile, FakeWriteBlock, FakeCloseFile, FakeOpenOld, FakeReadOld, nullptr};
 
 struct FakeNewFile {
     const char* dest;

@@ -15,6 +15,7 @@
 #include "common/str_util.h"
 #include "payload/payload_format.h"
 #include "vnpack/cp932_text.h"
+#include "vnpack/pack_base.h"
 #include "vnpack/pack_compress.h"
 #include "vnpack/pack_scan.h"
 #include "vnpack/env_check.h"
@@ -37,6 +38,16 @@ struct BuildOptions {
     bool followLinks;
     int64_t epoch;
     SignOptions sign;
+    const char* bases[kMaxBases];  // --base: the folders players have
+    size_t baseCount;
+    bool fallbackWhole;
+    bool keepUnchanged;
+};
+
+struct BuildStats {
+    size_t files;
+    size_t deltas;
+    size_t unchanged;
 };
 
 static int LoadSource(const BuildEntry* e, uint8_t** data);
@@ -142,26 +153,65 @@ static int LoadSource(const BuildEntry* e, uint8_t** data) {
 // Files read and compressed at once: enough to keep every thread busy, few enough to bound memory.
 static const uint64_t kBatchBytes = 64u << 20;
 
-static int WriteRecord(const BuildOptions* opt, const BuildEntry* e, const PackItem* item, FILE* out, uint64_t* length) {
+static int WriteHeader(const BuildOptions* opt, const BuildEntry* e, uint32_t size, size_t packed, FILE* out,
+                       uint64_t* length) {
     uint8_t header[kPayloadNameBytes + 32];
-    if (e->group == kGroupDir) {
-        size_t n = FormatPayloadRecord(e->name, strlen(e->name), kPayloadDirMark, 0, 0, header, sizeof header);
-        if (WriteBytes(out, header, n, length) != 0) return Fail(kExitUsage, opt->out, "write failed");
-        return kExitOk;
-    }
-    size_t n = FormatPayloadRecord(e->name, strlen(e->name), static_cast<uint32_t>(e->size),
-                                   static_cast<uint32_t>(item->packedSize), e->time, header, sizeof header);
-    if (*length + n + item->packedSize + kPayloadEndBytes + 8 + kPayloadTrailerBytes >= kPayloadSizeLimit) {
+    size_t n = FormatPayloadRecord(e->name, strlen(e->name), size, static_cast<uint32_t>(packed), e->time, header, sizeof header);
+    if (size != kPayloadDirMark && *length + n + packed + kPayloadEndBytes + 8 + kPayloadTrailerBytes >= kPayloadSizeLimit) {
         return Fail(kExitBadInput, opt->out, "the finished file would be 2 GiB or more");
     }
-    if (WriteBytes(out, header, n, length) != 0 || WriteBytes(out, item->packed, item->packedSize, length) != 0) {
-        return Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
-    }
+    if (WriteBytes(out, header, n, length) != 0) return Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
     return kExitOk;
 }
 
+static int WriteData(const BuildOptions* opt, const uint8_t* data, size_t n, FILE* out, uint64_t* length) {
+    if (WriteBytes(out, data, n, length) != 0) return Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
+    return kExitOk;
+}
+
+// A setup-like name always travels whole: start-up reads only whole records.
+static bool IsSetupLike(const BuildEntry* e) {
+    PayloadRecord rec;
+    memset(&rec, 0, sizeof rec);
+    CopyStr(rec.name, sizeof rec.name, e->name);
+    return FindSetupStep(&rec) != kSetupSkip;
+}
+
+// A file's records: with --base, its deltas first, then the whole record when it must travel too.
+static int WriteRecord(const BuildOptions* opt, const BuildEntry* e, const PackItem* item, FILE* out, uint64_t* length,
+                       BuildStats* stats) {
+    if (e->group == kGroupDir) return WriteHeader(opt, e, kPayloadDirMark, 0, out, length);
+    BasePlan plan;
+    memset(&plan, 0, sizeof plan);
+    plan.whole = true;
+    if (opt->baseCount > 0 && !IsSetupLike(e)) {
+        PackOptions pack = {opt->level, false, opt->threads, false, 0};
+        if (PlanBaseRecords(opt->bases, opt->baseCount, e->path + strlen(opt->dir) + 1, item->data, item->size,
+                            item->packedSize, opt->fallbackWhole, &pack, &plan) != 0)
+            return kExitBadInput;
+        if (plan.unchanged && !opt->keepUnchanged) {
+            ++stats->unchanged;
+            return kExitOk;
+        }
+        if (plan.unchanged) plan.whole = true;
+    }
+    int rc = kExitOk;
+    for (size_t i = 0; i < plan.count && rc == kExitOk; ++i) {
+        rc = WriteHeader(opt, e, kPayloadDeltaMark, plan.deltaSizes[i], out, length);
+        if (rc == kExitOk) rc = WriteData(opt, plan.deltas[i], plan.deltaSizes[i], out, length);
+        ++stats->deltas;
+    }
+    if (rc == kExitOk && plan.whole) {
+        rc = WriteHeader(opt, e, static_cast<uint32_t>(e->size), item->packedSize, out, length);
+        if (rc == kExitOk) rc = WriteData(opt, item->packed, item->packedSize, out, length);
+    }
+    ++stats->files;
+    FreeBasePlan(&plan);
+    return rc;
+}
+
 // Compresses the files in batches, each on every thread, and writes the records in their order.
-static int WriteRecords(const BuildOptions* opt, const EntryList* list, FILE* out, uint64_t* length) {
+static int WriteRecords(const BuildOptions* opt, const EntryList* list, FILE* out, uint64_t* length, BuildStats* stats) {
     PackOptions pack = {opt->level, opt->best, opt->threads, isatty(STDERR_FILENO) != 0, 0};
     uint64_t total = 0;
     uint64_t done = 0;
@@ -189,7 +239,7 @@ static int WriteRecords(const BuildOptions* opt, const EntryList* list, FILE* ou
         }
         for (size_t i = first, k = 0; i < end && rc == kExitOk; ++i) {
             bool dir = list->items[i].group == kGroupDir;
-            rc = WriteRecord(opt, &list->items[i], dir ? nullptr : &items[k], out, length);
+            rc = WriteRecord(opt, &list->items[i], dir ? nullptr : &items[k], out, length, stats);
             if (!dir) ++k;
         }
         for (size_t k = 0; k < count; ++k) {
@@ -210,7 +260,8 @@ static int WriteUpdater(const BuildOptions* opt, const EntryList* list) {
     int rc = CopyStub(opt, out, &length);
     uint32_t start = static_cast<uint32_t>(length);
     if (rc == kExitOk && length >= kPayloadSizeLimit) rc = Fail(kExitBadInput, opt->stub, "the stub is 2 GiB or more");
-    if (rc == kExitOk) rc = WriteRecords(opt, list, out, &length);
+    BuildStats stats = {0, 0, 0};
+    if (rc == kExitOk) rc = WriteRecords(opt, list, out, &length, &stats);
     if (rc == kExitOk) {
         // The end marker, two zero bytes, then padding so that code signing adds none after the trailer.
         uint8_t tail[kPayloadEndBytes + 8 + kPayloadTrailerBytes] = {};
@@ -225,10 +276,13 @@ static int WriteUpdater(const BuildOptions* opt, const EntryList* list) {
         remove(opt->out);
         return rc;
     }
-    size_t files = 0;
-    for (size_t i = 0; i < list->count; ++i) files += list->items[i].group != kGroupDir;
-    printf("%s: %zu files, %zu folders, %llu bytes (payload from offset %u)\n", opt->out, files, list->count - files,
+    size_t folders = list->count - stats.files - stats.unchanged;
+    printf("%s: %zu files, %zu folders, %llu bytes (payload from offset %u)\n", opt->out, stats.files, folders,
            static_cast<unsigned long long>(length), start);
+    if (opt->baseCount > 0) {
+        printf("%s: %zu deltas; %zu files unchanged in every base left out%s\n", opt->out, stats.deltas, stats.unchanged,
+               opt->keepUnchanged ? " (--keep-unchanged: none)" : "");
+    }
     return kExitOk;
 }
 
@@ -250,6 +304,13 @@ static int ParseBuildArgs(int argc, char** argv, BuildOptions* opt, char* stubBu
             opt->followLinks = true;
         } else if (strcmp(a, "--add-stop-folder") == 0 && hasValue) {
             opt->stopFolder = argv[++i];
+        } else if (strcmp(a, "--base") == 0 && hasValue) {
+            if (opt->baseCount == kMaxBases) return Fail(kExitUsage, nullptr, "at most %zu --base folders", kMaxBases);
+            opt->bases[opt->baseCount++] = argv[++i];
+        } else if (strcmp(a, "--fallback-whole") == 0) {
+            opt->fallbackWhole = true;
+        } else if (strcmp(a, "--keep-unchanged") == 0) {
+            opt->keepUnchanged = true;
         } else if (strcmp(a, "--force") == 0) {
             opt->force = true;
         } else if (strcmp(a, "--best") == 0) {
@@ -273,6 +334,7 @@ static int ParseBuildArgs(int argc, char** argv, BuildOptions* opt, char* stubBu
     if (!opt->dir || !opt->out || ((opt->sign.passwordEnv || opt->sign.timestampUrl) && !opt->sign.pkcs12)) {
         return UsageError("build");
     }
+    if ((opt->fallbackWhole || opt->keepUnchanged) && opt->baseCount == 0) return UsageError("build");
     const char* epoch = getenv("SOURCE_DATE_EPOCH");
     if (epoch && *epoch) {
         char* end;

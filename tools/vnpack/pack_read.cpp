@@ -9,6 +9,7 @@
 
 #include "common/sjis.h"
 #include "common/str_util.h"
+#include "payload/delta.h"
 #include "payload/extract.h"
 #include "payload/payload_format.h"
 #include "vnpack/cp932_text.h"
@@ -45,6 +46,24 @@ static void FormatTime(uint64_t fileTime, char* dst, size_t dstSize) {
     if (!gmtime_r(&ts.tv_sec, &tm) || strftime(dst, dstSize, "%Y-%m-%d %H:%M:%S", &tm) == 0) CopyStr(dst, dstSize, "?");
 }
 
+static void FormatHash(const uint8_t* hash, char* dst, size_t dstSize) {
+    for (size_t i = 0; i < kSha256Bytes && 2 * i + 2 < dstSize; ++i) FormatStr(dst + 2 * i, 3, "%02x", hash[i]);
+}
+
+// A delta record's line: new size, data size, ratio to the new size, then what it applies to.
+static int ListDelta(PayloadReader* reader, const PayloadRecord* rec, const char* when, const char* shown) {
+    DeltaHeader h;
+    char oldHash[2 * kSha256Bytes + 1];
+    char newHash[2 * kSha256Bytes + 1];
+    if (ReadDeltaHeader(reader, rec, &h) != 0) return -1;
+    FormatHash(h.oldHash, oldHash, sizeof oldHash);
+    FormatHash(h.newHash, newHash, sizeof newHash);
+    double ratio = h.newSize ? 100.0 * rec->packedSize / h.newSize : 100.0;
+    printf("%10u %10u %5.1f%%  %-19s  %s (delta)\n", h.newSize, rec->packedSize, ratio, when, shown);
+    printf("%10s old %u bytes, sha256 %s\n%10s new sha256 %s\n", "", h.oldSize, oldHash, "", newHash);
+    return ReadPayloadBytes(reader, nullptr, rec->packedSize - static_cast<uint32_t>(kDeltaHeaderBytes));
+}
+
 int RunList(int argc, char** argv) {
     if (argc != 1) return UsageError("list");
     FILE* f;
@@ -53,7 +72,7 @@ int RunList(int argc, char** argv) {
     if (rc != kExitOk) return rc;
     PayloadRecord rec;
     uint64_t size = 0, packed = 0;
-    unsigned files = 0, dirs = 0;
+    unsigned files = 0, dirs = 0, deltas = 0;
     char shown[kPayloadNameBytes * 4];
     char when[32];
     printf("%10s %10s %6s  %-19s  %s\n", "size", "packed", "ratio", "time (UTC)", "name");
@@ -66,6 +85,12 @@ int RunList(int argc, char** argv) {
             continue;
         }
         FormatTime(rec.time, when, sizeof when);
+        if (rec.isDelta) {
+            packed += rec.packedSize;
+            ++deltas;
+            if (ListDelta(&reader, &rec, when, shown) != 0) break;
+            continue;
+        }
         double ratio = rec.size ? 100.0 * rec.packedSize / rec.size : 100.0;
         printf("%10u %10u %5.1f%%  %-19s  %s\n", rec.size, rec.packedSize, ratio, when, shown);
         size += rec.size;
@@ -73,9 +98,10 @@ int RunList(int argc, char** argv) {
         ++files;
         if (SkipPayloadRecord(&reader, &rec) != 0) break;
     }
-    printf("%10llu %10llu %5.1f%%  %u files, %u folders\n", static_cast<unsigned long long>(size),
+    printf("%10llu %10llu %5.1f%%  %u files, %u folders", static_cast<unsigned long long>(size),
            static_cast<unsigned long long>(packed),
            size ? 100.0 * static_cast<double>(packed) / static_cast<double>(size) : 100.0, files, dirs);
+    printf(deltas ? ", %u deltas\n" : "\n", deltas);
     if (got == 0) rc = ShowSignature(f, argv[0]);
     fclose(f);
     if (got != 0) return FailRecord(argv[0], rec.name, reader.error);
@@ -111,8 +137,8 @@ int RunTest(int argc, char** argv) {
     if (rc != kExitOk) return rc;
     TestCounts counts = {0, 0, false};
     ExtractResult result;
-    const ExtractOps all = {CountDir, nullptr, nullptr, nullptr};
-    const ExtractOps setup = {nullptr, ShowSetupFile, nullptr, nullptr};
+    const ExtractOps all = {CountDir, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    const ExtractOps setup = {nullptr, ShowSetupFile, nullptr, nullptr, nullptr, nullptr, nullptr};
     if (RunPayloadExtraction(&reader, kTestDest, kExtractAll, &all, &counts, &result) != 0) {
         rc = FailRecord(path, result.name, result.error);
     }
@@ -136,13 +162,15 @@ int RunTest(int argc, char** argv) {
 // Extraction on this system: names converted to UTF-8 with '/' separators below DEST.
 struct HostExtract {
     const char* dest;
+    const char* base;  // where the installed files that deltas apply to are, or null
     FILE* out;
+    FILE* old;
     char path[kHostPathBytes];
     char why[256];
     unsigned dirs;
 };
 
-static int MakeHostPath(HostExtract* x, const PayloadRecord* rec) {
+static int MakeHostPath(HostExtract* x, const PayloadRecord* rec, const char* under) {
     char utf8[kPayloadNameBytes * 3];
     if (ConvertCp932ToUtf8(rec->name, utf8, sizeof utf8) != 0) {
         CopyStr(x->why, sizeof x->why, "the name is not valid CP932");
@@ -153,7 +181,7 @@ static int MakeHostPath(HostExtract* x, const PayloadRecord* rec) {
     }
     size_t len = strlen(utf8);
     if (len && utf8[len - 1] == '/') utf8[len - 1] = '\0';
-    if (FormatStr(x->path, sizeof x->path, "%s/%s", x->dest, utf8) != 0) {
+    if (FormatStr(x->path, sizeof x->path, "%s/%s", under, utf8) != 0) {
         CopyStr(x->why, sizeof x->why, "path too long");
         return -1;
     }
@@ -162,13 +190,13 @@ static int MakeHostPath(HostExtract* x, const PayloadRecord* rec) {
 
 static int MakeHostDir(void* ctx, const char*, const PayloadRecord* rec) {
     HostExtract* x = static_cast<HostExtract*>(ctx);
-    if (MakeHostPath(x, rec) == 0 && (mkdir(x->path, 0777) == 0 || errno == EEXIST)) x->dirs++;
+    if (MakeHostPath(x, rec, x->dest) == 0 && (mkdir(x->path, 0777) == 0 || errno == EEXIST)) x->dirs++;
     return 0;
 }
 
 static int OpenHostFile(void* ctx, const char*, const PayloadRecord* rec) {
     HostExtract* x = static_cast<HostExtract*>(ctx);
-    if (MakeHostPath(x, rec) != 0) return -1;
+    if (MakeHostPath(x, rec, x->dest) != 0) return -1;
     x->out = fopen(x->path, "wb");
     if (!x->out) {
         FormatStr(x->why, sizeof x->why, "cannot create %s: %s", x->path, strerror(errno));
@@ -203,13 +231,44 @@ static int CloseHostFile(void* ctx, const char*, const PayloadRecord* rec, bool 
     return 0;
 }
 
+// The old file of a delta, read from the --base folder as the program reads it in the game's.
+static int OpenHostOld(void* ctx, const char*, const PayloadRecord* rec, uint64_t* size) {
+    HostExtract* x = static_cast<HostExtract*>(ctx);
+    struct stat st;
+    if (!x->base || MakeHostPath(x, rec, x->base) != 0) return -1;
+    x->why[0] = '\0';
+    x->old = fopen(x->path, "rb");
+    if (!x->old || fstat(fileno(x->old), &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (x->old) fclose(x->old);
+        x->old = nullptr;
+        return -1;
+    }
+    *size = static_cast<uint64_t>(st.st_size);
+    return 0;
+}
+
+static int ReadHostOld(void* ctx, uint64_t offset, uint8_t* dst, size_t n) {
+    FILE* old = static_cast<HostExtract*>(ctx)->old;
+    if (fseeko(old, static_cast<off_t>(offset), SEEK_SET) != 0) return -1;
+    return fread(dst, 1, n, old) == n ? 0 : -1;
+}
+
+static void CloseHostOld(void* ctx) {
+    HostExtract* x = static_cast<HostExtract*>(ctx);
+    if (x->old) fclose(x->old);
+    x->old = nullptr;
+}
+
 int RunExtract(int argc, char** argv) {
     const char* file = nullptr;
     const char* dest = nullptr;
+    const char* base = nullptr;
     int mode = kExtractAll;
     for (int i = 0; i < argc; ++i) {
         if (strcmp(argv[i], "--setup") == 0) {
             mode = kExtractSetupFiles;
+        } else if (strcmp(argv[i], "--base") == 0 && i + 1 < argc && !base) {
+            base = argv[++i];
         } else if (argv[i][0] == '-' || (file && dest)) {
             return UsageError("extract");
         } else if (!file) {
@@ -227,7 +286,8 @@ int RunExtract(int argc, char** argv) {
     HostExtract x;
     memset(&x, 0, sizeof x);
     x.dest = dest;
-    const ExtractOps ops = {MakeHostDir, OpenHostFile, WriteHostFile, CloseHostFile};
+    x.base = base;
+    const ExtractOps ops = {MakeHostDir, OpenHostFile, WriteHostFile, CloseHostFile, OpenHostOld, ReadHostOld, CloseHostOld};
     ExtractResult result;
     if (RunPayloadExtraction(&reader, dest, mode, &ops, &x, &result) != 0) {
         if (x.why[0]) {
