@@ -105,7 +105,7 @@ int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, cons
                 CopyStr(result->name, sizeof result->name, group.name);
                 return -1;
             }
-            group.name[0] = '\0';
+            memset(&group, 0, sizeof group);
         }
         if (got == 0) return 0;
         if (mode == kExtractSetupFiles) {

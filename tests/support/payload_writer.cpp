@@ -97,6 +97,11 @@ void AddTestFile(TestPayload* p, const std::string& name, const std::string& dat
     p->bytes.insert(p->bytes.end(), stream.begin(), stream.end());
 }
 
+void AddTestDelta(TestPayload* p, const std::string& name, const std::string& body, uint64_t time) {
+    AppendHeader(p, name, kPayloadDeltaMark, static_cast<uint32_t>(body.size()), time);
+    p->bytes.insert(p->bytes.end(), body.begin(), body.end());
+}
+
 void EndTestPayload(TestPayload* p, bool endMarker) {
     // Without an end marker there is no padding either: zero bytes would read as one.
     if (endMarker) {

@@ -43,6 +43,8 @@ void SetTestCertEntry(std::vector<uint8_t>* bytes, bool plus, uint32_t offset, u
 void AddTestDir(TestPayload* p, const std::string& name);
 void AddTestFile(TestPayload* p, const std::string& name, const std::string& data, uint64_t time = 0x01D0000000000000ull,
                  const TestFileFaults& faults = TestFileFaults());
+// A delta record holding body as its data.
+void AddTestDelta(TestPayload* p, const std::string& name, const std::string& body, uint64_t time = 0x01D0000000000000ull);
 // Ends the payload: the end marker, two zero bytes and padding to a multiple of 8 (unless
 // endMarker is false), then the trailer.
 void EndTestPayload(TestPayload* p, bool endMarker = true);
