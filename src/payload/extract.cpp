@@ -66,12 +66,14 @@ static int ExtractDelta(PayloadReader* reader, const char* path, const PayloadRe
     PayloadRecord newRec = *rec;
     newRec.size = header.newSize;
     uint64_t size = 0;
-    if (ops->openOld(ctx, path, rec, &size) != 0 || size != header.oldSize) {
+    if (ops->openOld(ctx, path, rec, &size) != 0) {
         reader->error = kPayloadOldReadFailed;
         return -1;
     }
     int rc = -1;
-    if (!ops->openFile || ops->openFile(ctx, path, &newRec) == 0) {
+    if (size != header.oldSize) {
+        reader->error = kPayloadOldReadFailed;  // it changed since it was hashed
+    } else if (!ops->openFile || ops->openFile(ctx, path, &newRec) == 0) {
         rc = ApplyPayloadDelta(reader, rec, &header, ops->readOld, ctx, ops->write ? ops->write : NullSink, ctx);
         if (ops->closeFile && ops->closeFile(ctx, path, &newRec, rc == 0) != 0) rc = -1;
     }

@@ -17,6 +17,7 @@ namespace {
 
 struct Target {
     HANDLE out;        // INVALID_HANDLE_VALUE when no file is open
+    HANDLE old;        // the installed file a delta reads, or INVALID_HANDLE_VALUE
     const char* dest;  // the folder extracted into
 };
 
@@ -162,6 +163,48 @@ FILE* OpenPayload(PayloadReader* reader) {
     return f;
 }
 
+void CloseOld(void* ctx) {
+    Target* t = static_cast<Target*>(ctx);
+    if (t->old != INVALID_HANDLE_VALUE) CloseHandle(t->old);
+    t->old = INVALID_HANDLE_VALUE;
+}
+
+// The installed file a delta applies to, read in place while its result goes to the temporary name.
+int OpenOld(void* ctx, const char* path, const PayloadRecord*, uint64_t* size) {
+    Target* t = static_cast<Target*>(ctx);
+    t->old = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (t->old == INVALID_HANDLE_VALUE) return -1;
+    LARGE_INTEGER n;
+    if (!GetFileSizeEx(t->old, &n)) {
+        CloseOld(ctx);
+        return -1;
+    }
+    *size = static_cast<uint64_t>(n.QuadPart);
+    return 0;
+}
+
+// Hashing a large file takes a while before its first block is written: the windows stay alive.
+int ReadOld(void* ctx, uint64_t offset, uint8_t* dst, size_t n) {
+    Target* t = static_cast<Target*>(ctx);
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    DWORD got = 0;
+    if (!SetFilePointerEx(t->old, at, nullptr, FILE_BEGIN) || !ReadFile(t->old, dst, static_cast<DWORD>(n), &got, nullptr) ||
+        got != n)
+        return -1;
+    return PumpMessages() < 0 ? -1 : 0;
+}
+
+// An installed file that no delta of this update applies to: the player has another version.
+void ReportVersionMismatch(const char* dest, const char* name) {
+    char path[kPayloadNameBytes];
+    if (JoinPayloadPath(dest, name, path, sizeof path) != 0) CopyStr(path, sizeof path, name);
+    CloseCopyProgress();
+    ReportError("%s は、このアップデートが対象とするバージョンのファイルではありません。\n"
+                "このアップデートはお使いのバージョンには適用できません。",
+                path);
+}
+
 }  // namespace
 
 void ReportPayloadFailure() {
@@ -179,8 +222,9 @@ int ExtractPayload(const char* dest, int mode) {
 
     Target target = {};
     target.out = INVALID_HANDLE_VALUE;
+    target.old = INVALID_HANDLE_VALUE;
     target.dest = dest;
-    ExtractOps ops = {CreateDir, OpenFile, WriteBlock, CloseFile, nullptr, nullptr, nullptr};
+    ExtractOps ops = {CreateDir, OpenFile, WriteBlock, CloseFile, OpenOld, ReadOld, CloseOld};
     ExtractResult result;
     int rc;
     if (mode == kExtractAll) {
@@ -191,12 +235,17 @@ int ExtractPayload(const char* dest, int mode) {
         rc = RunPayloadExtraction(&reader, dest, mode, &ops, &target, &result);
     }
     if (target.out != INVALID_HANDLE_VALUE) CloseHandle(target.out);
+    CloseOld(&target);
     ReleaseJournal(nullptr);
     fclose(f);
     int quitCode;
     if (GetQuitCode(&quitCode)) {
         CloseCopyProgress();
         return kRunQuit;
+    }
+    if (rc != 0 && result.error == kPayloadOldMismatch) {
+        ReportVersionMismatch(dest, result.name);
+        return kRunFailed;
     }
     if (rc != 0) {
         ReportPayloadFailure();

@@ -390,4 +390,57 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
     }
 }
 
+// A delta over the installed archive, through the menu: the version it was made from is updated to
+// the new bytes and time; another version is refused by name with the game folder as it was, unless
+// the whole file travels too.
+TEST_F(Update, ADeltaUpdatesOnlyTheVersionItWasMadeFrom) {
+    const uint64_t kNewTime = 0x01D6000000000000ull;
+    const std::string base = MakeTestPattern(400000, 9), third = MakeTestPattern(400000, 10);
+    const std::string neu = base.substr(0, 150000) + "patched" + base.substr(150100);
+    const struct {
+        const char* what;
+        const std::string* installed;
+        bool whole, updated;
+    } cases[] = {
+        {"the version it was made from", &base, false, true},
+        {"another version", &third, false, false},
+        {"another version, the whole file too", &third, true, true},
+    };
+    const std::vector<uint8_t> env = LoadBytes(Updaters() + L"short\\install.env");
+    const std::vector<uint8_t> splash = LoadBytes(Updaters() + L"short\\insttscr.rct");
+    const Ending road = {"updated", L"short.exe", L"ゲーム ソ表", false, true, WM_COMMAND, IDOK, false, false};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_NO_FATAL_FAILURE(Install(road.folder, road.updater));
+        PutTimedFile(game + L"\\data\\arc.dat", *c.installed, kOldTime + 5);
+        TestPayload p = OnProgram(L"vnupdate.exe");
+        AddTimedFiles(&p, {{"install.env", std::string(env.begin(), env.end()), kOldTime},
+                           {"insttscr.rct", std::string(splash.begin(), splash.end()), kOldTime},
+                           {"data\\"},
+                           {"data\\sub\\"}});
+        AddTestDelta(&p, "data\\arc.dat", MakeTestDelta(base, neu), kNewTime);
+        if (c.whole) AddTestFile(&p, "data\\arc.dat", neu, kNewTime);
+        exe = SaveUpdater(scratch + L"download\\", L"short.exe", &p);
+        const Tree before = LookAll(game);
+        ASSERT_NO_FATAL_FAILURE(StartMenu());
+        if (!c.updated) {
+            EXPECT_EQ(PressUpdate(IDYES), Question());
+            EXPECT_EQ(AnswerBox(IDOK), game + L"\\data\\arc.dat は、このアップデートが対象とするバージョンのファイルではありません。\n"
+                                              L"このアップデートはお使いのバージョンには適用できません。");
+            EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
+            ExpectSameTree(LookAll(game), before);
+            continue;
+        }
+        ASSERT_NO_FATAL_FAILURE(RunRoad(road));
+        Tree after = LookAll(game);
+        EXPECT_TRUE(after[L"data\\arc.dat"].bytes == std::vector<uint8_t>(neu.begin(), neu.end()));
+        EXPECT_EQ(after[L"data\\arc.dat"].time, kNewTime);
+        // The rest as it was beside what the payload added; no temporary file, no journal.
+        for (const wchar_t* added : {L"data\\sub", L"data\\arc.dat", L"install.env", L"insttscr.rct"}) after.erase(added);
+        Tree was = before;
+        was.erase(L"data\\arc.dat");
+        ExpectSameTree(after, was);
+    }
+}
+
 }  // namespace

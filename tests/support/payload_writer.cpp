@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "common/le_bytes.h"
+#include "common/sha256.h"
+#include "payload/delta.h"
 #include "payload/payload_format.h"
 
 std::string MakeTestPattern(size_t n, uint32_t seed) {
@@ -95,6 +97,39 @@ void AddTestFile(TestPayload* p, const std::string& name, const std::string& dat
     int64_t packed = static_cast<int64_t>(stream.size()) + faults.packedDelta;
     AppendHeader(p, name, static_cast<uint32_t>(size), static_cast<uint32_t>(packed), time);
     p->bytes.insert(p->bytes.end(), stream.begin(), stream.end());
+}
+
+static std::string HashTestData(const std::string& data) {
+    Sha256 sha;
+    uint8_t out[kSha256Bytes];
+    InitSha256(&sha);
+    UpdateSha256(&sha, data.data(), data.size());
+    FinishSha256(&sha, out);
+    return std::string(reinterpret_cast<char*>(out), sizeof out);
+}
+
+std::string MakeTestDelta(const std::string& old, const std::string& neu) {
+    size_t head = 0, tail = 0;
+    while (head < old.size() && head < neu.size() && old[head] == neu[head]) ++head;
+    while (tail < old.size() - head && tail < neu.size() - head && old[old.size() - 1 - tail] == neu[neu.size() - 1 - tail]) ++tail;
+    std::string plain;
+    uint8_t op[kDeltaOpMaxBytes];
+    if (head) plain.append(reinterpret_cast<char*>(op), FormatDeltaCopy(0, 0, static_cast<uint32_t>(head), op));
+    size_t middle = neu.size() - head - tail;
+    if (middle) {
+        plain.append(reinterpret_cast<char*>(op), FormatDeltaAdd(static_cast<uint32_t>(middle), op));
+        plain += neu.substr(head, middle);
+    }
+    if (tail) plain.append(reinterpret_cast<char*>(op), FormatDeltaCopy(head, old.size() - tail, static_cast<uint32_t>(tail), op));
+    plain += static_cast<char>(kDeltaEnd);
+    DeltaHeader h;
+    h.oldSize = static_cast<uint32_t>(old.size());
+    h.newSize = static_cast<uint32_t>(neu.size());
+    memcpy(h.oldHash, HashTestData(old).data(), kSha256Bytes);
+    memcpy(h.newHash, HashTestData(neu).data(), kSha256Bytes);
+    uint8_t header[kDeltaHeaderBytes];
+    FormatDeltaHeader(&h, header);
+    return std::string(reinterpret_cast<char*>(header), sizeof header) + CompressTestData(plain);
 }
 
 void AddTestDelta(TestPayload* p, const std::string& name, const std::string& body, uint64_t time) {
