@@ -24,7 +24,8 @@ int ReadDeltaHeader(PayloadReader* reader, const PayloadRecord* rec, DeltaHeader
     memcpy(header->oldHash, b + 8, kSha256Bytes);
     header->newSize = GetLe32(b + 40);
     memcpy(header->newHash, b + 44, kSha256Bytes);
-    if (header->newSize >= kPayloadSizeLimit || header->oldSize >= kPayloadSizeLimit) return FailDelta(reader, kPayloadBadDelta);
+    if (header->newSize >= kPayloadSizeLimit || header->oldSize >= kPayloadSizeLimit)
+        return FailDelta(reader, kPayloadBadDelta);
     return 0;
 }
 

@@ -140,7 +140,8 @@ int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, cons
         }
         if (rec.isDelta || (group.done && ops->openOld)) {
             bool made = false;
-            int rc = rec.isDelta ? ExtractDelta(reader, path, &rec, ops, ctx, &group, &made) : SkipPayloadRecord(reader, &rec);
+            int rc =
+                rec.isDelta ? ExtractDelta(reader, path, &rec, ops, ctx, &group, &made) : SkipPayloadRecord(reader, &rec);
             if (rc != 0) return FailWalk(result, &rec, reader->error != kPayloadOk ? reader->error : kPayloadSinkFailed);
             if (made) {
                 group.done = true;

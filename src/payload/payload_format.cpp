@@ -120,7 +120,8 @@ int ReadPayloadRecord(PayloadReader* reader, PayloadRecord* rec) {
 int ReadPayloadBytes(PayloadReader* reader, void* dst, uint32_t n) {
     if (reader->error != kPayloadOk) return -1;
     if (dst) return ReadBytes(reader, dst, n);
-    if (fseek(reader->file, static_cast<long>(reader->pos + n), SEEK_SET) != 0) return FailReader(reader, kPayloadReadFailed);
+    if (fseek(reader->file, static_cast<long>(reader->pos + n), SEEK_SET) != 0)
+        return FailReader(reader, kPayloadReadFailed);
     reader->pos += n;
     reader->consumed += n;
     return 0;

@@ -450,7 +450,7 @@ int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs
     StageJournal journal;
     InitStageJournal(&journal, fs, ctx, folder, seed);
     StageRun run = {&journal, fileOps, ctx, {0}, 0};
-    const ExtractOps ops = {StageCreateDir, StageOpenFile, StageWrite,  StageCloseFile,
+    const ExtractOps ops = {StageCreateDir, StageOpenFile, StageWrite,   StageCloseFile,
                             StageOpenOld,   StageReadOld,  StageCloseOld};
     int rc = RunPayloadExtraction(reader, folder, kExtractAll, &ops, &run, result);
     if (rc == 0) {

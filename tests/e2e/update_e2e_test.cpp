@@ -425,8 +425,10 @@ TEST_F(Update, ADeltaUpdatesOnlyTheVersionItWasMadeFrom) {
         ASSERT_NO_FATAL_FAILURE(StartMenu());
         if (!c.updated) {
             EXPECT_EQ(PressUpdate(IDYES), Question());
-            EXPECT_EQ(AnswerBox(IDOK), game + L"\\data\\arc.dat は、このアップデートが対象とするバージョンのファイルではありません。\n"
-                                              L"このアップデートはお使いのバージョンには適用できません。");
+            EXPECT_EQ(AnswerBox(IDOK),
+                      game +
+                          L"\\data\\arc.dat は、このアップデートが対象とするバージョンのファイルではありません。\n"
+                          L"このアップデートはお使いのバージョンには適用できません。");
             EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
             ExpectSameTree(LookAll(game), before);
             continue;

@@ -54,7 +54,7 @@ static void CaptureCloseOld(void* ctx) { static_cast<PayloadCapture*>(ctx)->open
 int WalkTestPayload(const std::vector<uint8_t>& bytes, int mode, PayloadCapture* cap, ExtractResult* result,
                     const char* dest) {
     static const ExtractOps kOps = {CaptureDir,     CaptureOpen,    CaptureWrite,   CaptureClose,
-                                     CaptureOpenOld, CaptureReadOld, CaptureCloseOld};
+                                    CaptureOpenOld, CaptureReadOld, CaptureCloseOld};
     FILE* f = OpenTestBytes(bytes);
     EXPECT_NE(f, nullptr);
     if (!f) return -1;

@@ -20,7 +20,7 @@ struct PayloadCapture {
     uint32_t total = 0;              // the reader's payload length
     int failAt = -1;                 // the sink call that fails, or -1
     int calls = 0;
-    int closedBad = 0;  // files closed as failed
+    int closedBad = 0;                       // files closed as failed
     std::map<std::string, std::string> old;  // installed files by joined path, for deltas
     const std::string* open = nullptr;       // the installed file being read
     int oldReads = 0;

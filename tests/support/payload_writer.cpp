@@ -111,7 +111,8 @@ static std::string HashTestData(const std::string& data) {
 std::string MakeTestDelta(const std::string& old, const std::string& neu) {
     size_t head = 0, tail = 0;
     while (head < old.size() && head < neu.size() && old[head] == neu[head]) ++head;
-    while (tail < old.size() - head && tail < neu.size() - head && old[old.size() - 1 - tail] == neu[neu.size() - 1 - tail]) ++tail;
+    while (tail < old.size() - head && tail < neu.size() - head && old[old.size() - 1 - tail] == neu[neu.size() - 1 - tail])
+        ++tail;
     std::string plain;
     uint8_t op[kDeltaOpMaxBytes];
     if (head) plain.append(reinterpret_cast<char*>(op), FormatDeltaCopy(0, 0, static_cast<uint32_t>(head), op));
@@ -120,8 +121,13 @@ std::string MakeTestDelta(const std::string& old, const std::string& neu) {
         plain.append(reinterpret_cast<char*>(op), FormatDeltaAdd(static_cast<uint32_t>(middle), op));
         plain += neu.substr(head, middle);
     }
-    if (tail) plain.append(reinterpret_cast<char*>(op), FormatDeltaCopy(head, old.size() - tail, static_cast<uint32_t>(tail), op));
+    if (tail)
+        plain.append(reinterpret_cast<char*>(op), FormatDeltaCopy(head, old.size() - tail, static_cast<uint32_t>(tail), op));
     plain += static_cast<char>(kDeltaEnd);
+    return FormatTestDelta(old, neu, plain);
+}
+
+std::string FormatTestDelta(const std::string& old, const std::string& neu, const std::string& plain) {
     DeltaHeader h;
     h.oldSize = static_cast<uint32_t>(old.size());
     h.newSize = static_cast<uint32_t>(neu.size());

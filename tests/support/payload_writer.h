@@ -45,6 +45,8 @@ void AddTestFile(TestPayload* p, const std::string& name, const std::string& dat
                  const TestFileFaults& faults = TestFileFaults());
 // A delta record's data turning old into neu: their common start and end copied, the rest added.
 std::string MakeTestDelta(const std::string& old, const std::string& neu);
+// A delta record's data naming old and neu around the instruction bytes plain, compressed as given.
+std::string FormatTestDelta(const std::string& old, const std::string& neu, const std::string& plain);
 // A delta record holding body as its data.
 void AddTestDelta(TestPayload* p, const std::string& name, const std::string& body, uint64_t time = 0x01D0000000000000ull);
 // Ends the payload: the end marker, two zero bytes and padding to a multiple of 8 (unless

@@ -58,24 +58,12 @@ std::string Body(const std::string& old, const std::string& neu) {
     PackOptions pack = {6, false, 1, false, 0};
     uint8_t* body = nullptr;
     size_t n = 0;
-    EXPECT_EQ(MakeDelta(reinterpret_cast<const uint8_t*>(old.data()), old.size(), reinterpret_cast<const uint8_t*>(neu.data()),
-                        neu.size(), &pack, &body, &n),
+    EXPECT_EQ(MakeDelta(reinterpret_cast<const uint8_t*>(old.data()), old.size(),
+                        reinterpret_cast<const uint8_t*>(neu.data()), neu.size(), &pack, &body, &n),
               0);
     std::string s(reinterpret_cast<char*>(body), n);
     FreeChecked(body);
     return s;
-}
-
-// A body with the given header fields around a hand-made instruction stream.
-std::string HandBody(const std::string& old, const std::string& neu, const std::string& plain) {
-    DeltaHeader h;
-    h.oldSize = static_cast<uint32_t>(old.size());
-    h.newSize = static_cast<uint32_t>(neu.size());
-    memcpy(h.oldHash, HashOf(old).data(), kSha256Bytes);
-    memcpy(h.newHash, HashOf(neu).data(), kSha256Bytes);
-    uint8_t head[kDeltaHeaderBytes];
-    FormatDeltaHeader(&h, head);
-    return std::string(reinterpret_cast<char*>(head), sizeof head) + CompressTestData(plain);
 }
 
 std::string Copy(uint64_t last, uint64_t from, uint32_t len) {
@@ -90,7 +78,8 @@ std::string Add(const std::string& bytes) {
 
 // Walks a payload of the given delta bodies (and a whole record when whole is set) for "a.dat"
 // over an installation holding installed (none when null).
-TestWalk WalkDeltas(const std::vector<std::string>& bodies, const std::string* installed, const std::string* whole = nullptr) {
+TestWalk WalkDeltas(const std::vector<std::string>& bodies, const std::string* installed,
+                    const std::string* whole = nullptr) {
     TestPayload p;
     BeginTestPayload(&p);
     for (const std::string& b : bodies) AddTestDelta(&p, "a.dat", b);
@@ -141,8 +130,12 @@ TEST(Delta, PicksTheDeltaForTheInstalledVersion) {
         bool whole;
         int error;
     } cases[] = {
-        {&v1, false, kPayloadOk}, {&v2, true, kPayloadOk}, {&v3, true, kPayloadOk},
-        {&v3, false, kPayloadOldMismatch}, {nullptr, false, kPayloadOldMismatch}, {nullptr, true, kPayloadOk},
+        {&v1, false, kPayloadOk},
+        {&v2, true, kPayloadOk},
+        {&v3, true, kPayloadOk},
+        {&v3, false, kPayloadOldMismatch},
+        {nullptr, false, kPayloadOldMismatch},
+        {nullptr, true, kPayloadOk},
     };
     for (const auto& c : cases) {
         TestWalk w = WalkDeltas(bodies, c.installed, c.whole ? &neu : nullptr);
@@ -162,11 +155,11 @@ TEST(Delta, PicksTheDeltaForTheInstalledVersion) {
 TEST(Delta, RefusesDamagedFields) {
     const std::string old = "0123456789abcdefghij", neu = "abcdefghij0123456789!";
     const std::string good = Copy(0, 10, 10) + Copy(20, 0, 10) + Add("!") + std::string(1, kDeltaEnd);
-    std::string badMagic = HandBody(old, neu, good);
+    std::string badMagic = FormatTestDelta(old, neu, good);
     badMagic[0] = 'X';
-    std::string badNewHash = HandBody(old, neu, good);
+    std::string badNewHash = FormatTestDelta(old, neu, good);
     badNewHash[50] ^= 1;
-    std::string truncated = HandBody(old, neu, good);
+    std::string truncated = FormatTestDelta(old, neu, good);
     truncated.resize(truncated.size() - 3);
     const struct {
         const char* what;
@@ -177,23 +170,30 @@ TEST(Delta, RefusesDamagedFields) {
         {"magic", badMagic, kPayloadBadDelta, true},
         {"short header", std::string(10, 'V'), kPayloadBadDelta, true},
         {"new hash", badNewHash, kPayloadDeltaHash, false},
-        {"copy past the old end", HandBody(old, neu, Copy(0, 11, 10) + Copy(21, 0, 10) + Add("!") + '\0'), kPayloadDeltaRange, true},
-        {"copy before the old start", HandBody(old, neu, Copy(0, 10, 10) + Copy(20, -1ull, 10) + Add("!") + '\0'), kPayloadDeltaRange, true},
-        {"add past the new size", HandBody(old, neu, good.substr(0, good.size() - 1) + Add("?") + '\0'), kPayloadDeltaRange, true},
-        {"short of the new size", HandBody(old, neu, Copy(0, 10, 10) + '\0'), kPayloadDeltaRange, true},
-        {"unknown instruction", HandBody(old, neu, "\x07" + good), kPayloadBadDelta, true},
-        {"empty copy", HandBody(old, neu, Copy(0, 0, 0) + good), kPayloadBadDelta, true},
-        {"varint too long", HandBody(old, neu, std::string("\x02\xFF\xFF\xFF\xFF\xFF\x01", 7)), kPayloadBadDelta, true},
-        {"no end", HandBody(old, neu, good.substr(0, good.size() - 1)), kPayloadBadDelta, true},
-        {"after the end", HandBody(old, neu, good + Add("!")), kPayloadBadDelta, true},
-        {"bytes behind the stream", HandBody(old, neu, good) + "z", kPayloadBadDelta, true},
+        {"copy past the old end", FormatTestDelta(old, neu, Copy(0, 11, 10) + Copy(21, 0, 10) + Add("!") + '\0'),
+         kPayloadDeltaRange, true},
+        {"copy before the old start", FormatTestDelta(old, neu, Copy(0, 10, 10) + Copy(20, -1ull, 10) + Add("!") + '\0'),
+         kPayloadDeltaRange, true},
+        {"add past the new size", FormatTestDelta(old, neu, good.substr(0, good.size() - 1) + Add("?") + '\0'),
+         kPayloadDeltaRange, true},
+        {"add far past the new size", FormatTestDelta(old, neu, Add(std::string(200000, 'x')) + '\0'), kPayloadDeltaRange,
+         true},
+        {"short of the new size", FormatTestDelta(old, neu, Copy(0, 10, 10) + '\0'), kPayloadDeltaRange, true},
+        {"unknown instruction", FormatTestDelta(old, neu, "\x07" + good), kPayloadBadDelta, true},
+        {"empty copy", FormatTestDelta(old, neu, Copy(0, 0, 0) + good), kPayloadBadDelta, true},
+        {"varint too long", FormatTestDelta(old, neu, std::string("\x02\xFF\xFF\xFF\xFF\xFF\x01", 7)), kPayloadBadDelta,
+         true},
+        {"no end", FormatTestDelta(old, neu, good.substr(0, good.size() - 1)), kPayloadBadDelta, true},
+        {"after the end", FormatTestDelta(old, neu, good + Add("!")), kPayloadBadDelta, true},
+        {"bytes behind the stream", FormatTestDelta(old, neu, good) + "z", kPayloadBadDelta, true},
         {"cut stream", truncated, kPayloadBadDelta, true},
     };
-    EXPECT_EQ(WalkDeltas({HandBody(old, neu, good)}, &old).cap.data, neu + "next");
+    EXPECT_EQ(WalkDeltas({FormatTestDelta(old, neu, good)}, &old).cap.data, neu + "next");
     for (const auto& c : cases) {
         TestWalk w = WalkDeltas({c.body}, &old);
         EXPECT_EQ(w.result.error, c.error) << c.what;
         EXPECT_EQ(w.cap.files.size() > 1, false) << c.what;
+        EXPECT_LE(w.cap.data.size(), neu.size()) << c.what;
         // The structure check, as vnpack test runs it, without any installed file.
         TestPayload p;
         BeginTestPayload(&p);
@@ -204,7 +204,8 @@ TEST(Delta, RefusesDamagedFields) {
         ExtractResult result;
         const ExtractOps check = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
         ASSERT_EQ(OpenPayloadReader(f, &reader), 0);
-        EXPECT_EQ(RunPayloadExtraction(&reader, "C:\\G", kExtractAll, &check, nullptr, &result) != 0, c.structural) << c.what;
+        EXPECT_EQ(RunPayloadExtraction(&reader, "C:\\G", kExtractAll, &check, nullptr, &result) != 0, c.structural)
+            << c.what;
         fclose(f);
     }
 }

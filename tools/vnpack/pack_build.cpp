@@ -156,7 +156,8 @@ static const uint64_t kBatchBytes = 64u << 20;
 static int WriteHeader(const BuildOptions* opt, const BuildEntry* e, uint32_t size, size_t packed, FILE* out,
                        uint64_t* length) {
     uint8_t header[kPayloadNameBytes + 32];
-    size_t n = FormatPayloadRecord(e->name, strlen(e->name), size, static_cast<uint32_t>(packed), e->time, header, sizeof header);
+    size_t n =
+        FormatPayloadRecord(e->name, strlen(e->name), size, static_cast<uint32_t>(packed), e->time, header, sizeof header);
     if (size != kPayloadDirMark && *length + n + packed + kPayloadEndBytes + 8 + kPayloadTrailerBytes >= kPayloadSizeLimit) {
         return Fail(kExitBadInput, opt->out, "the finished file would be 2 GiB or more");
     }

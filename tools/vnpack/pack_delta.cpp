@@ -50,8 +50,8 @@ static size_t MatchForward(const uint8_t* a, const uint8_t* b, size_t limit) {
 }
 
 // Finds the copies and adds; out has room for the worst case.
-static void FindRanges(const uint8_t* old, size_t oldSize, const uint8_t* neu, size_t newSize, const uint32_t* table, int bits,
-                       DeltaOut* out) {
+static void FindRanges(const uint8_t* old, size_t oldSize, const uint8_t* neu, size_t newSize, const uint32_t* table,
+                       int bits, DeltaOut* out) {
     uint32_t outFactor = 1;  // kHashMul to the power kWindow - 1, to roll the oldest byte out
     for (size_t i = 1; i < kWindow; ++i) outFactor *= kHashMul;
     size_t addStart = 0;
@@ -97,8 +97,8 @@ static void FindRanges(const uint8_t* old, size_t oldSize, const uint8_t* neu, s
     PutAdd(out, neu + addStart, newSize - addStart);
 }
 
-int MakeDelta(const uint8_t* old, size_t oldSize, const uint8_t* neu, size_t newSize, const PackOptions* pack, uint8_t** body,
-              size_t* bodySize) {
+int MakeDelta(const uint8_t* old, size_t oldSize, const uint8_t* neu, size_t newSize, const PackOptions* pack,
+              uint8_t** body, size_t* bodySize) {
     int rc = -1;
     size_t step = StepFor(oldSize);
     int bits = 10;

@@ -9,5 +9,5 @@
 
 // Makes the delta's data into *body (AllocChecked; the caller frees it). Returns 0, or -1 when
 // memory or compression failed.
-int MakeDelta(const uint8_t* old, size_t oldSize, const uint8_t* neu, size_t newSize, const PackOptions* pack, uint8_t** body,
-              size_t* bodySize);
+int MakeDelta(const uint8_t* old, size_t oldSize, const uint8_t* neu, size_t newSize, const PackOptions* pack,
+              uint8_t** body, size_t* bodySize);
