@@ -12,27 +12,25 @@ import random
 import shutil
 import subprocess
 import sys
-import time
 
 ROOT = os.path.realpath(os.path.join(os.path.dirname(__file__), ".."))
 WORK = os.path.join(ROOT, "build", "bench", "delta")
-VNPACK = os.path.join(ROOT, "build", "host-release", "tools", "vnpack")
+VNPACK = os.environ.get("VN_VNPACK", os.path.join(ROOT, "build", "host-release", "tools", "vnpack"))
 MIB = 1 << 20
 ENV = "TITLEBAR\tDelta bench\r\nREG_GLOBAL\tStudio\r\nREG_LOCAL\tGame\r\n"
 
 
 def run(cmd, out=None):
-    """Runs cmd; returns (seconds, peak resident bytes)."""
-    start = time.monotonic()
+    """Runs cmd; returns (seconds, peak resident bytes). Measured by /usr/bin/time: a child of this
+    process would inherit the high-water mark of its pairs held in memory."""
+    figures = os.path.join(WORK, "time.txt")
     with open(out or os.devnull, "wb") as sink:
-        proc = subprocess.Popen(cmd, stdout=sink, stderr=subprocess.PIPE)
-        _, status, usage = os.wait4(proc.pid, 0)
-    seconds = time.monotonic() - start
-    err = proc.stderr.read().decode(errors="replace")
-    proc.stderr.close()
-    if os.waitstatus_to_exitcode(status) != 0:
-        sys.exit(f"delta bench: {' '.join(cmd)} failed: {err}")
-    return seconds, usage.ru_maxrss * 1024
+        done = subprocess.run(["/usr/bin/time", "-f", "%e %M", "-o", figures, *cmd], stdout=sink, stderr=subprocess.PIPE)
+    if done.returncode != 0:
+        sys.exit(f"delta bench: {' '.join(cmd)} failed: {done.stderr.decode(errors='replace')}")
+    with open(figures) as f:
+        seconds, kib = f.read().split()[-2:]
+    return float(seconds), int(kib) * 1024
 
 
 # ---- the pairs ---------------------------------------------------------------------------------
@@ -131,7 +129,7 @@ def packed_of(updater, delta):
     """The data size of the pair's record (the delta, or the whole file), from vnpack list."""
     out = subprocess.run([VNPACK, "list", updater], capture_output=True, text=True, check=True).stdout
     for line in out.splitlines():
-        if "data\\" in line and ("(delta)" in line) == delta:
+        if "data\\f.dat" in line and ("(delta)" in line) == delta:
             return int(line.split()[1])
     sys.exit(f"delta bench: no record in {updater}")
 
