@@ -122,7 +122,7 @@ TEST(Delta, RoundTripsOverGeneratedPairs) {
 // The first delta whose old content is the installed file makes it; then the whole record; else
 // the walk refuses, naming the file, before the next record.
 TEST(Delta, PicksTheDeltaForTheInstalledVersion) {
-    const std::string v1 = MakeTestPattern(5000, 1), v2 = MakeTestPattern(6000, 2), v3 = MakeTestPattern(7000, 3);
+    const std::string v1 = MakeTestPattern(5000, 1), v2 = MakeTestPattern(6000, 2), v3 = MakeTestPattern(5000, 3);
     const std::string neu = v1.substr(0, 3000) + "new" + v2.substr(100);
     const std::vector<std::string> bodies = {Body(v1, neu), Body(v2, neu)};
     const struct {
@@ -189,6 +189,11 @@ TEST(Delta, RefusesDamagedFields) {
         {"cut stream", truncated, kPayloadBadDelta, true},
     };
     EXPECT_EQ(WalkDeltas({FormatTestDelta(old, neu, good)}, &old).cap.data, neu + "next");
+    // Two adds within the new size but past it together: refused before a block goes out.
+    const std::string big(200000, 'y');
+    TestWalk over = WalkDeltas({FormatTestDelta(old, big, Add(big.substr(50000)) + Add(big.substr(50000)) + '\0')}, &old);
+    EXPECT_EQ(over.result.error, kPayloadDeltaRange);
+    EXPECT_LE(over.cap.data.size(), big.size());
     for (const auto& c : cases) {
         TestWalk w = WalkDeltas({c.body}, &old);
         EXPECT_EQ(w.result.error, c.error) << c.what;
