@@ -200,9 +200,10 @@ void ReportVersionMismatch(const char* dest, const char* name) {
     char path[kPayloadNameBytes];
     if (JoinPayloadPath(dest, name, path, sizeof path) != 0) CopyStr(path, sizeof path, name);
     CloseCopyProgress();
-    ReportError("%s は、このアップデートが対象とするバージョンのファイルではありません。\n"
-                "このアップデートはお使いのバージョンには適用できません。",
-                path);
+    ReportError(
+        "%s は、このアップデートが対象とするバージョンのファイルではありません。\n"
+        "このアップデートはお使いのバージョンには適用できません。",
+        path);
 }
 
 }  // namespace

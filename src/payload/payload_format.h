@@ -8,8 +8,8 @@
 
 #include "common/str_util.h"
 
-const uint32_t kPayloadBlockBytes = 0x20000;     // inflate buffers and progress units
-const uint32_t kPayloadDirMark = 0xFFFFFFFFu;    // the size field of a directory record
+const uint32_t kPayloadBlockBytes = 0x20000;   // inflate buffers and progress units
+const uint32_t kPayloadDirMark = 0xFFFFFFFFu;  // the size field of a directory record
 // The size field of a delta record (payload/delta.h): its data is the delta, not a zlib stream.
 // A reader that knows no deltas takes it for a file of 4 GiB and refuses the payload before it
 // writes anything; start-up's walk passes over it like any file it does not want.
@@ -37,12 +37,12 @@ enum PayloadError {
     kPayloadSinkFailed,     // the caller's sink refused a block (a write failed)
     kPayloadNoMemory,
     kPayloadReadFailed,
-    kPayloadBadCertTable,  // the certificate table lies outside the file or over the payload
-    kPayloadBadDelta,      // a delta's header or instructions are damaged
-    kPayloadDeltaRange,    // a delta reads past the old file or writes past the new size
-    kPayloadDeltaHash,     // a delta's result is not the content it names
-    kPayloadOldMismatch,   // the installed file is missing or not a content any delta applies to
-    kPayloadOldReadFailed, // the installed file could not be read
+    kPayloadBadCertTable,   // the certificate table lies outside the file or over the payload
+    kPayloadBadDelta,       // a delta's header or instructions are damaged
+    kPayloadDeltaRange,     // a delta reads past the old file or writes past the new size
+    kPayloadDeltaHash,      // a delta's result is not the content it names
+    kPayloadOldMismatch,    // the installed file is missing or not a content any delta applies to
+    kPayloadOldReadFailed,  // the installed file could not be read
 };
 
 // A short English description of an error, for the studio's tool.
