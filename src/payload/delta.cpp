@@ -62,15 +62,15 @@ size_t FormatDeltaAdd(uint32_t len, uint8_t* dst) {
 }
 
 int HashDeltaSource(DeltaSource source, void* ctx, uint64_t size, uint8_t* hash) {
-    uint8_t* block = static_cast<uint8_t*>(AllocChecked(kPayloadBlockBytes));
-    if (!block) return -1;
+    uint8_t* block = static_cast<uint8_t*>(AllocChecked(kDeltaHashBlockBytes));
+    if (!block) return kPayloadNoMemory;
     Sha256 sha;
     InitSha256(&sha);
-    int rc = 0;
-    for (uint64_t pos = 0; pos < size && rc == 0; pos += kPayloadBlockBytes) {
-        size_t n = size - pos < kPayloadBlockBytes ? static_cast<size_t>(size - pos) : kPayloadBlockBytes;
-        rc = source(ctx, pos, block, n);
-        if (rc == 0) UpdateSha256(&sha, block, n);
+    int rc = kPayloadOk;
+    for (uint64_t pos = 0; pos < size && rc == kPayloadOk; pos += kDeltaHashBlockBytes) {
+        size_t n = size - pos < kDeltaHashBlockBytes ? static_cast<size_t>(size - pos) : kDeltaHashBlockBytes;
+        if (source(ctx, pos, block, n) != 0) rc = kPayloadOldReadFailed;
+        if (rc == kPayloadOk) UpdateSha256(&sha, block, n);
     }
     FinishSha256(&sha, hash);
     FreeChecked(block);

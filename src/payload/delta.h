@@ -23,6 +23,7 @@ const size_t kDeltaHeaderBytes = 76;
 const uint8_t kDeltaEnd = 0x00;
 const uint8_t kDeltaCopy = 0x01;
 const uint8_t kDeltaAdd = 0x02;
+const size_t kDeltaHashBlockBytes = 0x100000;
 const size_t kDeltaOpMaxBytes = 1 + 5 + 10;  // the longest copy or add instruction (without its bytes)
 
 struct DeltaHeader {
@@ -46,7 +47,8 @@ int ReadDeltaHeader(PayloadReader* reader, const PayloadRecord* rec, DeltaHeader
 int ApplyPayloadDelta(PayloadReader* reader, const PayloadRecord* rec, const DeltaHeader* header, DeltaSource source,
                       void* sourceCtx, PayloadSink sink, void* ctx);
 
-// Hashes size bytes of source in blocks. Returns 0, or -1 when a read failed.
+// Hashes size bytes of source in blocks of kDeltaHashBlockBytes: few, large reads. Returns
+// kPayloadOk, kPayloadNoMemory or kPayloadOldReadFailed.
 int HashDeltaSource(DeltaSource source, void* ctx, uint64_t size, uint8_t* hash);
 
 // The packer's side. Each writes one instruction into dst (kDeltaOpMaxBytes at least) and returns

@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "common/str_util.h"
+#include "common/alloc.h"
 #include "common/sjis.h"
+#include "payload/extract_delta.h"
 
 // Length of dest's folder part, without the separator.
 static size_t FolderLength(const char* dest) {
@@ -29,59 +31,6 @@ static int FailWalk(ExtractResult* result, const PayloadRecord* rec, int error) 
 
 static int NullSink(void*, const uint8_t*, size_t, uint32_t, uint32_t) { return 0; }
 
-// The run of delta records (and the whole record after them) that one file's name shares.
-struct DeltaGroup {
-    char name[kPayloadNameBytes];  // empty when no run is open
-    bool done;                     // one of its records made the file
-    int old;                       // 0 not looked at, 1 hashed, -1 missing or unreadable
-    uint64_t oldSize;
-    uint8_t oldHash[kSha256Bytes];
-};
-
-// Hashes the installed file once per run of deltas.
-static void HashOld(const char* path, const PayloadRecord* rec, const ExtractOps* ops, void* ctx, DeltaGroup* group) {
-    if (group->old != 0) return;
-    group->old = -1;
-    if (ops->openOld(ctx, path, rec, &group->oldSize) != 0) return;
-    if (HashDeltaSource(ops->readOld, ctx, group->oldSize, group->oldHash) == 0) group->old = 1;
-    if (ops->closeOld) ops->closeOld(ctx);
-}
-
-// One delta record, the reader at its data. Applies it when the installed file is its old content.
-static int ExtractDelta(PayloadReader* reader, const char* path, const PayloadRecord* rec, const ExtractOps* ops, void* ctx,
-                        DeltaGroup* group, bool* made) {
-    DeltaHeader header;
-    *made = false;
-    if (ReadDeltaHeader(reader, rec, &header) != 0) return -1;
-    uint32_t rest = rec->packedSize - static_cast<uint32_t>(kDeltaHeaderBytes);
-    if (!ops->openOld) {
-        *made = true;
-        return ApplyPayloadDelta(reader, rec, &header, nullptr, nullptr, nullptr, nullptr);
-    }
-    if (!group->done) HashOld(path, rec, ops, ctx, group);
-    if (group->done || group->old != 1 || group->oldSize != header.oldSize ||
-        memcmp(group->oldHash, header.oldHash, kSha256Bytes) != 0) {
-        return ReadPayloadBytes(reader, nullptr, rest);
-    }
-    PayloadRecord newRec = *rec;
-    newRec.size = header.newSize;
-    uint64_t size = 0;
-    if (ops->openOld(ctx, path, rec, &size) != 0) {
-        reader->error = kPayloadOldReadFailed;
-        return -1;
-    }
-    int rc = -1;
-    if (size != header.oldSize) {
-        reader->error = kPayloadOldReadFailed;  // it changed since it was hashed
-    } else if (!ops->openFile || ops->openFile(ctx, path, &newRec) == 0) {
-        rc = ApplyPayloadDelta(reader, rec, &header, ops->readOld, ctx, ops->write ? ops->write : NullSink, ctx);
-        if (ops->closeFile && ops->closeFile(ctx, path, &newRec, rc == 0) != 0) rc = -1;
-    }
-    if (ops->closeOld) ops->closeOld(ctx);
-    *made = rc == 0;
-    return rc;
-}
-
 static int ExtractFile(PayloadReader* reader, const char* path, const PayloadRecord* rec, const ExtractOps* ops, void* ctx) {
     if (ops->openFile && ops->openFile(ctx, path, rec) != 0) return -1;
     int rc = InflatePayloadRecord(reader, rec, ops->write ? ops->write : NullSink, ctx);
@@ -89,25 +38,26 @@ static int ExtractFile(PayloadReader* reader, const char* path, const PayloadRec
     return rc;
 }
 
-int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, const ExtractOps* ops, void* ctx,
-                         ExtractResult* result) {
+// The walk itself; deltas apply as plan says.
+static int Walk(PayloadReader* reader, const char* dest, int mode, const ExtractOps* ops, void* ctx, DeltaPlan* plan,
+                ExtractResult* result) {
     PayloadRecord rec;
     char path[kPayloadNameBytes];
     char temp[kPayloadNameBytes];
-    DeltaGroup group;
-    memset(&group, 0, sizeof group);
-    memset(result, 0, sizeof *result);
+    char group[kPayloadNameBytes] = "";  // the file whose deltas are being met
+    bool groupDone = false;              // one of its records made it
     for (;;) {
+        uint32_t at = reader->pos;
         int got = ReadPayloadRecord(reader, &rec);
         if (got < 0) return FailWalk(result, &rec, reader->error);
-        // A file whose deltas all missed and that has no whole record cannot be updated.
-        if (group.name[0] && (got == 0 || strcmp(rec.name, group.name) != 0)) {
-            if (!group.done && ops->openOld) {
+        if (group[0] && (got == 0 || strcmp(rec.name, group) != 0)) {
+            if (!groupDone && ops->openOld) {
                 result->error = kPayloadOldMismatch;
-                CopyStr(result->name, sizeof result->name, group.name);
+                CopyStr(result->name, sizeof result->name, group);
                 return -1;
             }
-            memset(&group, 0, sizeof group);
+            group[0] = '\0';
+            groupDone = false;
         }
         if (got == 0) return 0;
         if (mode == kExtractSetupFiles) {
@@ -134,25 +84,34 @@ int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, cons
             }
             continue;
         }
-        if (mode == kExtractAll && rec.isDelta && !group.name[0]) {
-            memset(&group, 0, sizeof group);
-            CopyStr(group.name, sizeof group.name, rec.name);
-        }
-        if (rec.isDelta || (group.done && ops->openOld)) {
+        if (mode == kExtractAll && rec.isDelta && !group[0]) CopyStr(group, sizeof group, rec.name);
+        if (rec.isDelta || (groupDone && ops->openOld)) {
             bool made = false;
             int rc =
-                rec.isDelta ? ExtractDelta(reader, path, &rec, ops, ctx, &group, &made) : SkipPayloadRecord(reader, &rec);
+                rec.isDelta ? ExtractDelta(reader, at, path, &rec, ops, ctx, plan, &made) : SkipPayloadRecord(reader, &rec);
             if (rc != 0) return FailWalk(result, &rec, reader->error != kPayloadOk ? reader->error : kPayloadSinkFailed);
             if (made) {
-                group.done = true;
+                groupDone = true;
                 ++result->files;
             }
             continue;
         }
-        if (group.name[0]) group.done = true;  // the whole record of a file no delta fitted
+        if (group[0]) groupDone = true;  // the whole record of a file no delta fitted
         if (ExtractFile(reader, path, &rec, ops, ctx) != 0) {
             return FailWalk(result, &rec, reader->error != kPayloadOk ? reader->error : kPayloadSinkFailed);
         }
         ++result->files;
     }
+}
+
+int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, const ExtractOps* ops, void* ctx,
+                         ExtractResult* result) {
+    memset(result, 0, sizeof *result);
+    DeltaPlan plan;
+    memset(&plan, 0, sizeof plan);
+    int rc = 0;
+    if (mode == kExtractAll && ops->openOld) rc = PlanPayloadDeltas(reader, dest, ops, ctx, &plan, result);
+    if (rc == 0) rc = Walk(reader, dest, mode, ops, ctx, &plan, result);
+    FreeChecked(plan.picks);
+    return rc;
 }

@@ -49,7 +49,8 @@ struct ExtractResult {
 // mode every file's temporary name beside it must fit too (kPayloadLongPath). The delta records of
 // a file come together, before its whole record if it has one: the first delta whose old content
 // is the installed file's makes it, else the whole record does, else the walk fails with
-// kPayloadOldMismatch naming the file. openFile and closeFile see a delta's record with its new
+// kPayloadOldMismatch naming the file; every installed file deltas apply to is checked so before
+// the first call that writes. openFile and closeFile see a delta's record with its new
 // size. Returns 0 when the walk ends normally, or -1 with result->error and result->name set;
 // nothing written is undone.
 int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, const ExtractOps* ops, void* ctx,

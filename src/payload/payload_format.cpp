@@ -139,6 +139,13 @@ static int DeliverBlock(const PayloadReader* reader, const PayloadRecord* rec, c
     return kPayloadOk;
 }
 
+int SeekPayloadReader(PayloadReader* reader, uint32_t pos, uint32_t consumed) {
+    if (fseek(reader->file, static_cast<long>(pos), SEEK_SET) != 0) return FailReader(reader, kPayloadReadFailed);
+    reader->pos = pos;
+    reader->consumed = consumed;
+    return 0;
+}
+
 int SkipPayloadRecord(PayloadReader* reader, const PayloadRecord* rec) {
     return ReadPayloadBytes(reader, nullptr, rec->isDir ? 0 : rec->packedSize);
 }

@@ -94,6 +94,10 @@ int SkipPayloadRecord(PayloadReader* reader, const PayloadRecord* rec);
 // -1 with reader->error set; the caller has checked that they lie inside the record.
 int ReadPayloadBytes(PayloadReader* reader, void* dst, uint32_t n);
 
+// Puts the reader back where it stood before, with pos and consumed as they were then. Returns 0
+// or -1.
+int SeekPayloadReader(PayloadReader* reader, uint32_t pos, uint32_t consumed);
+
 // Inflates a file record's stream into sink through two buffers of kPayloadBlockBytes, stopping at
 // the record's size. Returns 0 once the whole stream checked out, or -1 with reader->error set.
 int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, PayloadSink sink, void* ctx);

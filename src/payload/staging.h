@@ -127,7 +127,9 @@ int RecoverStaged(const StageFs* fs, void* ctx, const char* folder, uint32_t see
 int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs* fs, const ExtractOps* fileOps, void* ctx,
                         uint32_t seed, ExtractResult* result);
 
-// Tests may pause the run at a chosen step: step is "written" after the nth temporary file checked
-// out, "move" before the nth rename of the commit. The shipped program sets no hook.
+// Tests may pause the run at a chosen step: step is "block" after the nth block went to a temporary
+// file, "written" after the nth temporary file checked out, "move" before the nth rename of the
+// commit. The shipped program sets no hook.
 typedef void (*StageStepHook)(const char* step, uint32_t n);
 void SetStageStepHook(StageStepHook hook);
+void ReachStageStep(const char* step, uint32_t n);

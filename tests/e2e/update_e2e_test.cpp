@@ -22,6 +22,7 @@ const wchar_t kKey[] = L"Software\\VnE2E\\ゲーム表";
 const int kReadmeBox = 1007;
 const int kRunBox = 1009;
 const uint64_t kOldTime = 0x01D0000000000000ull;
+const uint64_t kNewTime = 0x01D6000000000000ull;
 
 std::wstring Updaters() { return ModuleFolder() + L"updaters\\"; }
 
@@ -108,6 +109,17 @@ protected:
         PutTimedFile(game + L"\\game.exe", "the old game", kOldTime + 1);
         PutTimedFile(game + L"\\data\\scenario.dat", "old scenario", kOldTime + 2);
         PutTimedFile(game + L"\\save\\player.sav", "the player's", kOldTime + 3);
+    }
+
+    // The short updater's setup files and two folders, at the head of a payload written here.
+    void AddSetupFiles(TestPayload* p) {
+        const std::vector<uint8_t> env = LoadBytes(Updaters() + L"short\\install.env");
+        const std::vector<uint8_t> splash = LoadBytes(Updaters() + L"short\\insttscr.rct");
+        ASSERT_FALSE(env.empty() || splash.empty());
+        AddTimedFiles(p, {{"install.env", std::string(env.begin(), env.end()), kOldTime},
+                          {"insttscr.rct", std::string(splash.begin(), splash.end()), kOldTime},
+                          {"data\\"},
+                          {"data\\sub\\"}});
     }
 
     void StartMenu() { ASSERT_NE(menu = ::StartMenu(exe, kTitle, &proc), nullptr); }
@@ -286,7 +298,6 @@ TEST_F(Update, ARefusalWritesNothingAndTheMenuTriesAgain) {
 // message, ends with -1 and leaves the game folder as it was (which also means no temporary file
 // and no journal), the work folder gone and nothing written elsewhere.
 TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
-    const uint64_t kNewTime = 0x01D6000000000000ull;
     enum Setting { kPlain, kRunning, kClosed, kSmallDrive };
     struct Case {
         const char* what;
@@ -304,9 +315,6 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
           {"big3.dat", MakeTestPattern(3000000, 33), kNewTime}}},
         {"a name that climbs out", kPlain, {{"..\\evil.dat", "evil", kNewTime}}},
     };
-    const std::vector<uint8_t> env = LoadBytes(Updaters() + L"short\\install.env");
-    const std::vector<uint8_t> splash = LoadBytes(Updaters() + L"short\\insttscr.rct");
-    ASSERT_FALSE(env.empty() || splash.empty());
     const std::wstring temp = TempFolder().substr(0, TempFolder().size() - 1);
     bool noSmallDrive = false;
     for (const Case& c : cases) {
@@ -328,11 +336,8 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
             ASSERT_NO_FATAL_FAILURE(StartStandinGame(game, kOldTime + 1, &running));
         }
         TestPayload p = OnProgram(L"vnupdate.exe");
-        AddTimedFiles(&p, {{"install.env", std::string(env.begin(), env.end()), kOldTime},
-                           {"insttscr.rct", std::string(splash.begin(), splash.end()), kOldTime},
-                           {"data\\"},
-                           {"data\\sub\\"},
-                           {"data\\sub\\new.dat", "new file in a new folder", kNewTime},
+        ASSERT_NO_FATAL_FAILURE(AddSetupFiles(&p));
+        AddTimedFiles(&p, {{"data\\sub\\new.dat", "new file in a new folder", kNewTime},
                            {"save\\player.sav", "an update's save", kNewTime},
                            {"新しい.dat", MakeTestPattern(200000, 5), kNewTime}});
         AddTimedFiles(&p, c.last);
@@ -390,57 +395,54 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
     }
 }
 
-// A delta over the installed archive, through the menu: the version it was made from is updated to
-// the new bytes and time; another version is refused by name with the game folder as it was, unless
-// the whole file travels too.
+// Deltas over two installed archives, through the menu: the versions they were made from are
+// updated to the new bytes and times; another version of either is refused by name before anything
+// is written, with the game folder as it was, unless the whole file travels too.
 TEST_F(Update, ADeltaUpdatesOnlyTheVersionItWasMadeFrom) {
-    const uint64_t kNewTime = 0x01D6000000000000ull;
     const std::string base = MakeTestPattern(400000, 9), third = MakeTestPattern(400000, 10);
-    const std::string neu = base.substr(0, 150000) + "patched" + base.substr(150100);
+    const std::string neu = base.substr(0, 150000) + "patched" + base.substr(150100), newVoice = "v" + base.substr(9);
     const struct {
         const char* what;
-        const std::string* installed;
-        bool whole, updated;
+        const std::string *arc, *voice;
+        bool whole;              // the first file travels whole too
+        const wchar_t* refused;  // the file named, or null when the update goes through
     } cases[] = {
-        {"the version it was made from", &base, false, true},
-        {"another version", &third, false, false},
-        {"another version, the whole file too", &third, true, true},
+        {"the versions they were made from", &base, &base, false, nullptr},
+        {"another version of the first", &third, &base, false, L"arc.dat"},
+        {"another version of the second", &base, &third, false, L"voice.dat"},
+        {"another version, the whole file too", &third, &base, true, nullptr},
     };
-    const std::vector<uint8_t> env = LoadBytes(Updaters() + L"short\\install.env");
-    const std::vector<uint8_t> splash = LoadBytes(Updaters() + L"short\\insttscr.rct");
     const Ending road = {"updated", L"short.exe", L"ゲーム ソ表", false, true, WM_COMMAND, IDOK, false, false};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_NO_FATAL_FAILURE(Install(road.folder, road.updater));
-        PutTimedFile(game + L"\\data\\arc.dat", *c.installed, kOldTime + 5);
+        PutTimedFile(game + L"\\data\\arc.dat", *c.arc, kOldTime + 5);
+        PutTimedFile(game + L"\\data\\voice.dat", *c.voice, kOldTime + 6);
         TestPayload p = OnProgram(L"vnupdate.exe");
-        AddTimedFiles(&p, {{"install.env", std::string(env.begin(), env.end()), kOldTime},
-                           {"insttscr.rct", std::string(splash.begin(), splash.end()), kOldTime},
-                           {"data\\"},
-                           {"data\\sub\\"}});
+        ASSERT_NO_FATAL_FAILURE(AddSetupFiles(&p));
         AddTestDelta(&p, "data\\arc.dat", MakeTestDelta(base, neu), kNewTime);
         if (c.whole) AddTestFile(&p, "data\\arc.dat", neu, kNewTime);
+        AddTestDelta(&p, "data\\voice.dat", MakeTestDelta(base, newVoice), kNewTime);
         exe = SaveUpdater(scratch + L"download\\", L"short.exe", &p);
         const Tree before = LookAll(game);
         ASSERT_NO_FATAL_FAILURE(StartMenu());
-        if (!c.updated) {
+        if (c.refused) {
             EXPECT_EQ(PressUpdate(IDYES), Question());
-            EXPECT_EQ(AnswerBox(IDOK),
-                      game +
-                          L"\\data\\arc.dat は、このアップデートが対象とするバージョンのファイルではありません。\n"
-                          L"このアップデートはお使いのバージョンには適用できません。");
+            EXPECT_EQ(AnswerBox(IDOK), game + L"\\data\\" + c.refused +
+                                           L" は、このアップデートが対象とするバージョンのファイルではありません。\n"
+                                           L"このアップデートはお使いのバージョンには適用できません。");
             EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
             ExpectSameTree(LookAll(game), before);
             continue;
         }
         ASSERT_NO_FATAL_FAILURE(RunRoad(road));
         Tree after = LookAll(game);
-        EXPECT_TRUE(after[L"data\\arc.dat"].bytes == std::vector<uint8_t>(neu.begin(), neu.end()));
+        EXPECT_TRUE(after[L"data\\arc.dat"].bytes == std::vector<uint8_t>(neu.begin(), neu.end()) &&
+                    after[L"data\\voice.dat"].bytes == std::vector<uint8_t>(newVoice.begin(), newVoice.end()));
         EXPECT_EQ(after[L"data\\arc.dat"].time, kNewTime);
-        // The rest as it was beside what the payload added; no temporary file, no journal.
-        for (const wchar_t* added : {L"data\\sub", L"data\\arc.dat", L"install.env", L"insttscr.rct"}) after.erase(added);
-        Tree was = before;
-        was.erase(L"data\\arc.dat");
+        Tree was = before;  // the rest as it was beside what the payload added: no temporary, no journal
+        for (const wchar_t* added : {L"data\\sub", L"data\\arc.dat", L"data\\voice.dat", L"install.env", L"insttscr.rct"})
+            after.erase(added), was.erase(added);
         ExpectSameTree(after, was);
     }
 }

@@ -103,12 +103,15 @@ struct TimedFile {
     std::string data = "";
     uint64_t time = 0x01D0000000000000ull;
     TestFileFaults faults = TestFileFaults();
+    const std::string* base = nullptr;  // when set, the record is a delta from base to data
 };
 
 inline void AddTimedFiles(TestPayload* p, const std::vector<TimedFile>& files) {
     for (const TimedFile& f : files) {
         if (f.name.back() == '\\') {
             AddTestDir(p, f.name);
+        } else if (f.base) {
+            AddTestDelta(p, f.name, MakeTestDelta(*f.base, f.data), f.time);
         } else {
             AddTestFile(p, f.name, f.data, f.time, f.faults);
         }

@@ -30,6 +30,13 @@ const std::vector<TimedFile> kUpdate = {
     {"new\\c.dat", "new c", kNewTime + 4},
 };
 
+// The same update with data\\ソ.dat made by a delta from the installed one.
+const std::string kInstalledSo = MakeTestPattern(300000, 2);
+const std::vector<TimedFile> kDeltaUpdate = {
+    kUpdate[0], kUpdate[1], {"data\\ソ.dat", kUpdate[2].data, kUpdate[2].time, {}, &kInstalledSo},
+    kUpdate[3], kUpdate[4], kUpdate[5],
+};
+
 class Staging : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -47,7 +54,7 @@ protected:
         RemoveTree(game);
         for (const wchar_t* f : {L"", L"\\data", L"\\save"}) ASSERT_TRUE(CreateDirectoryW((game + f).c_str(), nullptr));
         PutTimedFile(game + L"\\game.exe", MakeTestPattern(70000, 1), kOldTime + 1);
-        PutTimedFile(game + L"\\data\\ソ.dat", MakeTestPattern(300000, 2), kOldTime + 2);
+        PutTimedFile(game + L"\\data\\ソ.dat", kInstalledSo, kOldTime + 2);
         PutTimedFile(game + L"\\data\\b.dat", "old b", kOldTime + 3);
         PutTimedFile(last, "old last", kOldTime + 4);
         PutTimedFile(game + L"\\save\\player.sav", "the player's", kOldTime + 5);
@@ -127,10 +134,10 @@ TEST_F(Staging, AFailedUpdateLeavesTheGameFolderAsItWas) {
     }
 }
 
-// The probe is killed at a chosen step: while files are written (nothing moved yet), before the
-// first move and in the middle of the moves. The next run, here one whose last record is damaged,
-// first undoes the extraction or finishes the commit, then fails alone: the folder ends fully old
-// or fully new, with no temporary file and no journal. A good run after it updates as usual.
+// The probe is killed at a chosen step: while files are written (nothing moved yet; also halfway
+// through a delta's result), before the first move and in the middle of the moves. The next run, here one whose last record
+// is damaged, first undoes the extraction or finishes the commit, then fails alone: the folder ends fully old or fully new,
+// with no temporary file and no journal. A good run after it updates as usual.
 TEST_F(Staging, AKilledUpdateIsUndoneOrFinishedByTheNextRun) {
     MakeGame();
     ASSERT_EQ(Run(kUpdate), 0u);
@@ -139,14 +146,18 @@ TEST_F(Staging, AKilledUpdateIsUndoneOrFinishedByTheNextRun) {
     const struct {
         const char* pause;
         bool finished;
-    } cases[] = {{"written:2", false}, {"move:1", true}, {"move:4", true}};
+        const std::vector<TimedFile>& update;
+    } cases[] = {{"written:2", false, kUpdate},
+                 {"block:3", false, kDeltaUpdate},
+                 {"move:1", true, kUpdate},
+                 {"move:4", true, kDeltaUpdate}};
     for (const auto& c : cases) {
         MakeGame();
         const Tree before = LookAll(game);
         HANDLE reached = CreateEventW(nullptr, TRUE, FALSE, L"vnupdate_test_pause");
         ASSERT_NE(reached, nullptr);
         SetEnvironmentVariableW(L"VN_TEST_PAUSE", FromCp932(c.pause).c_str());
-        DriveProcess killed = Start(kUpdate, game);
+        DriveProcess killed = Start(c.update, game);
         SetEnvironmentVariableW(L"VN_TEST_PAUSE", nullptr);
         EXPECT_EQ(WaitForSingleObject(reached, kUpdaterWaitMs), WAIT_OBJECT_0) << c.pause;
         EndProgram(&killed);
