@@ -150,6 +150,11 @@ protected:
         if (full) want.insert(want.begin() + 2, L"1007 更新内容を読む");
         EXPECT_EQ(controls, want);
         EXPECT_NE(GetWindowLongW(done, GWL_STYLE) & WS_SYSMENU, 0) << "the dialog has a close box";
+        // Drawn as on Japanese Windows: the message inside its rectangle, the close box a glyph.
+        EXPECT_TRUE(
+            WaitUntil([&] { return TextFitsControl(FindWindowExW(done, nullptr, L"Static", nullptr)); }, kUpdaterWaitMs));
+        EXPECT_TRUE(WaitUntil([&] { return CloseBoxShowsGlyph(done); }, kUpdaterWaitMs));
+        EXPECT_TRUE(SaveScreenshot("completion"));
         // Offered ticked to run the game, unticked to open the read-me: a click turns each over.
         EXPECT_TRUE(!e.tickReadme || ClickControl(done, kReadmeBox));
         EXPECT_TRUE(!e.untickRun || ClickControl(done, kRunBox));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwchar>
 
 bool StartProgram(const std::wstring& commandLine, DriveProcess* out, const wchar_t* folder) {
@@ -168,6 +169,63 @@ COLORREF ScreenPixel(HWND window, int x, int y) {
     COLORREF c = GetPixel(screen, p.x, p.y);
     ReleaseDC(nullptr, screen);
     return c;
+}
+
+bool CloseBoxShowsGlyph(HWND window) {
+    RECT r;
+    if (!GetWindowRect(window, &r)) return false;
+    const int w = GetSystemMetrics(SM_CXSIZE) + 8, h = GetSystemMetrics(SM_CYCAPTION) + 8;
+    const COLORREF text = GetSysColor(COLOR_BTNTEXT);
+    std::vector<char> ink(static_cast<size_t>(w * h));
+    int minX = w, maxX = -1;
+    HDC screen = GetDC(nullptr);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (GetPixel(screen, r.right - w + x, r.top + y) != text) continue;
+            ink[static_cast<size_t>(y * w + x)] = 1;
+            minX = x < minX ? x : minX;
+            maxX = x > maxX ? x : maxX;
+        }
+    }
+    ReleaseDC(nullptr, screen);
+    if (maxX - minX < 3) return false;  // no glyph at all
+    for (int y = 0; y < h; ++y) {
+        for (int x = minX; x <= maxX; ++x) {
+            if (ink[static_cast<size_t>(y * w + x)] != ink[static_cast<size_t>(y * w + minX + maxX - x)]) return false;
+        }
+    }
+    return true;
+}
+
+bool TextFitsControl(HWND control) {
+    RECT r;
+    if (!control || !GetWindowRect(control, &r)) return false;
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC copy = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(copy, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(copy, bitmap);
+    const bool read = bits && BitBlt(copy, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    // Bands of rows with ink, one per line of text; a line wrapped off the bottom adds one, cut.
+    const COLORREF face = GetSysColor(COLOR_3DFACE);
+    const uint32_t faceBits = GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face);
+    int bands = 0, lastInk = -1;
+    for (int y = 0; read && y < h; ++y) {
+        bool ink = false;
+        for (int x = 0; x < w && !ink; ++x) ink = (static_cast<const uint32_t*>(bits)[y * w + x] & 0xFFFFFF) != faceBits;
+        if (ink && lastInk != y - 1) ++bands;
+        if (ink) lastInk = y;
+    }
+    SelectObject(copy, old);
+    DeleteObject(bitmap);
+    DeleteDC(copy);
+    ReleaseDC(nullptr, screen);
+    const std::wstring text = WindowText(control);
+    const int lines = 1 + static_cast<int>(std::count(text.begin(), text.end(), L'\n'));
+    return bands == lines && lastInk < h - 1;
 }
 
 bool PressLabelled(HWND dialog, const std::wstring& text) {

@@ -73,6 +73,15 @@ bool PressButton(HWND dialog, int id);
 // The colour shown on the screen at the client point (x, y) of window.
 COLORREF ScreenPixel(HWND window, int x, int y);
 
+// Whether the caption's close box shows its glyph: the ink (button-text colour) in the window's
+// top right corner is mirror-symmetric, as the symbol font's cross is and the letter "r" drawn in
+// its place without that font is not.
+bool CloseBoxShowsGlyph(HWND window);
+
+// Whether the control's text is drawn whole on the screen: as many bands of ink as it has lines,
+// the last one above the bottom edge (a line wrapped past the rectangle shows as a cut band).
+bool TextFitsControl(HWND control);
+
 // Presses the visible button labelled text. False when there is none.
 bool PressLabelled(HWND dialog, const std::wstring& text);
 
