@@ -137,7 +137,7 @@ protected:
     std::wstring Question() const { return L"[" + game + L"]をアップデートします"; }
 
     // Update, Yes to the question that names the folder, then the completion dialog, left as asked.
-    void RunRoad(const Ending& e) {
+    void RunRoad(const Ending& e, bool lookAtDrawing) {
         EXPECT_EQ(PressUpdate(IDYES), Question());
         HWND done = WaitTopWindow(proc.pid, L"インストール終了", L"#32770", kUpdaterWaitMs);
         ASSERT_NE(done, nullptr);
@@ -151,10 +151,12 @@ protected:
         EXPECT_EQ(controls, want);
         EXPECT_NE(GetWindowLongW(done, GWL_STYLE) & WS_SYSMENU, 0) << "the dialog has a close box";
         // Drawn as on Japanese Windows: the message inside its rectangle, the close box a glyph.
-        EXPECT_TRUE(
-            WaitUntil([&] { return TextFitsControl(FindWindowExW(done, nullptr, L"Static", nullptr)); }, kUpdaterWaitMs));
-        EXPECT_TRUE(WaitUntil([&] { return CloseBoxShowsGlyph(done); }, kUpdaterWaitMs));
-        EXPECT_TRUE(SaveScreenshot("completion"));
+        if (lookAtDrawing) {
+            ASSERT_TRUE(WaitUntil([&] { return TextFitsControl(FindWindowExW(done, nullptr, L"Static", nullptr)); },
+                                  kUpdaterWaitMs));
+            ASSERT_TRUE(WaitUntil([&] { return CloseBoxShowsGlyph(done); }, kUpdaterWaitMs));
+            EXPECT_TRUE(SaveScreenshot("completion"));
+        }
         // Offered ticked to run the game, unticked to open the read-me: a click turns each over.
         EXPECT_TRUE(!e.tickReadme || ClickControl(done, kReadmeBox));
         EXPECT_TRUE(!e.untickRun || ClickControl(done, kRunBox));
@@ -249,7 +251,7 @@ TEST_F(Update, TheWholeRoadEndsAsThePlayerChose) {
         SCOPED_TRACE(e.what);
         ASSERT_NO_FATAL_FAILURE(Install(e.folder, e.updater));
         ASSERT_NO_FATAL_FAILURE(StartMenu());
-        ASSERT_NO_FATAL_FAILURE(RunRoad(e));
+        ASSERT_NO_FATAL_FAILURE(RunRoad(e, &e == endings));
         ExpectUpdated(e);
     }
 }
@@ -288,7 +290,7 @@ TEST_F(Update, ARefusalWritesNothingAndTheMenuTriesAgain) {
         EXPECT_EQ(GetFileAttributesW(record.c_str()), INVALID_FILE_ATTRIBUTES);
         // Mended as installed.
         Register();
-        ASSERT_NO_FATAL_FAILURE(RunRoad(road));
+        ASSERT_NO_FATAL_FAILURE(RunRoad(road, false));
         ExpectUpdated(road);
     }
 }
