@@ -23,10 +23,12 @@ WORK = os.path.join(ROOT, "build", "bench")
 WINE_DIR = os.path.join(WORK, "wine")
 VNPACK = os.path.join(ROOT, "build", "host-release", "tools", "vnpack")
 LIMIT = os.path.join(ROOT, "build", "host-release", "bench", "limit")
-LIMIT_EXE = os.path.join(ROOT, "build", "win", "bench", "limit.exe")
-PROBE_EXE = os.path.join(ROOT, "build", "win", "tests", "win", "extract_probe.exe")
-PROGRAM_EXE = os.path.join(ROOT, "build", "win", "src", "vnupdate.exe")
-DRIVE_EXE = os.path.join(ROOT, "build", "win", "bench", "drive_bench.exe")
+# bench/run names the Windows build whose programs its prefix runs.
+WIN_BUILD = os.environ.get("VN_BENCH_WIN_BUILD", os.path.join(ROOT, "build", "win"))
+LIMIT_EXE = os.path.join(WIN_BUILD, "bench", "limit.exe")
+PROBE_EXE = os.path.join(WIN_BUILD, "tests", "win", "extract_probe.exe")
+PROGRAM_EXE = os.path.join(WIN_BUILD, "src", "vnupdate.exe")
+DRIVE_EXE = os.path.join(WIN_BUILD, "bench", "drive_bench.exe")
 # What the trees' install.env says: the menu's title and the installation's key.
 TITLE = "更新プログラム アップデータ"
 INSTALL_KEY = "Software\\Studio\\Game"
