@@ -442,7 +442,7 @@ TEST_F(Update, ADeltaUpdatesOnlyTheVersionItWasMadeFrom) {
             ExpectSameTree(LookAll(game), before);
             continue;
         }
-        ASSERT_NO_FATAL_FAILURE(RunRoad(road));
+        ASSERT_NO_FATAL_FAILURE(RunRoad(road, false));
         Tree after = LookAll(game);
         EXPECT_TRUE(after[L"data\\arc.dat"].bytes == std::vector<uint8_t>(neu.begin(), neu.end()) &&
                     after[L"data\\voice.dat"].bytes == std::vector<uint8_t>(newVoice.begin(), newVoice.end()));
