@@ -14,6 +14,9 @@ struct Sha256 {
 };
 
 void InitSha256(Sha256* sha);
+// Whether the processor's SHA instructions hash the blocks where it has them (the default); tests
+// turn them off to check the portable code against them.
+void UseSha256Instructions(bool on);
 void UpdateSha256(Sha256* sha, const void* bytes, size_t n);
 // Writes the digest into out (kSha256Bytes); sha must be initialised again before further use.
 void FinishSha256(Sha256* sha, uint8_t* out);
