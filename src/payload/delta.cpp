@@ -61,6 +61,11 @@ size_t FormatDeltaAdd(uint32_t len, uint8_t* dst) {
     return 1 + PutVarint(len, dst + 1);
 }
 
+size_t FormatDeltaPatch(uint32_t len, uint8_t* dst) {
+    dst[0] = kDeltaPatch;
+    return 1 + PutVarint(len, dst + 1);
+}
+
 int HashDeltaSource(DeltaSource source, void* ctx, uint64_t size, uint8_t* hash) {
     uint8_t* block = static_cast<uint8_t*>(AllocChecked(kDeltaHashBlockBytes));
     if (!block) return kPayloadNoMemory;
@@ -175,14 +180,23 @@ int Copy(DeltaApply* a, DeltaSource source, void* sourceCtx, uint64_t from, uint
     return 0;
 }
 
-int Add(DeltaApply* a, bool keep, uint64_t len) {
+// Adds len bytes of the stream; with source set (a patch) each is added to the old file's byte
+// at from instead.
+int Add(DeltaApply* a, bool keep, uint64_t len, DeltaSource source = nullptr, void* sourceCtx = nullptr, uint64_t from = 0) {
     while (len > 0) {
         if (FillPlain(a) != 0) return -1;
         size_t avail = a->plainEnd - a->plainPos;
         uint32_t room = keep ? kPayloadBlockBytes - a->outUsed : kPayloadBlockBytes;
         size_t n = len < avail ? static_cast<size_t>(len) : avail;
         if (n > room) n = room;
-        if (keep) memcpy(a->out + a->outUsed, a->plain + a->plainPos, n);
+        uint8_t* dst = a->out + a->outUsed;
+        if (keep && source) {
+            if (source(sourceCtx, from, dst, n) != 0) return Fail(a, kPayloadOldReadFailed);
+            for (size_t i = 0; i < n; ++i) dst[i] = static_cast<uint8_t>(dst[i] + a->plain[a->plainPos + i]);
+            from += n;
+        } else if (keep) {
+            memcpy(dst, a->plain + a->plainPos, n);
+        }
         a->plainPos += n;
         len -= n;
         if (!keep) continue;
@@ -202,12 +216,19 @@ int RunInstructions(DeltaApply* a, const DeltaHeader* header, DeltaSource source
         uint64_t len;
         if (GetByte(a, &op) != 0) return -1;
         if (op == kDeltaEnd) break;
-        if ((op != kDeltaCopy && op != kDeltaAdd) || GetVarint(a, 5, &len) != 0) return Fail(a, kPayloadBadDelta);
+        if ((op != kDeltaCopy && op != kDeltaAdd && op != kDeltaPatch) || GetVarint(a, 5, &len) != 0)
+            return Fail(a, kPayloadBadDelta);
         if (len == 0) return Fail(a, kPayloadBadDelta);
         if (len > header->newSize - produced) return Fail(a, kPayloadDeltaRange);
         produced += len;
         if (op == kDeltaAdd) {
             if (Add(a, source != nullptr, len) != 0) return -1;
+            continue;
+        }
+        if (op == kDeltaPatch) {
+            if (len > header->oldSize - last) return Fail(a, kPayloadDeltaRange);
+            if (Add(a, source != nullptr, len, source, sourceCtx, last) != 0) return -1;
+            last += len;
             continue;
         }
         uint64_t zigzag;

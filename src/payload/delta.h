@@ -11,6 +11,10 @@
 //                     0x01 len off   copy len bytes of the old file from the end of the last copy
 //                                    plus off (zigzag), so moved ranges cost a few bytes
 //                     0x02 len bytes add the len bytes that follow
+//                     0x03 len bytes patch: len bytes of the old file from the end of the last copy,
+//                                    each plus the byte that follows (mod 256), so a field that
+//                                    changed by the same amount everywhere (an index's offsets)
+//                                    compresses; the next copy counts from their end
 //                     0x00           end; then the stream ends
 // Numbers are little-endian; len and off in the stream are LEB128 varints.
 #include <cstddef>
@@ -23,6 +27,7 @@ const size_t kDeltaHeaderBytes = 76;
 const uint8_t kDeltaEnd = 0x00;
 const uint8_t kDeltaCopy = 0x01;
 const uint8_t kDeltaAdd = 0x02;
+const uint8_t kDeltaPatch = 0x03;
 const size_t kDeltaHashBlockBytes = 0x100000;
 const size_t kDeltaOpMaxBytes = 1 + 5 + 10;  // the longest copy or add instruction (without its bytes)
 
@@ -56,3 +61,4 @@ int HashDeltaSource(DeltaSource source, void* ctx, uint64_t size, uint8_t* hash)
 size_t FormatDeltaHeader(const DeltaHeader* header, uint8_t* dst);
 size_t FormatDeltaCopy(uint64_t last, uint64_t offset, uint32_t len, uint8_t* dst);
 size_t FormatDeltaAdd(uint32_t len, uint8_t* dst);
+size_t FormatDeltaPatch(uint32_t len, uint8_t* dst);

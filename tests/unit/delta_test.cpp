@@ -74,9 +74,10 @@ std::string Copy(uint64_t last, uint64_t from, uint32_t len) {
     return std::string(reinterpret_cast<char*>(b), FormatDeltaCopy(last, from, len, b));
 }
 
-std::string Add(const std::string& bytes) {
+// An add, or a patch of bytes over the old file's where the last copy ended.
+std::string Add(const std::string& bytes, size_t (*format)(uint32_t, uint8_t*) = FormatDeltaAdd) {
     uint8_t b[kDeltaOpMaxBytes];
-    return std::string(reinterpret_cast<char*>(b), FormatDeltaAdd(static_cast<uint32_t>(bytes.size()), b)) + bytes;
+    return std::string(reinterpret_cast<char*>(b), format(static_cast<uint32_t>(bytes.size()), b)) + bytes;
 }
 
 // Walks a payload of the given delta bodies (and a whole record when whole is set) for "a.dat"
@@ -100,6 +101,8 @@ TestWalk WalkDeltas(const std::vector<std::string>& bodies, const std::string* i
 TEST(Delta, RoundTripsOverGeneratedPairs) {
     const std::string a = MakeTestPattern(300000, 7);
     const std::string fresh = MakeTestPattern(200000, 99);
+    std::string changed = a;  // a field every 64 bytes grown by the same amount: patched, not added
+    for (size_t i = 0; i < changed.size(); i += 64) changed[i] = static_cast<char>(changed[i] + 7);
     const struct {
         const char* what;
         std::string old, neu;
@@ -112,6 +115,7 @@ TEST(Delta, RoundTripsOverGeneratedPairs) {
         {"truncated", a, a.substr(1000, 140000), 200},
         {"grown", a, a + a.substr(0, 70000) + fresh.substr(0, 50), 400},
         {"moved", a, a.substr(200000) + a.substr(0, 200000), 300},
+        {"changed in place", a, changed, 400},
     };
     for (const auto& c : cases) {
         std::string body = Body(c.old, c.neu);
@@ -158,7 +162,7 @@ TEST(Delta, PicksTheDeltaForTheInstalledVersion) {
 // need the old file, and applying finds the rest.
 TEST(Delta, RefusesDamagedFields) {
     const std::string old = "0123456789abcdefghij", neu = "abcdefghij0123456789!";
-    const std::string good = Copy(0, 10, 10) + Copy(20, 0, 10) + Add("!") + std::string(1, kDeltaEnd);
+    const std::string good = Copy(0, 10, 10) + Copy(20, 0, 10) + Add(std::string(1, '!' - 'a'), FormatDeltaPatch) + '\0';
     std::string badMagic = FormatTestDelta(old, neu, good);
     badMagic[0] = 'X';
     std::string badNewHash = FormatTestDelta(old, neu, good);
@@ -177,6 +181,9 @@ TEST(Delta, RefusesDamagedFields) {
         {"copy past the old end", FormatTestDelta(old, neu, Copy(0, 11, 10) + Copy(21, 0, 10) + Add("!") + '\0'),
          kPayloadDeltaRange, true},
         {"copy before the old start", FormatTestDelta(old, neu, Copy(0, 10, 10) + Copy(20, -1ull, 10) + Add("!") + '\0'),
+         kPayloadDeltaRange, true},
+        {"patch past the old end",
+         FormatTestDelta(old, neu, Copy(0, 10, 10) + Copy(20, 10, 10) + Add("!", FormatDeltaPatch) + '\0'),
          kPayloadDeltaRange, true},
         {"add past the new size", FormatTestDelta(old, neu, good.substr(0, good.size() - 1) + Add("?") + '\0'),
          kPayloadDeltaRange, true},

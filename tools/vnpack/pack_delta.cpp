@@ -1,5 +1,6 @@
 #include "vnpack/pack_delta.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "common/alloc.h"
@@ -10,11 +11,12 @@
 // kStep bytes, so every common range of kWindow + kStep - 1 bytes or more is found wherever it
 // moved. Shorter common ranges are found where they continue the last copy's alignment (a few
 // bytes changed in place). A copy costs a few bytes, so shorter matches than kMinMatch are added.
-static const size_t kWindow = 32;
+// Short windows keep an archive's index entries apart: a window within one entry's name would
+// be found in many entries, one reaching into its size field only in its own.
+static const size_t kWindow = 16;
+static const size_t kStep = 8;
 static const size_t kMinMatch = 24;
 static const uint32_t kHashMul = 0x01000193u;
-
-static size_t StepFor(size_t oldSize) { return oldSize < (64u << 20) ? 16 : 32; }
 
 struct DeltaOut {
     uint8_t* bytes;
@@ -28,11 +30,21 @@ static void PutCopy(DeltaOut* out, uint64_t from, size_t len) {
     out->lastCopyEnd = from + len;
 }
 
-static void PutAdd(DeltaOut* out, const uint8_t* bytes, size_t len) {
+// The bytes before a copy: patched over the old bytes they replace when the copy continues the
+// last one's alignment (changed in place), else added.
+static void PutGap(DeltaOut* out, const uint8_t* old, const uint8_t* bytes, size_t len, uint64_t nextCopy) {
     if (len == 0) return;
-    out->used += FormatDeltaAdd(static_cast<uint32_t>(len), out->bytes + out->used);
-    memcpy(out->bytes + out->used, bytes, len);
+    if (nextCopy != out->lastCopyEnd + len) {
+        out->used += FormatDeltaAdd(static_cast<uint32_t>(len), out->bytes + out->used);
+        memcpy(out->bytes + out->used, bytes, len);
+        out->used += len;
+        return;
+    }
+    out->used += FormatDeltaPatch(static_cast<uint32_t>(len), out->bytes + out->used);
+    const uint8_t* was = old + out->lastCopyEnd;
+    for (size_t i = 0; i < len; ++i) out->bytes[out->used + i] = static_cast<uint8_t>(bytes[i] - was[i]);
     out->used += len;
+    out->lastCopyEnd += len;
 }
 
 static uint32_t HashWindow(const uint8_t* p) {
@@ -87,22 +99,21 @@ static void FindRanges(const uint8_t* old, size_t oldSize, const uint8_t* neu, s
             ++pos;
             continue;
         }
-        PutAdd(out, neu + addStart, pos - back - addStart);
+        PutGap(out, old, neu + addStart, pos - back - addStart, from - back);
         PutCopy(out, from - back, len + back);
         pos += len;
         addStart = pos;
         alignOld = from + len;
         rolled = false;
     }
-    PutAdd(out, neu + addStart, newSize - addStart);
+    PutGap(out, old, neu + addStart, newSize - addStart, UINT64_MAX);
 }
 
 int MakeDelta(const uint8_t* old, size_t oldSize, const uint8_t* neu, size_t newSize, const PackOptions* pack,
               uint8_t** body, size_t* bodySize) {
     int rc = -1;
-    size_t step = StepFor(oldSize);
     int bits = 10;
-    while ((static_cast<size_t>(1) << bits) < oldSize / step * 2 && bits < 30) ++bits;
+    while ((static_cast<size_t>(1) << bits) < oldSize / kStep && bits < 30) ++bits;
     uint32_t* table = static_cast<uint32_t*>(AllocChecked(sizeof(uint32_t) << bits));
     DeltaOut out = {nullptr, 0, 0, 0};
     // Worst case: every copy is kMinMatch long and costs a full instruction, between one-byte adds.
@@ -113,7 +124,7 @@ int MakeDelta(const uint8_t* old, size_t oldSize, const uint8_t* neu, size_t new
     Sha256 sha;
     if (!table || !out.bytes) goto done;
     memset(table, 0, sizeof(uint32_t) << bits);
-    for (size_t p = 0; p + kWindow <= oldSize; p += step) {
+    for (size_t p = 0; p + kWindow <= oldSize; p += kStep) {
         table[Bucket(HashWindow(old + p), bits)] = static_cast<uint32_t>(p + 1);
     }
     FindRanges(old, oldSize, neu, newSize, table, bits, &out);
