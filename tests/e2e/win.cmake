@@ -2,16 +2,7 @@
 # driven through the menu like a player.
 
 # vnpack runs on the studio's machine: build it for this machine beside the Windows build.
-include(ExternalProject)
-set(VN_HOST_VNPACK ${CMAKE_BINARY_DIR}/host-vnpack/tools/vnpack)
-ExternalProject_Add(host_vnpack
-  SOURCE_DIR ${CMAKE_SOURCE_DIR}
-  BINARY_DIR ${CMAKE_BINARY_DIR}/host-vnpack
-  CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DVN_TESTS=OFF
-  BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target vnpack -j 2
-  BUILD_ALWAYS ON
-  INSTALL_COMMAND ""
-  BUILD_BYPRODUCTS ${VN_HOST_VNPACK})
+include(${CMAKE_SOURCE_DIR}/cmake/host_vnpack.cmake)
 
 # Stands in for the game and for the read-me's viewer: records that it ran, where and how.
 add_executable(e2e_recorder WIN32 ${CMAKE_SOURCE_DIR}/tests/support/recorder_win.cpp)

@@ -1,27 +1,9 @@
 #include "vnpack/cp932_text.h"
 
-#include <iconv.h>
-
 #include <cstring>
 
 #include "common/sjis.h"
-
-// Converts one character (1 or 2 bytes). Returns the UTF-8 length, or 0 when it is not CP932.
-static size_t ConvertChar(const char* in, size_t inLen, char* out, size_t outSize) {
-    static iconv_t s_cd = reinterpret_cast<iconv_t>(-1);
-    if (s_cd == reinterpret_cast<iconv_t>(-1)) {
-        s_cd = iconv_open("UTF-8", "CP932");
-        if (s_cd == reinterpret_cast<iconv_t>(-1)) return 0;
-    }
-    char* inp = const_cast<char*>(in);
-    char* outp = out;
-    size_t outLeft = outSize;
-    if (iconv(s_cd, &inp, &inLen, &outp, &outLeft) == static_cast<size_t>(-1) || inLen != 0) {
-        iconv(s_cd, nullptr, nullptr, nullptr, nullptr);
-        return 0;
-    }
-    return outSize - outLeft;
-}
+#include "vnpack/host.h"
 
 // The length of the CP932 character at src[i], 0 when the byte starts none.
 static size_t CharAt(const char* src, size_t len, size_t i, char* utf8, size_t* utf8Len) {
@@ -32,7 +14,7 @@ static size_t CharAt(const char* src, size_t len, size_t i, char* utf8, size_t* 
         return 1;
     }
     size_t n = (IsSjisLead(c) && i + 1 < len) ? 2 : 1;
-    *utf8Len = ConvertChar(src + i, n, utf8, 8);
+    *utf8Len = ConvertCp932Char(src + i, n, utf8, 8);
     return *utf8Len ? n : 0;
 }
 
@@ -86,21 +68,6 @@ int ConvertCp932ToUtf8(const char* cp932, char* dst, size_t dstSize) {
     bool cut;
     int invalid = ConvertText(cp932, strlen(cp932), dst, dstSize, kReplaceInvalid, &cut);
     return invalid || cut ? -1 : 0;
-}
-
-int ConvertUtf8ToCp932(const char* utf8, char* dst, size_t dstSize) {
-    if (dstSize == 0) return -1;
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return -1;
-    char* in = const_cast<char*>(utf8);
-    size_t inLeft = strlen(utf8);
-    char* out = dst;
-    size_t outLeft = dstSize - 1;
-    size_t n = iconv(cd, &in, &inLeft, &out, &outLeft);
-    if (n != static_cast<size_t>(-1)) n = iconv(cd, nullptr, nullptr, &out, &outLeft);
-    iconv_close(cd);
-    *out = '\0';
-    return n == static_cast<size_t>(-1) || inLeft != 0 ? -1 : 0;
 }
 
 void FormatShownName(const char* cp932, char* dst, size_t dstSize) {

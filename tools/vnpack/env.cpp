@@ -12,6 +12,7 @@
 #include "vnpack/env_analysis.h"
 #include "vnpack/env_check.h"
 #include "vnpack/env_transfer.h"
+#include "vnpack/host.h"
 #include "vnpack/vnpack.h"
 
 static const size_t kMaxEnvFileBytes = 64u << 20;
@@ -20,7 +21,7 @@ static const size_t kMaxEnvFileBytes = 64u << 20;
 static int ReadEnvFile(const char* path, unsigned char** data, size_t* size) {
     *data = nullptr;
     *size = 0;
-    FILE* f = fopen(path, "rb");
+    FILE* f = OpenHostFile(path, "rb");
     if (!f) return Fail(kExitBadInput, path, "cannot open it");
     int rc = kExitBadInput;
     long end = -1;

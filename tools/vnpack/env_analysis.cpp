@@ -70,7 +70,7 @@ uint64_t OrderOf(int group, size_t piece, int side, uint32_t seq) {
 }
 
 // Keeps the kMaxEnvWarnings that arose first, whatever order the two passes find them in.
-void Warn(Watch* w, int line, int group, size_t piece, int side, const char* fmt, ...) __attribute__((format(printf, 6, 7)));
+void Warn(Watch* w, int line, int group, size_t piece, int side, const char* fmt, ...) VN_PRINTF_FORMAT(6, 7);
 void Warn(Watch* w, int line, int group, size_t piece, int side, const char* fmt, ...) {
     EnvAnalysis* an = w->an;
     uint64_t order = OrderOf(group, piece, side, w->seq++);

@@ -1,7 +1,5 @@
 #include "vnpack/pack_base.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,24 +8,25 @@
 #include "common/sha256.h"
 #include "common/str_util.h"
 #include "payload/payload_format.h"
+#include "vnpack/host.h"
 #include "vnpack/pack_delta.h"
 #include "vnpack/vnpack.h"
 
 // Reads a base's copy of the file. Returns 1 with *data, 0 when the base has no such file, -1 on
 // an error (printed).
 static int LoadOld(const char* path, uint8_t** data, size_t* size) {
-    struct stat st;
+    HostFileInfo st;
     *data = nullptr;
-    if (stat(path, &st) != 0) {
+    if (GetHostFileInfo(path, true, &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) return 0;
         Fail(kExitBadInput, path, "%s", strerror(errno));
         return -1;
     }
-    if (!S_ISREG(st.st_mode)) return 0;
-    if (static_cast<uint64_t>(st.st_size) >= kPayloadSizeLimit) return 0;  // no player holds such a file
-    *size = static_cast<size_t>(st.st_size);
+    if (!st.isFile) return 0;
+    if (st.size >= kPayloadSizeLimit) return 0;  // no player holds such a file
+    *size = static_cast<size_t>(st.size);
     *data = static_cast<uint8_t*>(AllocChecked(*size ? *size : 1));
-    FILE* in = *data ? fopen(path, "rb") : nullptr;
+    FILE* in = *data ? OpenHostFile(path, "rb") : nullptr;
     size_t got = in ? fread(*data, 1, *size, in) : 0;
     if (in) fclose(in);
     if (got != *size) {
@@ -60,7 +59,7 @@ int PlanBaseRecords(const char* const* bases, size_t baseCount, const char* rel,
         char path[4096];
         uint8_t* old = nullptr;
         size_t oldSize = 0;
-        if (FormatStr(path, sizeof path, "%s/%s", bases[b], rel) != 0) {
+        if (FormatStr(path, sizeof path, "%s%c%s", bases[b], GetHostPathSep(), rel) != 0) {
             Fail(kExitUsage, bases[b], "path too long");
             goto fail;
         }

@@ -1,8 +1,4 @@
 // vnpack build: turns a folder into an updater, the stub followed by the payload and its trailer.
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +15,7 @@
 #include "vnpack/pack_compress.h"
 #include "vnpack/pack_scan.h"
 #include "vnpack/env_check.h"
+#include "vnpack/host.h"
 #include "vnpack/pack_times.h"
 #include "vnpack/pe_file.h"
 #include "vnpack/sign.h"
@@ -121,7 +118,7 @@ static int WriteBytes(FILE* out, const void* bytes, size_t n, uint64_t* length) 
 }
 
 static int CopyStub(const BuildOptions* opt, FILE* out, uint64_t* length) {
-    FILE* in = fopen(opt->stub, "rb");
+    FILE* in = OpenHostFile(opt->stub, "rb");
     if (!in) return Fail(kExitUsage, opt->stub, "cannot read the stub: %s (pass --stub PATH)", strerror(errno));
     char buf[65536];
     int rc = kExitOk;
@@ -141,7 +138,7 @@ static int CopyStub(const BuildOptions* opt, FILE* out, uint64_t* length) {
 static int LoadSource(const BuildEntry* e, uint8_t** data) {
     *data = static_cast<uint8_t*>(AllocChecked(e->size ? e->size : 1));
     if (!*data) return kExitUsage;
-    FILE* in = fopen(e->path, "rb");
+    FILE* in = OpenHostFile(e->path, "rb");
     if (!in) return Fail(kExitBadInput, e->path, "%s", strerror(errno));
     size_t got = fread(*data, 1, e->size, in);
     bool more = fgetc(in) != EOF;
@@ -213,7 +210,7 @@ static int WriteRecord(const BuildOptions* opt, const BuildEntry* e, const PackI
 
 // Compresses the files in batches, each on every thread, and writes the records in their order.
 static int WriteRecords(const BuildOptions* opt, const EntryList* list, FILE* out, uint64_t* length, BuildStats* stats) {
-    PackOptions pack = {opt->level, opt->best, opt->threads, isatty(STDERR_FILENO) != 0, 0};
+    PackOptions pack = {opt->level, opt->best, opt->threads, IsHostTerminal(stderr), 0};
     uint64_t total = 0;
     uint64_t done = 0;
     for (size_t i = 0; i < list->count; ++i) total += list->items[i].size;
@@ -255,7 +252,7 @@ static int WriteRecords(const BuildOptions* opt, const EntryList* list, FILE* ou
 }
 
 static int WriteUpdater(const BuildOptions* opt, const EntryList* list) {
-    FILE* out = fopen(opt->out, "w+b");
+    FILE* out = OpenHostFile(opt->out, "w+b");
     if (!out) return Fail(kExitUsage, opt->out, "cannot create: %s", strerror(errno));
     uint64_t length = 0;
     int rc = CopyStub(opt, out, &length);
@@ -274,7 +271,7 @@ static int WriteUpdater(const BuildOptions* opt, const EntryList* list) {
     if (rc == kExitOk && UpdatePeChecksum(out) < 0) rc = Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
     if (fclose(out) != 0 && rc == kExitOk) rc = Fail(kExitUsage, opt->out, "write failed: %s", strerror(errno));
     if (rc != kExitOk) {
-        remove(opt->out);
+        RemoveHostFile(opt->out);
         return rc;
     }
     size_t folders = list->count - stats.files - stats.unchanged;
@@ -285,6 +282,25 @@ static int WriteUpdater(const BuildOptions* opt, const EntryList* list) {
                opt->keepUnchanged ? " (--keep-unchanged: none)" : "");
     }
     return kExitOk;
+}
+
+static bool IsHostFile(const char* path) {
+    HostFileInfo info;
+    return GetHostFileInfo(path, true, &info) == 0 && info.isFile;
+}
+
+// Without --stub: vnupdate.exe beside vnpack (as the release ships them), else the program the
+// Windows build of this tree made (VN_BUILT_STUB, empty where there is none).
+static int FindStub(char* stubBuf, size_t stubSize) {
+    char dir[kHostPathBytes];
+    if (GetHostProgramDir(dir, sizeof dir) == 0 &&
+        FormatStr(stubBuf, stubSize, "%s%cvnupdate.exe", dir, GetHostPathSep()) == 0 && IsHostFile(stubBuf)) {
+        return kExitOk;
+    }
+    static const char kBuilt[] = VN_BUILT_STUB;
+    if (kBuilt[0] && IsHostFile(kBuilt) && CopyStr(stubBuf, stubSize, kBuilt) == 0) return kExitOk;
+    return Fail(kExitUsage, nullptr, "no vnupdate.exe beside vnpack%s%s; pass --stub PATH", kBuilt[0] ? " nor at " : "",
+                kBuilt);
 }
 
 static int ParseBuildArgs(int argc, char** argv, BuildOptions* opt, char* stubBuf, size_t stubSize) {
@@ -345,15 +361,10 @@ static int ParseBuildArgs(int argc, char** argv, BuildOptions* opt, char* stubBu
         opt->epoch = value;
     }
     if (!opt->stub) {
-        // The build puts the program beside vnpack.
-        char self[kHostPathBytes];
-        ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-        if (n < 0) return Fail(kExitUsage, nullptr, "cannot find the stub; pass --stub PATH");
-        self[n] = '\0';
-        char* slash = strrchr(self, '/');
-        if (slash) *slash = '\0';
-        if (FormatStr(stubBuf, stubSize, "%s/vnupdate.exe", self) != 0) return Fail(kExitUsage, nullptr, "path too long");
+        int rc = FindStub(stubBuf, stubSize);
+        if (rc != kExitOk) return rc;
         opt->stub = stubBuf;
+        printf("program: %s\n", opt->stub);
     }
     return kExitOk;
 }

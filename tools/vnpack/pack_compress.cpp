@@ -2,7 +2,6 @@
 
 #include <libdeflate.h>
 #include <pthread.h>
-#include <unistd.h>
 #include <zlib.h>
 #include <zopfli/deflate.h>
 #include <zopfli/zopfli.h>
@@ -12,6 +11,8 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "vnpack/host.h"
+#include "vnpack/progress.h"
 
 // One piece of one file. A file is cut at fixed offsets, so the pieces, and with them the stream,
 // do not depend on how many threads there are.
@@ -35,8 +36,7 @@ struct PackRun {
     size_t next;    // the next entry of order to take
     bool failed;
     uint64_t done;  // bytes compressed, for the progress bar
-    uint64_t progressTotal;
-    int shownPercent;
+    Progress bar;
     pthread_mutex_t lock;
 };
 
@@ -83,20 +83,9 @@ static int OpenFinalBlock(PackChunk* c, uint8_t* scratch, size_t scratchSize) {
     return 0;
 }
 
-static void ShowProgress(PackRun* run, size_t bytes) {
+static void AddProgress(PackRun* run, size_t bytes) {
     run->done += bytes;
-    if (!run->opt->progress || run->progressTotal == 0) return;
-    int percent = static_cast<int>(run->done * 100 / run->progressTotal);
-    if (percent == run->shownPercent) return;
-    run->shownPercent = percent;
-    char bar[41];
-    int filled = percent * 40 / 100;
-    for (int i = 0; i < 40; ++i) bar[i] = i < filled ? '#' : '.';
-    bar[40] = '\0';
-    fprintf(stderr, "\r[%s] %3d%%  %llu of %llu MB", bar, percent, static_cast<unsigned long long>(run->done >> 20),
-            static_cast<unsigned long long>(run->progressTotal >> 20));
-    if (percent == 100) fputc('\n', stderr);
-    fflush(stderr);
+    ShowProgress(&run->bar, run->done);
 }
 
 // zopfli finds a smaller encoding than libdeflate's best, at many times its cost. A piece that
@@ -177,7 +166,7 @@ static void* RunWorker(void* arg) {
         PackChunk* c = &run->chunks[index];
         ok = CompressChunk(run, c, compressor, fast, scratch, scratchSize) == 0;
         pthread_mutex_lock(&run->lock);
-        if (ok) ShowProgress(run, c->length);
+        if (ok) AddProgress(run, c->length);
         pthread_mutex_unlock(&run->lock);
     }
     FreeChecked(scratch);
@@ -231,8 +220,8 @@ int PackStreams(const PackOptions* opt, PackItem* items, size_t count, uint64_t 
     run.opt = opt;
     run.items = items;
     run.done = progressDone;
-    run.progressTotal = progressTotal;
-    run.shownPercent = -1;
+    StartProgress(&run.bar, progressTotal, 0);
+    run.bar.shown = run.bar.shown && opt->progress;
     pthread_mutex_init(&run.lock, nullptr);
     run.chunkBytes = opt->chunkBytes ? opt->chunkBytes : kPackChunkBytes;
     size_t piece = run.chunkBytes;
@@ -297,6 +286,6 @@ done:
 }
 
 int GetDefaultPackThreads() {
-    long n = sysconf(_SC_NPROCESSORS_ONLN);
-    return n < 1 ? 1 : n > 64 ? 64 : static_cast<int>(n);
+    int n = GetHostProcessorCount();
+    return n < 1 ? 1 : n > 64 ? 64 : n;
 }

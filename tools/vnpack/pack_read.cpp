@@ -1,11 +1,7 @@
 // vnpack list | test | extract: the payload read through the program's own reader and walk.
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "common/sjis.h"
 #include "common/str_util.h"
@@ -13,7 +9,8 @@
 #include "payload/extract.h"
 #include "payload/payload_format.h"
 #include "vnpack/cp932_text.h"
-#include "vnpack/pack_times.h"
+#include "vnpack/host.h"
+#include "vnpack/progress.h"
 #include "vnpack/sign.h"
 #include "vnpack/vnpack.h"
 
@@ -23,7 +20,7 @@ static const size_t kHostPathBytes = 4096;
 static const char kTestDest[] = "C:";
 
 static int OpenUpdater(const char* path, FILE** f, PayloadReader* reader) {
-    *f = fopen(path, "rb");
+    *f = OpenHostFile(path, "rb");
     if (!*f) return Fail(kExitBadInput, path, "%s", strerror(errno));
     if (OpenPayloadReader(*f, reader) != 0) {
         fclose(*f);
@@ -40,10 +37,23 @@ static int FailRecord(const char* path, const char* name, int error) {
     return Fail(kExitBadInput, path, "record '%s': %s", shown, DescribePayloadError(error));
 }
 
+// UTC from FILETIME by the calendar's arithmetic: the C libraries of the hosts differ on times
+// before 1970 and past 2038, and both tools must print the same.
 static void FormatTime(uint64_t fileTime, char* dst, size_t dstSize) {
-    struct timespec ts = GetUnixFromFileTime(fileTime);
-    struct tm tm;
-    if (!gmtime_r(&ts.tv_sec, &tm) || strftime(dst, dstSize, "%Y-%m-%d %H:%M:%S", &tm) == 0) CopyStr(dst, dstSize, "?");
+    uint64_t seconds = fileTime / 10000000u;
+    unsigned secOfDay = static_cast<unsigned>(seconds % 86400);
+    // Days counted from 0000-03-01, so that a leap day ends its year.
+    int64_t z = static_cast<int64_t>(seconds / 86400) + 584694;
+    int64_t era = z / 146097;
+    unsigned doe = static_cast<unsigned>(z - era * 146097);
+    unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    unsigned mp = (5 * doy + 2) / 153;
+    unsigned day = doy - (153 * mp + 2) / 5 + 1;
+    unsigned month = mp < 10 ? mp + 3 : mp - 9;
+    long long year = era * 400 + yoe + (month <= 2);
+    FormatStr(dst, dstSize, "%04lld-%02u-%02u %02u:%02u:%02u", year, month, day, secOfDay / 3600, secOfDay / 60 % 60,
+              secOfDay % 60);
 }
 
 static void FormatHash(const uint8_t* hash, char* dst, size_t dstSize) {
@@ -112,7 +122,13 @@ struct TestCounts {
     unsigned files;
     unsigned dirs;
     bool haveEnv;
+    Progress bar;
 };
+
+static int ShowTestProgress(void* ctx, const uint8_t*, size_t, uint32_t, uint32_t consumed) {
+    ShowProgress(&static_cast<TestCounts*>(ctx)->bar, consumed);
+    return 0;
+}
 
 static int CountDir(void* ctx, const char*, const PayloadRecord*) {
     static_cast<TestCounts*>(ctx)->dirs++;
@@ -135,14 +151,16 @@ int RunTest(int argc, char** argv) {
     PayloadReader reader;
     int rc = OpenUpdater(path, &f, &reader);
     if (rc != kExitOk) return rc;
-    TestCounts counts = {0, 0, false};
+    TestCounts counts = {0, 0, false, {false, 0, 0}};
+    StartProgress(&counts.bar, reader.total, kProgressLargeBytes);
     ExtractResult result;
-    const ExtractOps all = {CountDir, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    const ExtractOps all = {CountDir, nullptr, ShowTestProgress, nullptr, nullptr, nullptr, nullptr};
     const ExtractOps setup = {nullptr, ShowSetupFile, nullptr, nullptr, nullptr, nullptr, nullptr};
     if (RunPayloadExtraction(&reader, kTestDest, kExtractAll, &all, &counts, &result) != 0) {
         rc = FailRecord(path, result.name, result.error);
     }
     counts.files = result.files;
+    if (rc == kExitOk) EndProgress(&counts.bar);
     if (rc == kExitOk && (OpenPayloadReader(f, &reader) != 0 ||
                           RunPayloadExtraction(&reader, kTestDest, kExtractSetupFiles, &setup, &counts, &result) != 0)) {
         rc = FailRecord(path, result.name, result.error != kPayloadOk ? result.error : reader.error);
@@ -159,7 +177,7 @@ int RunTest(int argc, char** argv) {
     return kExitOk;
 }
 
-// Extraction on this system: names converted to UTF-8 with '/' separators below DEST.
+// Extraction on this system: names converted to UTF-8 with the host's separators below DEST.
 struct HostExtract {
     const char* dest;
     const char* base;  // where the installed files that deltas apply to are, or null
@@ -168,6 +186,7 @@ struct HostExtract {
     char path[kHostPathBytes];
     char why[256];
     unsigned dirs;
+    Progress bar;
 };
 
 static int MakeHostPath(HostExtract* x, const PayloadRecord* rec, const char* under) {
@@ -176,12 +195,13 @@ static int MakeHostPath(HostExtract* x, const PayloadRecord* rec, const char* un
         CopyStr(x->why, sizeof x->why, "the name is not valid CP932");
         return -1;
     }
+    char sep = GetHostPathSep();
     for (char* p = utf8; *p; ++p) {
-        if (*p == '\\') *p = '/';  // UTF-8 has no 0x5C inside a character
+        if (*p == '\\') *p = sep;  // UTF-8 has no 0x5C inside a character
     }
     size_t len = strlen(utf8);
-    if (len && utf8[len - 1] == '/') utf8[len - 1] = '\0';
-    if (FormatStr(x->path, sizeof x->path, "%s/%s", under, utf8) != 0) {
+    if (len && utf8[len - 1] == sep) utf8[len - 1] = '\0';
+    if (FormatStr(x->path, sizeof x->path, "%s%c%s", under, sep, utf8) != 0) {
         CopyStr(x->why, sizeof x->why, "path too long");
         return -1;
     }
@@ -190,14 +210,14 @@ static int MakeHostPath(HostExtract* x, const PayloadRecord* rec, const char* un
 
 static int MakeHostDir(void* ctx, const char*, const PayloadRecord* rec) {
     HostExtract* x = static_cast<HostExtract*>(ctx);
-    if (MakeHostPath(x, rec, x->dest) == 0 && (mkdir(x->path, 0777) == 0 || errno == EEXIST)) x->dirs++;
+    if (MakeHostPath(x, rec, x->dest) == 0 && CreateHostFolder(x->path) == 0) x->dirs++;
     return 0;
 }
 
-static int OpenHostFile(void* ctx, const char*, const PayloadRecord* rec) {
+static int CreateExtractedFile(void* ctx, const char*, const PayloadRecord* rec) {
     HostExtract* x = static_cast<HostExtract*>(ctx);
     if (MakeHostPath(x, rec, x->dest) != 0) return -1;
-    x->out = fopen(x->path, "wb");
+    x->out = OpenHostFile(x->path, "wb");
     if (!x->out) {
         FormatStr(x->why, sizeof x->why, "cannot create %s: %s", x->path, strerror(errno));
         return -1;
@@ -205,8 +225,9 @@ static int OpenHostFile(void* ctx, const char*, const PayloadRecord* rec) {
     return 0;
 }
 
-static int WriteHostFile(void* ctx, const uint8_t* bytes, size_t n, uint32_t, uint32_t) {
+static int WriteHostFile(void* ctx, const uint8_t* bytes, size_t n, uint32_t, uint32_t consumed) {
     HostExtract* x = static_cast<HostExtract*>(ctx);
+    ShowProgress(&x->bar, consumed);
     if (fwrite(bytes, 1, n, x->out) == n) return 0;
     FormatStr(x->why, sizeof x->why, "cannot write %s: %s", x->path, strerror(errno));
     return -1;
@@ -221,35 +242,26 @@ static int CloseHostFile(void* ctx, const char*, const PayloadRecord* rec, bool 
         FormatStr(x->why, sizeof x->why, "cannot write %s: %s", x->path, strerror(errno));
         return -1;
     }
-    if (ok) {
-        struct timespec times[2];
-        times[0].tv_sec = 0;
-        times[0].tv_nsec = UTIME_OMIT;
-        times[1] = GetUnixFromFileTime(rec->time);
-        utimensat(AT_FDCWD, x->path, times, 0);
-    }
+    if (ok) SetHostFileTime(x->path, rec->time);
     return 0;
 }
 
 // The old file of a delta, read from the --base folder as the program reads it in the game's.
 static int OpenHostOld(void* ctx, const char*, const PayloadRecord* rec, uint64_t* size) {
     HostExtract* x = static_cast<HostExtract*>(ctx);
-    struct stat st;
+    HostFileInfo st;
     if (!x->base || MakeHostPath(x, rec, x->base) != 0) return -1;
     x->why[0] = '\0';
-    x->old = fopen(x->path, "rb");
-    if (!x->old || fstat(fileno(x->old), &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (x->old) fclose(x->old);
-        x->old = nullptr;
-        return -1;
-    }
-    *size = static_cast<uint64_t>(st.st_size);
+    if (GetHostFileInfo(x->path, true, &st) != 0 || !st.isFile) return -1;
+    x->old = OpenHostFile(x->path, "rb");
+    if (!x->old) return -1;
+    *size = st.size;
     return 0;
 }
 
 static int ReadHostOld(void* ctx, uint64_t offset, uint8_t* dst, size_t n) {
     FILE* old = static_cast<HostExtract*>(ctx)->old;
-    if (fseeko(old, static_cast<off_t>(offset), SEEK_SET) != 0) return -1;
+    if (SeekHostFile(old, offset) != 0) return -1;
     return fread(dst, 1, n, old) == n ? 0 : -1;
 }
 
@@ -278,7 +290,7 @@ int RunExtract(int argc, char** argv) {
         }
     }
     if (!file || !dest) return UsageError("extract");
-    if (mkdir(dest, 0777) != 0 && errno != EEXIST) return Fail(kExitUsage, dest, "%s", strerror(errno));
+    if (CreateHostFolder(dest) != 0) return Fail(kExitUsage, dest, "%s", strerror(errno));
     FILE* f;
     PayloadReader reader;
     int rc = OpenUpdater(file, &f, &reader);
@@ -287,7 +299,9 @@ int RunExtract(int argc, char** argv) {
     memset(&x, 0, sizeof x);
     x.dest = dest;
     x.base = base;
-    const ExtractOps ops = {MakeHostDir, OpenHostFile, WriteHostFile, CloseHostFile, OpenHostOld, ReadHostOld, CloseHostOld};
+    StartProgress(&x.bar, reader.total, kProgressLargeBytes);
+    const ExtractOps ops = {MakeHostDir, CreateExtractedFile, WriteHostFile, CloseHostFile,
+                            OpenHostOld, ReadHostOld,         CloseHostOld};
     ExtractResult result;
     if (RunPayloadExtraction(&reader, dest, mode, &ops, &x, &result) != 0) {
         if (x.why[0]) {
@@ -300,6 +314,7 @@ int RunExtract(int argc, char** argv) {
     }
     fclose(f);
     if (rc != kExitOk) return rc;
+    EndProgress(&x.bar);
     printf("%s: %u files, %u folders\n", dest, result.files, x.dirs);
     return kExitOk;
 }

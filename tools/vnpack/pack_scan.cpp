@@ -1,10 +1,6 @@
 #include "vnpack/pack_scan.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +10,7 @@
 #include "common/sjis.h"
 #include "common/str_util.h"
 #include "vnpack/cp932_text.h"
+#include "vnpack/host.h"
 #include "vnpack/pack_times.h"
 #include "vnpack/vnpack.h"
 
@@ -24,7 +21,7 @@ struct ScanOptions {
     bool clamp;
     int64_t epoch;
     bool followLinks;
-    char root[PATH_MAX];  // the tree's real path, which followed links must stay inside
+    char root[kHostPathBytes];  // the tree's real path, which followed links must stay inside
 };
 
 // The real paths of the folders being scanned, innermost first: a followed link back to one of
@@ -70,10 +67,13 @@ static bool HasForbiddenChar(const char* cp932) {
 // when it stays inside the tree: a link to a private file elsewhere must never be shipped.
 static int CheckLink(const ScanOptions* opt, const char* path, const FolderChain* chain) {
     if (!opt->followLinks) return Fail(kExitBadInput, path, "a symbolic link; --follow-links packs what it points to");
-    char target[PATH_MAX];
-    if (!realpath(path, target)) return Fail(kExitBadInput, path, "a symbolic link that leads nowhere: %s", strerror(errno));
+    char target[kHostPathBytes];
+    if (GetHostRealPath(path, target, sizeof target) != 0) {
+        return Fail(kExitBadInput, path, "a symbolic link that leads nowhere: %s", strerror(errno));
+    }
     size_t n = strlen(opt->root);
-    bool inside = strncmp(target, opt->root, n) == 0 && (target[n] == '\0' || target[n] == '/' || n == 1);
+    char sep = GetHostPathSep();
+    bool inside = strncmp(target, opt->root, n) == 0 && (target[n] == '\0' || target[n] == sep || opt->root[n - 1] == sep);
     if (!inside) return Fail(kExitBadInput, path, "a symbolic link to %s, outside %s", target, opt->dir);
     for (const FolderChain* c = chain; c; c = c->outer) {
         if (strcmp(c->real, target) == 0) return Fail(kExitBadInput, path, "a symbolic link to a folder that holds it");
@@ -90,20 +90,22 @@ static int ScanItem(const ScanOptions* opt, const char* hostDir, const char* pre
     char path[kHostPathBytes];
     char cp932[kPayloadNameBytes * 2];
     char name[kPayloadNameBytes * 3];
-    struct stat st;
-    if (FormatStr(path, sizeof path, "%s/%s", hostDir, item) != 0) return Fail(kExitBadInput, hostDir, "path too long");
-    if (lstat(path, &st) != 0) return Fail(kExitBadInput, path, "%s", strerror(errno));
-    if (S_ISLNK(st.st_mode)) {
+    HostFileInfo st;
+    if (FormatStr(path, sizeof path, "%s%c%s", hostDir, GetHostPathSep(), item) != 0) {
+        return Fail(kExitBadInput, hostDir, "path too long");
+    }
+    if (GetHostFileInfo(path, false, &st) != 0) return Fail(kExitBadInput, path, "%s", strerror(errno));
+    if (st.isLink) {
         int rc = CheckLink(opt, path, chain);
         if (rc != kExitOk) return rc;
-        if (stat(path, &st) != 0) return Fail(kExitBadInput, path, "%s", strerror(errno));
+        if (GetHostFileInfo(path, true, &st) != 0) return Fail(kExitBadInput, path, "%s", strerror(errno));
     }
     if (ConvertUtf8ToCp932(item, cp932, sizeof cp932) != 0) {
         return Fail(kExitBadInput, path, "the name cannot be written in CP932 (code page 932)");
     }
     if (HasForbiddenChar(cp932)) return Fail(kExitBadInput, path, "the name holds a character Windows does not allow");
-    bool isDir = S_ISDIR(st.st_mode);
-    if (!isDir && !S_ISREG(st.st_mode)) return Fail(kExitBadInput, path, "not a regular file or folder");
+    bool isDir = st.isDir;
+    if (!isDir && !st.isFile) return Fail(kExitBadInput, path, "not a regular file or folder");
     FormatStr(name, sizeof name, "%s%s%s", prefix, cp932, isDir ? "\\" : "");
     size_t len = strlen(name);
     if (len >= kPayloadNameBytes) {
@@ -116,7 +118,7 @@ static int ScanItem(const ScanOptions* opt, const char* hostDir, const char* pre
         fprintf(stderr, "vnpack: warning: %s: the name is %zu bytes, leaving less than 100 for the install folder\n", path,
                 len);
     }
-    if (!isDir && static_cast<uint64_t>(st.st_size) >= kPayloadSizeLimit) {
+    if (!isDir && st.size >= kPayloadSizeLimit) {
         return Fail(kExitBadInput, path, "a file of 2 GiB or more cannot be packed");
     }
     BuildEntry* e = AddEntry(list);
@@ -125,33 +127,38 @@ static int ScanItem(const ScanOptions* opt, const char* hostDir, const char* pre
     CopyStr(e->path, sizeof e->path, path);
     if (isDir) {
         e->group = kGroupDir;
-        char real[PATH_MAX];
-        FolderChain inner = {opt->followLinks ? realpath(path, real) : nullptr, chain};
-        if (opt->followLinks && !inner.real) return Fail(kExitBadInput, path, "%s", strerror(errno));
+        char real[kHostPathBytes];
+        FolderChain inner = {opt->followLinks ? real : nullptr, chain};
+        if (opt->followLinks && GetHostRealPath(path, real, sizeof real) != 0) {
+            return Fail(kExitBadInput, path, "%s", strerror(errno));
+        }
         return ScanFolder(opt, path, name, &inner, list);  // e may move; it is not used after this
     }
     e->group = prefix[0] ? kGroupInnerFile : kGroupTopFile;
-    e->size = static_cast<uint64_t>(st.st_size);
-    int64_t seconds = st.st_mtim.tv_sec;
-    long nanoseconds = st.st_mtim.tv_nsec;
-    if (opt->clamp && seconds >= opt->epoch) {
-        seconds = opt->epoch;
-        nanoseconds = 0;
-    }
-    e->time = GetFileTimeFromUnix(seconds, nanoseconds);
+    e->size = st.size;
+    uint64_t epoch = GetFileTimeFromUnix(opt->epoch, 0);
+    e->time = opt->clamp && st.time >= epoch ? epoch : st.time;
     return kExitOk;
+}
+
+struct ScanContext {
+    const ScanOptions* opt;
+    const char* hostDir;
+    const char* prefix;
+    const FolderChain* chain;
+    EntryList* list;
+};
+
+static int ScanName(void* ctx, const char* item) {
+    const ScanContext* c = static_cast<const ScanContext*>(ctx);
+    return ScanItem(c->opt, c->hostDir, c->prefix, c->chain, item, c->list);
 }
 
 static int ScanFolder(const ScanOptions* opt, const char* hostDir, const char* prefix, const FolderChain* chain,
                       EntryList* list) {
-    DIR* d = opendir(hostDir);
-    if (!d) return Fail(kExitBadInput, hostDir, "%s", strerror(errno));
-    int rc = kExitOk;
-    for (struct dirent* de = readdir(d); de && rc == kExitOk; de = readdir(d)) {
-        if (strcmp(de->d_name, ".") == 0 || strcmp(de->d_name, "..") == 0) continue;
-        rc = ScanItem(opt, hostDir, prefix, chain, de->d_name, list);
-    }
-    closedir(d);
+    ScanContext ctx = {opt, hostDir, prefix, chain, list};
+    int rc = ListHostFolder(hostDir, ScanName, &ctx);
+    if (rc == -1) return Fail(kExitBadInput, hostDir, "%s", strerror(errno));
     return rc;
 }
 
@@ -207,7 +214,8 @@ static int CheckCaseClashes(const EntryList* list) {
 
 int ScanBuildTree(const char* dir, bool clamp, int64_t epoch, bool followLinks, EntryList* list) {
     ScanOptions opt = {dir, clamp, epoch, followLinks, {}};
-    if (followLinks && !realpath(dir, opt.root)) return Fail(kExitBadInput, dir, "%s", strerror(errno));
+    if (followLinks && GetHostRealPath(dir, opt.root, sizeof opt.root) != 0)
+        return Fail(kExitBadInput, dir, "%s", strerror(errno));
     FolderChain top = {opt.root, nullptr};
     return ScanFolder(&opt, dir, "", followLinks ? &top : nullptr, list);
 }

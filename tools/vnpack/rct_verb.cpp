@@ -6,6 +6,7 @@
 #include "common/alloc.h"
 #include "image/rct.h"
 #include "vnpack/cp932_text.h"
+#include "vnpack/host.h"
 #include "vnpack/png_io.h"
 #include "vnpack/vnpack.h"
 
@@ -34,7 +35,7 @@ static int Encode(const char* inPath, const char* outPath, const char* nameUtf8)
         code = Fail(kExitUsage, inPath, "cannot encode (out of memory)");
         goto done;
     }
-    f = fopen(outPath, "wb");
+    f = OpenHostFile(outPath, "wb");
     if (!f) {
         code = Fail(kExitUsage, outPath, "cannot create: %s", strerror(errno));
         goto done;
@@ -42,7 +43,7 @@ static int Encode(const char* inPath, const char* outPath, const char* nameUtf8)
     if (WriteRctFile(f, w, h, nameUtf8 ? name : nullptr, nameUtf8 ? strlen(name) : 0, data, dataLen) != 0 ||
         fclose(f) != 0) {
         f = nullptr;
-        remove(outPath);
+        RemoveHostFile(outPath);
         code = Fail(kExitUsage, outPath, "cannot write");
         goto done;
     }
@@ -55,7 +56,7 @@ done:
 }
 
 static int Decode(const char* inPath, const char* outPath) {
-    FILE* f = fopen(inPath, "rb");
+    FILE* f = OpenHostFile(inPath, "rb");
     if (!f) return Fail(kExitBadInput, inPath, "cannot open: %s", strerror(errno));
     RctFile rct;
     int rc = ReadRctFile(f, &rct);
@@ -72,7 +73,7 @@ static int Decode(const char* inPath, const char* outPath) {
                kRctOk) {
         code = Fail(kExitBadInput, inPath, "%s", DescribeRctStatus(rc));
     } else if (SavePngBgr(outPath, pixels, rct.width, rct.height, err, sizeof err) != 0) {
-        remove(outPath);
+        RemoveHostFile(outPath);
         code = Fail(kExitUsage, outPath, "%s", err);
     }
     FreeChecked(pixels);

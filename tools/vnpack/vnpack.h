@@ -1,11 +1,15 @@
 #pragma once
 // Shared by the vnpack verbs: exit codes and the one message form, "vnpack: FILE: what is wrong".
+#include "common/str_util.h"
 
 enum VnpackExit {
     kExitOk = 0,
     kExitUsage = 1,     // bad usage or an internal error
     kExitBadInput = 2,  // the input is bad
 };
+
+// The whole tool: --help, --version or a verb, with the arguments in UTF-8. Returns the exit code.
+int RunVnpack(int argc, char** argv);
 
 // A verb gets the arguments after its name.
 typedef int (*VerbFn)(int argc, char** argv);
@@ -34,7 +38,7 @@ const Verb* FindVerb(const char* name);
 
 // Prints "vnpack: FILE: message" (or "vnpack: message" when file is null) to stderr and returns
 // code, so a verb can end with `return Fail(kExitBadInput, path, "...")`.
-int Fail(int code, const char* file, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
+int Fail(int code, const char* file, const char* fmt, ...) VN_PRINTF_FORMAT(3, 4);
 
 // Prints the usage of one verb to stderr and returns kExitUsage.
 int UsageError(const char* verbName);

@@ -1,3 +1,4 @@
+// The command line, the same on every host; main_posix.cpp and main_win.cpp only hand it over.
 #include <cstdio>
 #include <cstring>
 
@@ -21,7 +22,7 @@ static void PrintHelp(FILE* out) {
 
 static void ReportNoMemory(size_t size) { Fail(kExitUsage, nullptr, "out of memory (%zu bytes)", size); }
 
-int main(int argc, char** argv) {
+int RunVnpack(int argc, char** argv) {
     SetAllocFailureReport(ReportNoMemory);
     if (argc < 2) {
         PrintHelp(stderr);

@@ -1,0 +1,3 @@
+#include "vnpack/vnpack.h"
+
+int main(int argc, char** argv) { return RunVnpack(argc, argv); }
