@@ -360,8 +360,14 @@ static void StartConsoleRelay(ConsoleRelay* relay, FILE* stream, DWORD stdId) {
     HANDLE console = GetStdHandle(stdId);
     DWORD mode;
     if (console == nullptr || console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode)) return;
+    // Replacing the descriptor closes its handle, so the relay writes through a copy of it.
     int fds[2];
-    if (_pipe(fds, 65536, _O_BINARY | _O_NOINHERIT) != 0) return;
+    if (!DuplicateHandle(GetCurrentProcess(), console, GetCurrentProcess(), &console, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return;
+    if (_pipe(fds, 65536, _O_BINARY | _O_NOINHERIT) != 0) {
+        CloseHandle(console);
+        return;
+    }
     relay->console = console;
     relay->readFd = fds[0];
     relay->thread = CreateThread(nullptr, 0, RunConsoleRelay, relay, 0, nullptr);
