@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
+const size_t kHostPathBytes = 4096;
+
 struct HostFileInfo {
     bool isDir;
     bool isFile;  // a regular file
@@ -32,6 +34,13 @@ FILE* OpenHostFile(const char* path, const char* mode);
 // Moves to offset from the start, past 2 GiB too.
 int SeekHostFile(FILE* f, uint64_t offset);
 int RemoveHostFile(const char* path);
+// A new file beside path (path.vnsign-XXXXXX, its name left in tmp), open for "w+b".
+FILE* CreateHostFileBeside(const char* path, char* tmp, size_t tmpSize);
+// A new empty file in the user's temporary folder that only this user can read, open for "w+b";
+// the caller removes it.
+FILE* CreateHostTempFile(char* path, size_t pathSize);
+// Moves from onto to, replacing it; to's permissions stay.
+int ReplaceHostFile(const char* from, const char* to);
 // Succeeds also when the folder is already there.
 int CreateHostFolder(const char* path);
 // Sets the last-write time only.
@@ -44,6 +53,13 @@ char GetHostPathSep();
 bool IsHostTerminal(FILE* stream);
 
 int GetHostProcessorCount();
+
+// Runs the program argv[0] (a bare name, found on PATH; on Windows NAME.exe, beside the tool first)
+// and waits for it. Its output goes to out, or nowhere when out is null; its errors go to out too
+// when quiet, else to the tool's stderr. Returns its exit status, kHostProgramMissing when it
+// cannot be started, or -1.
+const int kHostProgramMissing = 127;
+int RunHostProgram(const char* const* argv, FILE* out, bool quiet);
 
 // The folder holding the running tool. Returns 0, or -1 when it is unknown or does not fit.
 int GetHostProgramDir(char* dst, size_t dstSize);

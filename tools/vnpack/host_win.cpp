@@ -14,10 +14,8 @@
 #include "vnpack/host.h"
 #include "vnpack/host_win.h"
 
-static const DWORD kWidePathChars = 32768;  // the longest path the wide calls take
 
-// errno for the last Windows error, so that both tools print the same messages.
-static int FailWithLastError() {
+int FailWithLastError() {
     switch (GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -40,9 +38,7 @@ static int FailWithLastError() {
     return -1;
 }
 
-// The wide path for a UTF-8 one, absolute and with \\?\ (\\?\UNC\ for a share); freed by the
-// caller with FreeChecked. Null with errno set when it is not UTF-8 or too long.
-static wchar_t* MakeWidePath(const char* path) {
+wchar_t* MakeWidePath(const char* path) {
     wchar_t* given = static_cast<wchar_t*>(AllocChecked(kWidePathChars * 2 * sizeof(wchar_t)));
     if (!given) {
         errno = ENOMEM;
@@ -391,9 +387,11 @@ void StartHostConsole() {
     atexit(StopConsoleRelays);
 }
 
-bool IsHostTerminal(FILE* stream) {
+bool IsHostTerminal(FILE* stream) { return GetHostConsole(stream) != nullptr; }
+
+HANDLE GetHostConsole(FILE* stream) {
     for (const ConsoleRelay& relay : s_relays) {
-        if (relay.stream == stream) return relay.thread != nullptr;
+        if (relay.stream == stream && relay.thread) return relay.console;
     }
-    return false;
+    return nullptr;
 }

@@ -14,7 +14,6 @@
 #include "vnpack/sign.h"
 #include "vnpack/vnpack.h"
 
-static const size_t kHostPathBytes = 4096;
 
 // The shortest install folder a name can meet, so test flags what cannot fit anywhere.
 static const char kTestDest[] = "C:";

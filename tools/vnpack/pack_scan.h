@@ -4,8 +4,7 @@
 #include <cstdint>
 
 #include "payload/payload_format.h"
-
-const size_t kHostPathBytes = 4096;
+#include "vnpack/host.h"
 
 // Record order, which start-up depends on: top-level files (the setup files among them), then every
 // folder, parents before children, then the files inside folders.

@@ -3,20 +3,16 @@
 // gives back the file as built.
 #include "vnpack/sign.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "common/str_util.h"
 #include "payload/payload_format.h"
+#include "vnpack/host.h"
 #include "vnpack/pe_file.h"
 #include "vnpack/sign_tool.h"
 #include "vnpack/vnpack.h"
-
-static const size_t kHostPathBytes = 4096;
 
 int ParseSignOption(int argc, char** argv, int* i, SignOptions* opt) {
     const char* a = argv[*i];
@@ -30,52 +26,37 @@ int ParseSignOption(int argc, char** argv, int* i, SignOptions* opt) {
     return 1;
 }
 
-// A temporary file beside path, so that the final rename stays on one file system.
-static FILE* CreateBeside(const char* path, char* tmp, size_t tmpSize) {
-    if (FormatStr(tmp, tmpSize, "%s.vnsign-XXXXXX", path) != 0) return nullptr;
-    int fd = mkstemp(tmp);
-    if (fd < 0) return nullptr;
-    FILE* f = fdopen(fd, "w+b");
-    if (!f) {
-        close(fd);
-        unlink(tmp);
-    }
-    return f;
-}
-
-// Writes the unsigned updater beside path into tmp. Returns a VnpackExit code.
-static int SaveUnsigned(const char* path, PayloadBounds* bounds, mode_t* mode, char* tmp, size_t tmpSize) {
-    FILE* in = fopen(path, "rb");
+// Writes the unsigned updater into tmp, a new file beside path (the final rename stays on one file
+// system). Returns a VnpackExit code.
+static int SaveUnsigned(const char* path, PayloadBounds* bounds, char* tmp, size_t tmpSize) {
+    FILE* in = OpenHostFile(path, "rb");
     if (!in) return Fail(kExitBadInput, path, "%s", strerror(errno));
-    struct stat st;
-    int error = fstat(fileno(in), &st) == 0 ? FindFileBounds(in, bounds) : kPayloadReadFailed;
-    *mode = error == kPayloadOk ? st.st_mode & 07777 : 0;
+    int error = FindFileBounds(in, bounds);
     if (error != kPayloadOk) {
         fclose(in);
         return Fail(kExitBadInput, path, "%s", DescribePayloadError(error));
     }
-    FILE* out = CreateBeside(path, tmp, tmpSize);
+    FILE* out = CreateHostFileBeside(path, tmp, tmpSize);
     int rc = out ? kExitOk : Fail(kExitUsage, path, "cannot create a file beside it: %s", strerror(errno));
     if (rc == kExitOk && (WriteUnsignedUpdater(in, bounds, out) != 0 || fflush(out) != 0)) {
         rc = Fail(kExitUsage, tmp, "write failed: %s", strerror(errno));
     }
     fclose(in);
     if (out && fclose(out) != 0 && rc == kExitOk) rc = Fail(kExitUsage, tmp, "write failed: %s", strerror(errno));
-    if (rc != kExitOk && out) unlink(tmp);
+    if (rc != kExitOk && out) RemoveHostFile(tmp);
     return rc;
 }
 
-// Puts tmp in the place of path with path's permissions.
-static int ReplaceWith(const char* tmp, const char* path, mode_t mode) {
-    if (chmod(tmp, mode) == 0 && rename(tmp, path) == 0) return kExitOk;
+static int ReplaceWith(const char* tmp, const char* path) {
+    if (ReplaceHostFile(tmp, path) == 0) return kExitOk;
     int rc = Fail(kExitUsage, path, "cannot replace: %s", strerror(errno));
-    unlink(tmp);
+    RemoveHostFile(tmp);
     return rc;
 }
 
 // The signed file must still lead to the same payload, ending just before its certificate table.
 static int CheckSigned(const char* path, uint32_t start, uint32_t trailer) {
-    FILE* f = fopen(path, "rb");
+    FILE* f = OpenHostFile(path, "rb");
     PayloadBounds bounds;
     int error = f ? FindFileBounds(f, &bounds) : kPayloadReadFailed;
     if (f) fclose(f);
@@ -90,45 +71,43 @@ int SignUpdater(const char* path, const SignOptions* opt) {
         if (!password) return Fail(kExitUsage, nullptr, "--password-env: %s is not set", opt->passwordEnv);
     }
     PayloadBounds bounds;
-    mode_t mode;
     char unsignedPath[kHostPathBytes], signedPath[kHostPathBytes];
-    int rc = SaveUnsigned(path, &bounds, &mode, unsignedPath, sizeof unsignedPath);
+    int rc = SaveUnsigned(path, &bounds, unsignedPath, sizeof unsignedPath);
     if (rc != kExitOk) return rc;
     // The tool writes only a file that does not exist yet; the unsigned one's name is unique.
     if (FormatStr(signedPath, sizeof signedPath, "%s.signed", unsignedPath) != 0) {
-        unlink(unsignedPath);
+        RemoveHostFile(unsignedPath);
         return Fail(kExitUsage, path, "path too long");
     }
     const SignJob job = {unsignedPath, signedPath, opt->pkcs12, password, opt->timestampUrl};
     int tool = RunSignTool(&job);
-    unlink(unsignedPath);
-    if (tool == 1) rc = Fail(kExitUsage, nullptr, "cannot run osslsigncode: install it (apt-get install osslsigncode)");
+    RemoveHostFile(unsignedPath);
+    if (tool == 1) rc = Fail(kExitUsage, nullptr, "cannot run osslsigncode: %s", kSignToolHint);
     if (tool == 2) rc = Fail(kExitBadInput, opt->pkcs12, "signing failed (osslsigncode's message is above)");
     uint32_t trailer = bounds.trailer + static_cast<uint32_t>(GetPayloadPadding(bounds.trailer));
     if (rc == kExitOk && CheckSigned(signedPath, bounds.start, trailer) != 0) {
         rc = Fail(kExitUsage, path, "the signed file no longer leads to its payload");
     }
     if (rc != kExitOk) {
-        unlink(signedPath);
+        RemoveHostFile(signedPath);
         return rc;
     }
-    rc = ReplaceWith(signedPath, path, mode);
+    rc = ReplaceWith(signedPath, path);
     if (rc == kExitOk) printf("%s: signed%s\n", path, bounds.isSigned ? ", replacing its signature" : "");
     return rc;
 }
 
 static int RemoveSignature(const char* path) {
     PayloadBounds bounds;
-    mode_t mode;
     char tmp[kHostPathBytes];
-    int rc = SaveUnsigned(path, &bounds, &mode, tmp, sizeof tmp);
+    int rc = SaveUnsigned(path, &bounds, tmp, sizeof tmp);
     if (rc != kExitOk) return rc;
     if (!bounds.isSigned) {
-        unlink(tmp);
+        RemoveHostFile(tmp);
         printf("%s: not signed, left as it is\n", path);
         return kExitOk;
     }
-    rc = ReplaceWith(tmp, path, mode);
+    rc = ReplaceWith(tmp, path);
     if (rc == kExitOk) printf("%s: signature removed\n", path);
     return rc;
 }

@@ -1,7 +1,11 @@
 #pragma once
-// The signing tool behind `vnpack sign`: osslsigncode on this system. Only these two calls know
-// it, so another system can put its own tool behind them.
+// The signing tool behind `vnpack sign`: osslsigncode. Only these calls know it.
 #include <cstddef>
+
+// What to do when it is missing, on either system.
+const char* const kSignToolHint =
+    "install it (Debian: apt-get install osslsigncode; Windows: put a Windows build of osslsigncode.exe beside "
+    "vnpack.exe or on PATH)";
 
 struct SignJob {
     const char* in;            // the unsigned updater

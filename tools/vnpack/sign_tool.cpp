@@ -1,55 +1,29 @@
+// The signing tool is osslsigncode on every system: the Linux vnpack runs Debian's, vnpack.exe a
+// Windows build of it beside itself or on PATH. Both read the same arguments and print the same
+// report, so everything but starting it is shared.
 #include "vnpack/sign_tool.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "common/str_util.h"
+#include "vnpack/host.h"
 
-static const int kNotRun = 127;  // the child's exit status when osslsigncode cannot be started
-
-// Runs argv with stdout (and stderr when quiet) going to fd, or to /dev/null when fd is -1.
-// Returns the exit status, kNotRun when it could not start, or -1.
-static int RunTool(const char* const* argv, int fd, bool quiet) {
-    pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        int out = fd >= 0 ? fd : open("/dev/null", O_WRONLY);
-        if (out >= 0) {
-            dup2(out, STDOUT_FILENO);
-            if (quiet) dup2(out, STDERR_FILENO);
-        }
-        execvp(argv[0], const_cast<char* const*>(argv));
-        _exit(kNotRun);
-    }
-    int status;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The password goes to osslsigncode through a file only this user can read, removed at once after.
+// The password goes to the tool through a file only this user can read, removed at once after.
 static int SavePassword(const char* password, char* path, size_t pathSize) {
-    const char* dir = getenv("TMPDIR");
-    if (FormatStr(path, pathSize, "%s/vnpack-pass-XXXXXX", dir && *dir ? dir : "/tmp") != 0) return -1;
-    int fd = mkstemp(path);  // mode 0600
-    if (fd < 0) return -1;
+    FILE* f = CreateHostTempFile(path, pathSize);
+    if (!f) return -1;
     size_t n = strlen(password);
-    bool ok = write(fd, password, n) == static_cast<ssize_t>(n);
-    if (close(fd) != 0 || !ok) {
-        unlink(path);
+    bool ok = fwrite(password, 1, n, f) == n;
+    if (fclose(f) != 0 || !ok) {
+        RemoveHostFile(path);
         return -1;
     }
     return 0;
 }
 
 int RunSignTool(const SignJob* job) {
-    char passFile[4096] = "";
+    char passFile[kHostPathBytes] = "";
     if (job->password && SavePassword(job->password, passFile, sizeof passFile) != 0) return 1;
     const char* argv[16] = {"osslsigncode", "sign", "-pkcs12", job->pkcs12, "-h", "sha256"};
     int n = 6;
@@ -66,10 +40,10 @@ int RunSignTool(const SignJob* job) {
     argv[n++] = "-out";
     argv[n++] = job->out;
     argv[n] = nullptr;
-    int status = RunTool(argv, -1, false);
-    if (passFile[0]) unlink(passFile);
+    int status = RunHostProgram(argv, nullptr, false);
+    if (passFile[0]) RemoveHostFile(passFile);
     if (status == 0) return 0;
-    return status == kNotRun || status < 0 ? 1 : 2;
+    return status == kHostProgramMissing || status < 0 ? 1 : 2;
 }
 
 // The text after "key" on its line, cut at the line's end.
@@ -84,17 +58,20 @@ static void FindField(const char* text, const char* key, char* dst, size_t dstSi
 
 int DescribeSignature(const char* path, SignatureInfo* info) {
     memset(info, 0, sizeof *info);
-    char outPath[] = "/tmp/vnpack-verify-XXXXXX";
-    int fd = mkstemp(outPath);
-    if (fd < 0) return -1;
-    unlink(outPath);
+    char outPath[kHostPathBytes];
+    FILE* out = CreateHostTempFile(outPath, sizeof outPath);
+    if (!out) return -1;
     // verify fails on a certificate this system does not trust, but still reports what it read.
     const char* argv[] = {"osslsigncode", "verify", "-in", path, nullptr};
-    int status = RunTool(argv, fd, true);
+    int status = RunHostProgram(argv, out, true);
     static char text[1 << 16];
-    ssize_t got = status == kNotRun || status < 0 ? -1 : pread(fd, text, sizeof text - 1, 0);
-    close(fd);
-    if (got <= 0) return -1;
+    size_t got = 0;
+    if (status != kHostProgramMissing && status >= 0 && fseek(out, 0, SEEK_SET) == 0) {
+        got = fread(text, 1, sizeof text - 1, out);
+    }
+    fclose(out);
+    RemoveHostFile(outPath);
+    if (got == 0) return -1;
     text[got] = '\0';
     char current[160], calculated[160];
     FindField(text, "Current message digest", current, sizeof current);
