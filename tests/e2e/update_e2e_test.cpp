@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/drive_win.h"
+#include "support/e2e_game_win.h"
 #include "support/payload_writer.h"
 #include "support/registry_win.h"
 #include "support/staging_tree_win.h"
@@ -16,33 +17,9 @@
 
 namespace {
 
-const wchar_t kTitle[] = L"E2E テスト アップデータ";
-const wchar_t kKeyParent[] = L"Software\\VnE2E";
-const wchar_t kKey[] = L"Software\\VnE2E\\ゲーム表";
 const int kReadmeBox = 1007;
 const int kRunBox = 1009;
-const uint64_t kOldTime = 0x01D0000000000000ull;
 const uint64_t kNewTime = 0x01D6000000000000ull;
-
-std::wstring Updaters() { return ModuleFolder() + L"updaters\\"; }
-
-std::wstring IniPath() {
-    wchar_t windows[MAX_PATH];
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    return std::wstring(windows) + L"\\vn_e2e.ini";
-}
-
-std::wstring IniValue(const wchar_t* key) {
-    wchar_t value[512] = {};
-    GetPrivateProfileStringW(L"Setup", key, L"(none)", value, 512, IniPath().c_str());
-    return value;
-}
-
-void SetText(const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) {
-    EXPECT_TRUE(SetRegText(HKEY_CURRENT_USER, kKey, name, text, type)) << ToCp932(name);
-}
-
-std::wstring ReadText(const wchar_t* name) { return ReadRegText(HKEY_CURRENT_USER, kKey, name); }
 
 bool SamePath(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
 
@@ -56,88 +33,8 @@ struct Ending {
     bool wantGame, wantReadme;
 };
 
-class Update : public ::testing::Test {
+class Update : public E2eGame {
 protected:
-    static void SetUpTestSuite() {
-        // The read-me opens with its associated program: here the recorder, for a type of our own.
-        ASSERT_TRUE(AssociateType(L".vnrm", L"VnE2E.Readme", ModuleFolder() + L"e2e_recorder.exe"));
-    }
-    static void TearDownTestSuite() {
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, L".vnrm");
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"VnE2E.Readme");
-        RegDeleteTreeW(HKEY_CURRENT_USER, kKeyParent);
-        DeleteFileW(IniPath().c_str());
-    }
-    void TearDown() override {
-        EndProgram(&proc);
-        RemoveTree(scratch);
-    }
-
-    // An installed older game in scratch\name, registered as version 5, and the updater copied
-    // into a folder of its own beside a stray game.exe that must never be the one started. A case
-    // before that left its updater running would meet it as a second copy.
-    void Install(const wchar_t* name, const wchar_t* updater) {
-        EndProgram(&proc);
-        scratch = MakeScratchFolder(L"e2e");
-        record = scratch + L"record.txt";
-        SetEnvironmentVariableW(L"VN_E2E_RECORD", record.c_str());
-        ASSERT_NO_FATAL_FAILURE(PutOldGame(scratch + name));
-        std::wstring own = scratch + L"download";
-        ASSERT_TRUE(CreateDirectoryW(own.c_str(), nullptr));
-        exe = own + L"\\" + updater;
-        ASSERT_TRUE(CopyFileW((Updaters() + updater).c_str(), exe.c_str(), FALSE));
-        ASSERT_TRUE(CopyFileW((ModuleFolder() + L"e2e_recorder.exe").c_str(), (own + L"\\game.exe").c_str(), FALSE));
-        const std::wstring file = updater;  // a signed one was built from the tree its name begins with
-        tree = Updaters() + file.substr(0, file.find_first_of(L"-."));
-        RegDeleteTreeW(HKEY_CURRENT_USER, kKeyParent);
-        Register();
-        DeleteFileW(IniPath().c_str());
-        workFolders = WorkFolders();
-    }
-
-    void Register() {
-        SetText(L"IsInst", L"1");
-        SetText(L"InstTo", game);
-        SetText(L"Version", L"5");
-    }
-
-    // The older game in folder: game.exe, data\scenario.dat and the player's save.
-    void PutOldGame(const std::wstring& folder) {
-        game = folder;
-        ASSERT_TRUE(CreateDirectoryW(game.c_str(), nullptr));
-        for (const wchar_t* f : {L"\\data", L"\\save"}) ASSERT_TRUE(CreateDirectoryW((game + f).c_str(), nullptr));
-        PutTimedFile(game + L"\\game.exe", "the old game", kOldTime + 1);
-        PutTimedFile(game + L"\\data\\scenario.dat", "old scenario", kOldTime + 2);
-        PutTimedFile(game + L"\\save\\player.sav", "the player's", kOldTime + 3);
-    }
-
-    // The real program with the short updater's setup files and two folders, for a payload written here.
-    TestPayload SetupPayload() {
-        TestPayload p = OnProgram(L"vnupdate.exe");
-        const std::vector<uint8_t> env = LoadBytes(Updaters() + L"short\\install.env");
-        const std::vector<uint8_t> splash = LoadBytes(Updaters() + L"short\\insttscr.rct");
-        EXPECT_FALSE(env.empty() || splash.empty());
-        AddTimedFiles(&p, {{"install.env", std::string(env.begin(), env.end()), kOldTime},
-                           {"insttscr.rct", std::string(splash.begin(), splash.end()), kOldTime},
-                           {"data\\"},
-                           {"data\\sub\\"}});
-        return p;
-    }
-
-    void StartMenu() { ASSERT_NE(menu = ::StartMenu(exe, kTitle, &proc), nullptr); }
-
-    // Reads the box the program shows now, checks that the menu owns it under the updater's title,
-    // and presses answer.
-    std::wstring AnswerBox(int answer) { return ::AnswerBox(proc, menu, kTitle, answer); }
-
-    // Presses Update and answers the first box it brings.
-    std::wstring PressUpdate(int answer) {
-        EXPECT_TRUE(PressLabelled(menu, L"アップデート"));
-        return AnswerBox(answer);
-    }
-
-    std::wstring Question() const { return L"[" + game + L"]をアップデートします"; }
-
     // Update, Yes to the question that names the folder, then the completion dialog, left as asked.
     void RunRoad(const Ending& e, bool lookAtDrawing) {
         EXPECT_EQ(PressUpdate(IDYES), Question());
@@ -184,25 +81,25 @@ protected:
             EXPECT_TRUE(got.folder == kv.second.folder && got.bytes == kv.second.bytes && got.time == kv.second.time)
                 << ToCp932(kv.first);
         }
-        EXPECT_EQ(installed[L"save\\player.sav"].time, kOldTime + 3);
+        EXPECT_EQ(installed[L"save\\player.sav"].time, kE2eOldTime + 3);
         // The shipped entries and the player's save folder and file: nothing else, no temporary.
         EXPECT_EQ(installed.size(), shipped.size() + 2) << TreeDifferences(installed, shipped);
 
         // Every [ini] line but the one without "=" (an empty value is written, not deleted), in order.
         wchar_t keys[512] = {};
-        DWORD n = GetPrivateProfileStringW(L"Setup", nullptr, L"", keys, 512, IniPath().c_str());
+        DWORD n = GetPrivateProfileStringW(L"Setup", nullptr, L"", keys, 512, E2eIniPath().c_str());
         EXPECT_EQ(std::wstring(keys, n), std::wstring(L"InstallPath\0SaveFolder\0Mode\0Empty\0ソ名\0", 37));
-        EXPECT_EQ(IniValue(L"InstallPath"), game);
-        EXPECT_EQ(IniValue(L"Empty"), L"");
-        EXPECT_EQ(IniValue(L"ソ名"), L"表\\値");
+        EXPECT_EQ(E2eIniValue(L"InstallPath"), game);
+        EXPECT_EQ(E2eIniValue(L"Empty"), L"");
+        EXPECT_EQ(E2eIniValue(L"ソ名"), L"表\\値");
         // Every string [reg] line beside the installation's three values; "" is the default value. What
         // the lines become is the native transfer table's; here that each kind reaches the system.
-        EXPECT_EQ(ReadRegValues(HKEY_CURRENT_USER, kKey).size(), 10u);
-        EXPECT_EQ(ReadText(L"InstallPath"), game);
-        EXPECT_EQ(ReadText(L""), L"既定");
-        EXPECT_EQ(ReadText(L"Empty"), L"");
-        EXPECT_EQ(ReadText(L"ソ名"), L"表\\値");
-        EXPECT_EQ(ReadText(L"Cd").substr(1), L":\\") << "the first CD-ROM drive, or E:";
+        EXPECT_EQ(ReadRegValues(HKEY_CURRENT_USER, kE2eKey).size(), 10u);
+        EXPECT_EQ(ReadE2eText(L"InstallPath"), game);
+        EXPECT_EQ(ReadE2eText(L""), L"既定");
+        EXPECT_EQ(ReadE2eText(L"Empty"), L"");
+        EXPECT_EQ(ReadE2eText(L"ソ名"), L"表\\値");
+        EXPECT_EQ(ReadE2eText(L"Cd").substr(1), L":\\") << "the first CD-ROM drive, or E:";
 
         EXPECT_EQ(WorkFolders(), workFolders) << "the work folder must be gone";
 
@@ -230,11 +127,6 @@ protected:
             EXPECT_TRUE(!gameRun || gameRun->created < readme->created) << "the game starts before the read-me";
         }
     }
-
-    std::wstring scratch, game, record, exe, tree;
-    std::set<std::wstring> workFolders;
-    DriveProcess proc;
-    HWND menu = nullptr;
 };
 
 // Each way out of the completion dialog, on folders with and without a space and 0x5C trail bytes;
@@ -268,11 +160,12 @@ TEST_F(Update, ARefusalWritesNothingAndTheMenuTriesAgain) {
         const wchar_t* message;  // null: the player answers No
     } refusals[] = {
         {"IsInst REG_DWORD (1)",
-         [](const std::wstring&) { SetRegValue(HKEY_CURRENT_USER, kKey, L"IsInst", REG_DWORD, "\1\0\0", 4); },
+         [](const std::wstring&) { SetRegValue(HKEY_CURRENT_USER, kE2eKey, L"IsInst", REG_DWORD, "\1\0\0", 4); },
          L"本体がインストールされていません"},
-        {"InstTo REG_EXPAND_SZ", [](const std::wstring& g) { SetText(L"InstTo", g, REG_EXPAND_SZ); },
+        {"InstTo REG_EXPAND_SZ", [](const std::wstring& g) { SetE2eText(L"InstTo", g, REG_EXPAND_SZ); },
          L"インストール先が特定できませんでした"},
-        {"version below", [](const std::wstring&) { SetText(L"Version", L"4"); }, L"アップデート元のバージョンが不適合です"},
+        {"version below", [](const std::wstring&) { SetE2eText(L"Version", L"4"); },
+         L"アップデート元のバージョンが不適合です"},
         {"answer No", [](const std::wstring&) {}, nullptr},
     };
     const Ending road = {"after mending", L"full.exe", L"ゲーム ソ表", false, false, WM_COMMAND, IDOK, true, false};
@@ -281,14 +174,14 @@ TEST_F(Update, ARefusalWritesNothingAndTheMenuTriesAgain) {
         ASSERT_NO_FATAL_FAILURE(Install(road.folder, road.updater));
         r.spoil(game);
         const Tree before = LookAll(game);
-        const RegValues registry = ReadRegValues(HKEY_CURRENT_USER, kKey);
+        const RegValues registry = ReadRegValues(HKEY_CURRENT_USER, kE2eKey);
         ASSERT_NO_FATAL_FAILURE(StartMenu());
         EXPECT_EQ(PressUpdate(r.message ? IDOK : IDNO), r.message ? r.message : Question());
         EXPECT_EQ(AnswerBox(IDOK), L"アップデートを中止しました");
         EXPECT_TRUE(IsWindowVisible(menu));
         ExpectSameTree(LookAll(game), before);
-        EXPECT_TRUE(ReadRegValues(HKEY_CURRENT_USER, kKey) == registry);
-        EXPECT_EQ(GetFileAttributesW(IniPath().c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(ReadRegValues(HKEY_CURRENT_USER, kE2eKey) == registry);
+        EXPECT_EQ(GetFileAttributesW(E2eIniPath().c_str()), INVALID_FILE_ATTRIBUTES);
         EXPECT_EQ(GetFileAttributesW(record.c_str()), INVALID_FILE_ATTRIBUTES);
         // Mended as installed.
         Register();
@@ -336,13 +229,13 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
         if (c.setting == kSmallDrive) {
             RemoveTree(L"S:\\ゲーム");
             ASSERT_NO_FATAL_FAILURE(PutOldGame(L"S:\\ゲーム"));
-            SetText(L"InstTo", game);
+            SetE2eText(L"InstTo", game);
         }
-        PutTimedFile(game + L"\\game.dll", "the old library", kOldTime + 4);
+        PutTimedFile(game + L"\\game.dll", "the old library", kE2eOldTime + 4);
         DriveProcess running;
         EndOnExit ender{&running};
         if (c.setting == kRunning || c.setting == kClosed) {
-            ASSERT_NO_FATAL_FAILURE(StartStandinGame(game, kOldTime + 1, &running));
+            ASSERT_NO_FATAL_FAILURE(StartStandinGame(game, kE2eOldTime + 1, &running));
         }
         TestPayload p = SetupPayload();
         AddTimedFiles(&p, {{"data\\sub\\new.dat", "new file in a new folder", kNewTime},
@@ -354,7 +247,7 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
         const std::wstring outside = scratch.substr(0, scratch.size() - 1);
         const Tree before = LookAll(game), around = LookAll(outside);
         const std::set<std::wstring> onS = FilesIn(L"S:"), inTemp = FilesIn(temp);
-        const RegValues registry = ReadRegValues(HKEY_CURRENT_USER, kKey);
+        const RegValues registry = ReadRegValues(HKEY_CURRENT_USER, kE2eKey);
         ASSERT_NO_FATAL_FAILURE(StartMenu());
         EXPECT_EQ(PressUpdate(IDYES), Question());
         const auto askedToClose = [&](int answer, bool endGame) {
@@ -363,7 +256,7 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
             ASSERT_NE(box, nullptr);
             EXPECT_EQ(view.text, L"ファイル[" + game + L"\\" + FromCp932(c.last[0].name) +
                                      L"]は使用中のため置き換えられません。\nゲームを終了してから[再試行]を押してください。");
-            EXPECT_EQ(view.caption, kTitle);
+            EXPECT_EQ(view.caption, kE2eTitle);
             EXPECT_TRUE(view.owner != menu && GetWindow(view.owner, GW_OWNER) == menu) << "owned by the copy window";
             EXPECT_EQ(ButtonIds(view), (std::vector<int>{IDRETRY, IDCANCEL}));
             if (endGame) EndProgram(&running);
@@ -391,8 +284,8 @@ TEST_F(Update, AHostileUpdateLeavesTheGameAsItWas) {
         EXPECT_EQ(FilesIn(L"S:"), onS);
         EXPECT_EQ(FilesIn(temp), inTemp) << "the work folder must be gone";
         EXPECT_EQ(WorkFolders(), workFolders);
-        EXPECT_TRUE(ReadRegValues(HKEY_CURRENT_USER, kKey) == registry);
-        EXPECT_EQ(GetFileAttributesW(IniPath().c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(ReadRegValues(HKEY_CURRENT_USER, kE2eKey) == registry);
+        EXPECT_EQ(GetFileAttributesW(E2eIniPath().c_str()), INVALID_FILE_ATTRIBUTES);
         EXPECT_EQ(GetFileAttributesW(record.c_str()), INVALID_FILE_ATTRIBUTES);
 
         if (c.setting == kSmallDrive) RemoveTree(game);
@@ -423,8 +316,8 @@ TEST_F(Update, ADeltaUpdatesOnlyTheVersionItWasMadeFrom) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_NO_FATAL_FAILURE(Install(road.folder, road.updater));
-        PutTimedFile(game + L"\\data\\arc.dat", *c.arc, kOldTime + 5);
-        PutTimedFile(game + L"\\data\\voice.dat", *c.voice, kOldTime + 6);
+        PutTimedFile(game + L"\\data\\arc.dat", *c.arc, kE2eOldTime + 5);
+        PutTimedFile(game + L"\\data\\voice.dat", *c.voice, kE2eOldTime + 6);
         TestPayload p = SetupPayload();
         AddTestDelta(&p, "data\\arc.dat", MakeTestDelta(base, neu), kNewTime);
         if (c.whole) AddTestFile(&p, "data\\arc.dat", neu, kNewTime);

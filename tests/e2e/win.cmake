@@ -12,7 +12,7 @@ add_test(NAME e2e_updaters COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/make-updater
   $<TARGET_FILE:vnupdate> $<TARGET_FILE:e2e_recorder> ${CMAKE_CURRENT_BINARY_DIR}/updaters)
 set_tests_properties(e2e_updaters PROPERTIES FIXTURES_SETUP e2e_updaters)
 
-vn_win_test(update_e2e_test ${CMAKE_CURRENT_SOURCE_DIR}/update_e2e_test.cpp)
+vn_win_test(update_e2e_test ${CMAKE_CURRENT_SOURCE_DIR}/update_e2e_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/e2e_game_win.cpp)
 set_tests_properties(update_e2e_test PROPERTIES FIXTURES_REQUIRED "wine;e2e_updaters;small_drive")
 # Hostile updaters are written by the test on the real program; a running game needs the stand-ins.
 # Copied on every build, so the test never meets an older vnupdate.exe.

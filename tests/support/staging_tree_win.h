@@ -230,3 +230,27 @@ inline bool ClipStands(HWND animation) {
         },
         kUpdaterWaitMs);
 }
+
+// A scratch folder (named as given) for the updaters a test makes, and the work folders that were
+// there before it: whatever a test's programs leave behind is removed with the scratch folder.
+class UpdaterTest : public ::testing::Test {
+protected:
+    explicit UpdaterTest(const wchar_t* scratchName) : scratchName_(scratchName) {}
+    void SetUp() override {
+        scratch = MakeScratchFolder(scratchName_);
+        before = WorkFolders();
+    }
+    void TearDown() override {
+        for (const std::wstring& f : NewWorkFolders(before)) RemoveTree(TempFolder() + f);
+        RemoveTree(scratch);
+    }
+    // An updater of program over files, in the scratch folder.
+    std::wstring Make(const wchar_t* name, const std::vector<TimedFile>& files, const wchar_t* program = L"vnupdate.exe") {
+        return MakeUpdater(scratch, name, program, files);
+    }
+    std::wstring scratch;
+    std::set<std::wstring> before;
+
+private:
+    const wchar_t* scratchName_;
+};
