@@ -32,27 +32,16 @@ TEST(LoadRctImage, PixelsReadBackFromGdiMatchTheDecodedOnes) {
     remove("picture.rct");
 }
 
+// Which files are damaged is the reader's unit test; here a damaged one gives no image, and the
+// same file undamaged does.
 TEST(LoadRctImage, DamagedFilesGiveNoImage) {
-    const Bytes good = Cat({RctHeader(kRctMagicPlain, 2, 1, 4), Px(0), {0x80}});
-    const struct {
-        const char* what;
-        Bytes file;
-    } cases[] = {
-        {"shorter than its header says", Bytes(good.begin(), good.end() - 1)},
-        {"too wide", Cat({RctHeader(kRctMagicPlain, 32774, 1, 4), Px(0), {0x80}})},
-        {"copy before the picture", Cat({RctHeader(kRctMagicPlain, 2, 1, 4), Px(0), {0x84}})},
-    };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(SaveTestBytes(c.file, "bad.rct"));
+    for (uint8_t control : {0x84, 0x80}) {  // a copy from before the picture, or of the pixel before
+        ASSERT_TRUE(SaveTestBytes(Cat({RctHeader(kRctMagicPlain, 2, 1, 4), Px(0), {control}}), "bad.rct"));
         BitmapImage* image = nullptr;
-        EXPECT_EQ(LoadRctImage("bad.rct", &image), 0) << c.what;
-        EXPECT_EQ(image, nullptr) << c.what;
+        EXPECT_EQ(LoadRctImage("bad.rct", &image), 0);
+        EXPECT_EQ(image != nullptr, control == 0x80) << int{control};
+        DestroyBitmapImage(image);
     }
-    ASSERT_TRUE(SaveTestBytes(good, "bad.rct"));
-    BitmapImage* image = nullptr;
-    EXPECT_EQ(LoadRctImage("bad.rct", &image), 0);
-    EXPECT_NE(image, nullptr) << "the undamaged file loads";
-    DestroyBitmapImage(image);
     remove("bad.rct");
 }
 

@@ -20,11 +20,11 @@ namespace {
 const char kJunkPicture[] = "RCT but no picture";
 
 // A stand-in for the .txt program records what the shell hands it.
-class Menu : public ::testing::Test {
+class Menu : public UpdaterTest {
 protected:
+    Menu() : UpdaterTest(L"menu test") {}  // ASCII, as the Western system's run needs
     void SetUp() override {
-        scratch = MakeScratchFolder(L"menu test");  // ASCII, as the Western system's run needs
-        before = WorkFolders();
+        UpdaterTest::SetUp();
         record = ModuleFolder() + L"menu_opened.rec";
         DeleteFileW(record.c_str());
         oldTxt = ReadRegText(HKEY_CLASSES_ROOT, L".txt", L"");
@@ -34,12 +34,7 @@ protected:
         SetRegText(HKEY_CLASSES_ROOT, L".txt", nullptr, oldTxt == L"(none)" ? L"txtfile" : oldTxt);
         RegDeleteTreeW(HKEY_CLASSES_ROOT, L"vnmenutest.txt");
         DeleteFileW(record.c_str());
-        for (const std::wstring& f : NewWorkFolders(before)) RemoveTree(TempFolder() + f);
-        RemoveTree(scratch);
-    }
-    // An updater of the real program over the setup files given.
-    std::wstring Make(const wchar_t* name, const std::vector<TimedFile>& files) {
-        return MakeUpdater(scratch, name, L"vnupdate.exe", files);
+        UpdaterTest::TearDown();
     }
     // The document the stand-in was asked to open, once it has been.
     std::wstring Opened() {
@@ -85,8 +80,7 @@ protected:
         EXPECT_EQ(FinishUpdater(&first), 0u);
         EXPECT_EQ(WorkFolders(), before);
     }
-    std::wstring scratch, record, oldTxt;
-    std::set<std::wstring> before;
+    std::wstring record, oldTxt;
 };
 
 class WesternSystem : public Menu {};  // run under code page 1252
@@ -203,16 +197,27 @@ TEST_F(WesternSystem, ASecondCopyWithTheSameTitleIsRefusedAndTheFirstRunsOn) {
     RunTwoCopies();
 }
 
-// What stops start-up: a configuration read before any window exists (no owner, no caption), a
-// missing picture (over the menu), a menu that cannot be created (the program without its dialog
-// templates, which must not try again and again). Cancel ends each with -1 and no work folder.
+// What stops start-up: a payload without install.env or with a damaged record, and a configuration
+// read before any window exists (no owner, no caption), a missing picture (over the menu), a menu
+// that cannot be created (the program without its dialog templates, which must not try again and
+// again). The last button ends each with -1 and no work folder.
 TEST_F(Menu, StartFailuresGiveTheirMessageAndMinusOne) {
+    const wchar_t missing[] =
+        L"起動に必要なファイルが不足しています。\nインストールの異常終了、起動するフォルダ異常、等を確認してください。";
+    const std::vector<int> ok = {IDOK};
     const struct {
         const wchar_t* program;
         std::vector<TimedFile> files;
-        const wchar_t* message;  // Retry or Cancel; null: no box
+        const wchar_t* message;  // null: no box
         const wchar_t* menu;     // the box's owner and caption; null: none
+        std::vector<int> buttons = {IDRETRY, IDCANCEL};
     } cases[] = {
+        {L"vnupdate.exe", {{"readme.txt", "read me"}}, missing, nullptr, ok},
+        {L"vnupdate.exe",
+         {{"readme.txt", "read me"}, {"install.env", "TITLEBAR demo\r\n", 0, BadAdler()}},
+         kDamagedMessage,
+         nullptr,
+         ok},
         {L"vnupdate.exe",
          {{"install.env", "TITLEBAR 開いたまま\r\n[EOF]\r\n[ini]\r\nA=1\r\n"}, {"insttscr.rct", kJunkPicture}},
          L"[設定.env]の[ini]が終了していません",
@@ -228,7 +233,7 @@ TEST_F(Menu, StartFailuresGiveTheirMessageAndMinusOne) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(ToCp932(c.program) + " " + c.files[0].data);
-        DriveProcess proc = StartUpdater(MakeUpdater(scratch, L"失敗.exe", c.program, c.files));
+        DriveProcess proc = StartUpdater(Make(L"失敗.exe", c.files, c.program));
         if (c.message) {
             MessageBoxView view;
             HWND box = WaitMessageBox(proc.pid, &view, kUpdaterWaitMs);
@@ -237,8 +242,8 @@ TEST_F(Menu, StartFailuresGiveTheirMessageAndMinusOne) {
             EXPECT_EQ(view.caption, c.menu ? c.menu : L"");
             EXPECT_EQ(view.owner ? WindowText(view.owner) : L"(none)", c.menu ? c.menu : L"(none)");
             EXPECT_TRUE(!view.owner || WindowClass(view.owner) == L"#32770");
-            EXPECT_EQ(ButtonIds(view), (std::vector<int>{IDRETRY, IDCANCEL}));
-            EXPECT_TRUE(PressButton(box, IDCANCEL));
+            EXPECT_EQ(ButtonIds(view), c.buttons);
+            EXPECT_TRUE(PressButton(box, c.buttons.back()));
         }
         EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne);
         EXPECT_EQ(WorkFolders(), before);
@@ -263,12 +268,6 @@ TEST(ProgramIcon, EverySizeIsThere) {
         EXPECT_NE(FindResourceW(program, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_ICON)), nullptr) << id;
     }
     EXPECT_EQ(images, (std::set<std::pair<int, int>>{{16, 8}, {32, 8}, {48, 8}}));
-    // The system can make an icon of each size from them.
-    for (int side : {16, 32, 48}) {
-        HANDLE icon = LoadImageW(program, MAKEINTRESOURCEW(1), IMAGE_ICON, side, side, 0);
-        EXPECT_NE(icon, nullptr) << side;
-        if (icon) DestroyIcon(static_cast<HICON>(icon));
-    }
     FreeLibrary(program);
 }
 

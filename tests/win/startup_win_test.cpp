@@ -15,66 +15,16 @@
 
 namespace {
 
-class Startup : public ::testing::Test {
+class Startup : public UpdaterTest {
 protected:
-    void SetUp() override {
-        scratch = MakeScratchFolder(L"startup テスト");
-        before = WorkFolders();
-    }
-    void TearDown() override {
-        for (const std::wstring& f : NewWorkFolders(before)) RemoveTree(TempFolder() + f);
-        RemoveTree(scratch);
-    }
-    // Starts the real program over files.
-    DriveProcess Start(const wchar_t* name, const std::vector<TimedFile>& files) {
-        return StartUpdater(MakeUpdater(scratch, name, L"vnupdate.exe", files));
-    }
-    std::wstring scratch;
-    std::set<std::wstring> before;
+    Startup() : UpdaterTest(L"startup テスト") {}
 };
-
-// Which names are setup files and where the walk stops is unit-tested; here they land in the folder.
-TEST_F(Startup, UnpacksOnlyTheSetupFilesIntoANewWorkFolder) {
-    DriveProcess proc = Start(L"アップデート 1.exe", {{"install.env", "TITLEBAR demo\r\n"},
-                                                      {"insttscr.rct", "RCT"},
-                                                      {"readme.txt", "read me"},
-                                                      {"game.exe", "MZ"},
-                                                      {"data\\"}});
-    // Looked at while the menu is open: leaving it removes the folder.
-    HWND menu = WaitTopWindow(proc.pid, L"demo アップデータ", nullptr, kUpdaterWaitMs);
-    ASSERT_NE(menu, nullptr);
-    std::vector<std::wstring> made = NewWorkFolders(before);
-    ASSERT_EQ(made.size(), 1u);
-    EXPECT_EQ(FilesIn(TempFolder() + made[0]), (std::set<std::wstring>{L"install.env", L"insttscr.rct", L"readme.txt"}));
-    EXPECT_TRUE(PressButton(menu, 1000));
-    EXPECT_EQ(FinishUpdater(&proc), 0u);
-}
-
-// Which records the walk refuses is unit-tested; here the two messages and the clean-up.
-TEST_F(Startup, AMissingOrDamagedPayloadIsReportedAndCleansUp) {
-    const wchar_t missing[] =
-        L"起動に必要なファイルが不足しています。\nインストールの異常終了、起動するフォルダ異常、等を確認してください。";
-    struct Case {
-        const char* what;
-        std::vector<TimedFile> files;
-        const wchar_t* message;
-    } cases[] = {
-        {"no install.env", {{"readme.txt", "read me"}}, missing},
-        {"bad Adler-32", {{"readme.txt", "read me"}, {"install.env", "TITLEBAR demo\r\n", 0, BadAdler()}}, kDamagedMessage},
-    };
-    for (const Case& c : cases) {
-        DriveProcess proc = Start(L"damaged.exe", c.files);
-        EXPECT_EQ(AnswerOwnerlessBox(proc), c.message) << c.what;
-        EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne) << c.what;
-        EXPECT_EQ(WorkFolders(), before) << c.what;
-    }
-}
 
 // Whether the two start in one millisecond or not, each gets a folder of its own and removes only
 // that one. Without install.env each stops at its message box with its folder still there.
 TEST_F(Startup, TwoProgramsStartedTogetherNeverShareAFolder) {
-    const std::wstring one = MakeUpdater(scratch, L"one.exe", L"vnupdate.exe", {{"first.txt", "read me"}});
-    const std::wstring two = MakeUpdater(scratch, L"two.exe", L"vnupdate.exe", {{"second.txt", "read me"}});
+    const std::wstring one = Make(L"one.exe", {{"first.txt", "read me"}}),
+                       two = Make(L"two.exe", {{"second.txt", "read me"}});
     DriveProcess procs[2] = {StartUpdater(one), StartUpdater(two)};
     EndOnExit enders[2] = {{&procs[0]}, {&procs[1]}};
     MessageBoxView view;
@@ -106,7 +56,7 @@ TEST_F(Startup, TheCopyWindowShowsTheFileAndBothBarsAndCancelOnlyStopsTheClip) {
     SetEnvironmentVariableW(L"VN_PROBE_HOLD", hold.c_str());
     const std::wstring dest = scratch + L"ゲーム";
     ASSERT_TRUE(CreateDirectoryW(dest.c_str(), nullptr));
-    DriveProcess proc = StartUpdater(MakeUpdater(scratch, L"probe.exe", L"extract_probe.exe", files), dest);
+    DriveProcess proc = StartUpdater(Make(L"probe.exe", files, L"extract_probe.exe"), dest);
     SetEnvironmentVariableW(L"VN_PROBE_HOLD", nullptr);
     EndOnExit ender{&proc};
     ASSERT_EQ(WaitForSingleObject(held, kUpdaterWaitMs), WAIT_OBJECT_0) << "the probe never held";
