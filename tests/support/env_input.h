@@ -27,11 +27,6 @@ inline std::string RepeatText(const std::string& line, int n) {
 // Every piece the reader gives; *terminated is false when a piece was not followed by a zero.
 std::vector<std::string> ReadPieces(EnvReader* reader, bool* terminated);
 
-// What the readers tell a watcher while ParseSettings (or ParseSections) reads in, one event after
-// another as "LINE what", texts over 20 bytes shown by their length.
-std::string TraceSettings(EnvInput* in);
-std::string TraceSections(EnvInput* in);
-
 // The four section lists as "name{line|line}" for each list that has lines, in list order.
 std::string DumpSectionLists();
 

@@ -35,56 +35,6 @@ std::vector<std::string> ReadPieces(EnvReader* reader, bool* terminated) {
     return pieces;
 }
 
-static std::string Shown(const char* text) {
-    if (!text) return "";
-    size_t len = strlen(text);
-    return len > 20 ? "#" + std::to_string(len) : std::string(text);
-}
-
-static void Note(void* ctx, const EnvEvent* e) {
-    static const char* const kSettingKinds[] = {"end", "comment", "indented", "novalue", "far", "entry"};
-    static const char* const kSectionKinds[] = {"skip", "stop", "close", "header", "raw"};
-    std::string* trace = static_cast<std::string*>(ctx);
-    std::string what;
-    switch (e->kind) {
-    case kEnvPieceRead:
-        if (e->pieceInLine == 0) return;
-        what = "cut";
-        break;
-    case kEnvInputEnded: what = e->eofByte ? "end^Z+" + std::to_string(e->unread) : "end"; break;
-    case kSettingStored: what = Shown(e->key) + "=" + Shown(e->value); break;
-    case kSettingSkipped: what = std::string("skip ") + kSettingKinds[e->how] + " " + Shown(e->key); break;
-    case kSettingsEnded: what = e->how == kSettingsEndMarker ? "ended [EOF]" : "ended 400"; break;
-    case kSettingUnread: what = std::string("unread ") + kSettingKinds[e->how] + " " + Shown(e->key); break;
-    case kSectionOpened: what = std::string("open ") + SectionName(e->section); break;
-    case kSectionClosed: what = std::string("close ") + SectionName(e->section); break;
-    case kSectionLineKept: what = std::string("keep ") + SectionName(e->section) + " " + Shown(e->text); break;
-    case kSectionLineDropped: what = "drop " + Shown(e->text); break;
-    case kSectionLineSkipped: what = "skip"; break;
-    case kSectionsEnded: what = "stop"; break;
-    case kSectionUnread: what = std::string("unread ") + kSectionKinds[e->how] + " " + SectionName(e->section); break;
-    }
-    if (!trace->empty()) *trace += ", ";
-    *trace += std::to_string(e->line) + " " + what;
-}
-
-std::string TraceSettings(EnvInput* in) {
-    std::string trace;
-    EnvObserver observer = {Note, &trace};
-    WatchEnvReader(&in->reader, &observer);
-    EXPECT_EQ(ParseSettings(&in->reader), 0);
-    return trace;
-}
-
-std::string TraceSections(EnvInput* in) {
-    std::string trace;
-    EnvObserver observer = {Note, &trace};
-    WatchEnvReader(&in->reader, &observer);
-    int open;
-    ParseSections(&in->reader, &open);
-    return trace;
-}
-
 std::string DumpSectionLists() {
     std::string out;
     for (int i = 0; i < kSectionCount; ++i) {
