@@ -29,7 +29,9 @@ bool WaitProgram(DriveProcess* proc, DWORD timeoutMs, DWORD* exitCode) {
 void EndProgram(DriveProcess* proc) {
     if (!proc->process) return;
     TerminateProcess(proc->process, 1);
-    WaitForSingleObject(proc->process, 5000);
+    // Termination is asynchronous: until the process is gone it holds its files open, and a run
+    // started after it would find them in use. A busy machine can take seconds.
+    if (WaitForSingleObject(proc->process, 60000) != WAIT_OBJECT_0) ADD_FAILURE() << "a killed program did not end";
     CloseHandle(proc->process);
     proc->process = nullptr;
 }
