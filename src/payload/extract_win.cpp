@@ -7,6 +7,7 @@
 #include "common/alloc.h"
 #include "common/str_util.h"
 
+#include "payload/copy_run.h"
 #include "payload/progress_win.h"
 #include "payload/staging.h"
 #include "process/launch_win.h"
@@ -51,6 +52,33 @@ int RemoveFile(void*, const char* path) {
 int RemoveDir(void*, const char* path) { return RemoveDirectoryA(path) ? 0 : -1; }
 int MakeDir(void*, const char* path) { return CreateDirectoryA(path, nullptr) ? 0 : -1; }
 
+// A question the copy's worker needs asked: the window's thread shows it and answers.
+struct Question {
+    HANDLE asked;     // set by the worker
+    HANDLE answered;  // set by the window's thread
+    DWORD windowThread;
+    const char* path;
+    bool retry;
+};
+Question s_question;
+
+const char kInUseText[] = "ファイル[%s]は使用中のため置き換えられません。\nゲームを終了してから[再試行]を押してください。";
+
+// On the window's thread, over the copy window; false once the program is quitting.
+void AnswerQuestion(bool quitting) {
+    s_question.retry = !quitting && AskRetry(GetCopyProgressWindow(), kInUseText, s_question.path);
+    SetEvent(s_question.answered);
+}
+
+bool AskInUse(const char* path) {
+    if (!s_question.asked || GetCurrentThreadId() == s_question.windowThread)
+        return AskRetry(GetCopyProgressWindow(), kInUseText, path);
+    s_question.path = path;
+    SetEvent(s_question.asked);
+    WaitForSingleObject(s_question.answered, INFINITE);
+    return s_question.retry;
+}
+
 // A running program's image or a loaded library can be renamed, but not opened for writing. Nothing
 // has moved yet, so the player may close the game and try again; Cancel refuses the update.
 int OpenExclusive(void*, const char* path) {
@@ -62,11 +90,7 @@ int OpenExclusive(void*, const char* path) {
         }
         DWORD error = GetLastError();
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return -1;
-        if (!AskRetry(GetCopyProgressWindow(),
-                      "ファイル[%s]は使用中のため置き換えられません。\nゲームを終了してから[再試行]を押してください。",
-                      path)) {
-            return -1;
-        }
+        if (!AskInUse(path)) return -1;
     }
 }
 
@@ -114,23 +138,22 @@ int CreateDir(void*, const char* path, const PayloadRecord*) {
 }
 
 // Opens path for writing; during the update that is the file's temporary name.
-int OpenFile(void* ctx, const char* path, const PayloadRecord* rec) {
+int OpenFile(void* ctx, const char* path, const PayloadRecord*) {
     Target* t = static_cast<Target*>(ctx);
     // Whole 128 KiB blocks go straight to the file: a stream's buffer would only copy them.
     t->out = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (t->out == INVALID_HANDLE_VALUE) return -1;
-    char shown[kPayloadNameBytes];
-    // The player sees where the file goes, not its temporary name.
-    if (JoinPayloadPath(t->dest, rec->name, shown, sizeof shown) != 0) CopyStr(shown, sizeof shown, path);
-    ShowCopyFile(shown, rec->size);
-    return 0;
+    return t->out == INVALID_HANDLE_VALUE ? -1 : 0;
 }
 
-int WriteBlock(void* ctx, const uint8_t* bytes, size_t n, uint32_t fileWritten, uint32_t consumed) {
+int WriteBlock(void* ctx, const uint8_t* bytes, size_t n, uint32_t, uint32_t) {
     Target* t = static_cast<Target*>(ctx);
     DWORD done = 0;
-    if (!WriteFile(t->out, bytes, static_cast<DWORD>(n), &done, nullptr) || done != n) return -1;
-    ShowCopyProgress(fileWritten, consumed);
+    return WriteFile(t->out, bytes, static_cast<DWORD>(n), &done, nullptr) && done == n ? 0 : -1;
+}
+
+// Start-up's walk runs on the window's thread, which stays alive between blocks.
+int WriteBlockAndPump(void* ctx, const uint8_t* bytes, size_t n, uint32_t fileWritten, uint32_t consumed) {
+    if (WriteBlock(ctx, bytes, n, fileWritten, consumed) != 0) return -1;
     return PumpMessages() < 0 ? -1 : 0;
 }
 
@@ -183,7 +206,6 @@ int OpenOld(void* ctx, const char* path, const PayloadRecord*, uint64_t* size) {
     return 0;
 }
 
-// Hashing a large file takes a while before its first block is written: the windows stay alive.
 int ReadOld(void* ctx, uint64_t offset, uint8_t* dst, size_t n) {
     Target* t = static_cast<Target*>(ctx);
     LARGE_INTEGER at;
@@ -192,7 +214,7 @@ int ReadOld(void* ctx, uint64_t offset, uint8_t* dst, size_t n) {
     if (!SetFilePointerEx(t->old, at, nullptr, FILE_BEGIN) || !ReadFile(t->old, dst, static_cast<DWORD>(n), &got, nullptr) ||
         got != n)
         return -1;
-    return PumpMessages() < 0 ? -1 : 0;
+    return 0;
 }
 
 // An installed file that no delta of this update applies to: the player has another version.
@@ -204,6 +226,63 @@ void ReportVersionMismatch(const char* dest, const char* name) {
         "%s は、このアップデートが対象とするバージョンのファイルではありません。\n"
         "このアップデートはお使いのバージョンには適用できません。",
         path);
+}
+
+const DWORD kWatchMs = 40;  // as often as the copy window is redrawn
+
+DWORD WINAPI CopyThread(void* job) {
+    RunCopyJob(static_cast<CopyJob*>(job));
+    return 0;
+}
+
+// The window's side of the copy until the worker ends: pumps messages, shows what the worker
+// published at most 25 times a second, forwards Cancel and a WM_QUIT as the stop request, and asks
+// the worker's questions.
+void WatchCopy(CopyJob* job, HANDLE worker) {
+    bool quitting = false;
+    HANDLE waits[2] = {worker, s_question.asked};
+    CopyView view;
+    for (;;) {
+        // Once quitting, nothing is pumped: the worker is only waited for.
+        DWORD r = quitting ? WaitForMultipleObjects(2, waits, FALSE, INFINITE)
+                           : MsgWaitForMultipleObjects(2, waits, FALSE, kWatchMs, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0) break;
+        if (r == WAIT_OBJECT_0 + 1) AnswerQuestion(quitting);
+        if (!quitting && PumpMessages() < 0) {
+            quitting = true;
+            job->stop.store(kCopyQuit);
+        } else if (!quitting && CopyCancelPressed()) {
+            job->stop.store(kCopyCancel);
+        }
+        ReadCopyView(job, &view);
+        ShowCopyView(&view, false);
+    }
+    ReadCopyView(job, &view);
+    ShowCopyView(&view, true);  // the bars at their end
+}
+
+// The update's copy on a worker thread, or on this one when no thread can be had.
+int RunCopy(PayloadReader* reader, const char* dest, const ExtractOps* ops, Target* target, ExtractResult* result,
+            int* stopped) {
+    CopyJob job;
+    InitCopyJob(&job, reader, dest, &kWindowsFs, ops, target, GetTickCount());
+    s_question.windowThread = GetCurrentThreadId();
+    s_question.asked = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    s_question.answered = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE worker =
+        s_question.asked && s_question.answered ? CreateThread(nullptr, 0, CopyThread, &job, 0, nullptr) : nullptr;
+    if (worker) {
+        WatchCopy(&job, worker);
+        CloseHandle(worker);
+    } else {
+        RunCopyJob(&job);
+    }
+    if (s_question.asked) CloseHandle(s_question.asked);
+    if (s_question.answered) CloseHandle(s_question.answered);
+    s_question.asked = s_question.answered = nullptr;
+    *result = job.result;
+    *stopped = job.stopped;
+    return job.rc;
 }
 
 }  // namespace
@@ -227,12 +306,14 @@ int ExtractPayload(const char* dest, int mode) {
     target.dest = dest;
     ExtractOps ops = {CreateDir, OpenFile, WriteBlock, CloseFile, OpenOld, ReadOld, CloseOld};
     ExtractResult result;
+    int stopped = kCopyGoOn;
     int rc;
     if (mode == kExtractAll) {
         // Only the update stages: start-up writes into a fresh work folder that a failure removes whole.
         OpenCopyProgress(static_cast<int32_t>(reader.total));  // without it the update runs unseen
-        rc = RunStagedExtraction(&reader, dest, &kWindowsFs, &ops, &target, GetTickCount(), &result);
+        rc = RunCopy(&reader, dest, &ops, &target, &result, &stopped);
     } else {
+        ops.write = WriteBlockAndPump;
         rc = RunPayloadExtraction(&reader, dest, mode, &ops, &target, &result);
     }
     if (target.out != INVALID_HANDLE_VALUE) CloseHandle(target.out);
@@ -243,6 +324,11 @@ int ExtractPayload(const char* dest, int mode) {
     if (GetQuitCode(&quitCode)) {
         CloseCopyProgress();
         return kRunQuit;
+    }
+    if (stopped == kCopyCancel) {
+        CloseCopyProgress();
+        ReportError("アップデートを中止しました");
+        return -1;
     }
     if (rc != 0 && result.error == kPayloadOldMismatch) {
         ReportVersionMismatch(dest, result.name);

@@ -15,20 +15,18 @@
 static HWND s_window;
 static HWND s_animation;
 
-// What the window should show and what it shows. Each change of a control costs a repaint and round
-// trips to the window system, so the window catches up with the latest state at most this often.
+// What the window shows. Each change of a control costs a repaint and round trips to the window
+// system, so the window catches up with the copy at most this often.
 const DWORD kRefreshMs = 40;
-struct CopyView {
+struct CopyControls {
     char path[kPayloadNameBytes];
     WPARAM fileRange;
     WPARAM filePos;
     WPARAM totalPos;
 };
-static CopyView s_want;
-static CopyView s_shown;
+static CopyControls s_shown;
 static DWORD s_shownAt;
-static bool s_stale;  // shown at the next call whatever the time: the first file, a finished large one
-static uint32_t s_fileSize;
+static bool s_cancelled;
 
 // Units of 128 KiB as signed 32-bit divisions: sizes stay below 2 GiB.
 static WPARAM Units(uint32_t bytes) {
@@ -57,9 +55,11 @@ static INT_PTR OnInitDialog(HWND dialog) {
     return TRUE;
 }
 
-// Cancel only stops the clip: the extraction goes on, since stopping halfway helps no player.
+// Cancel stops the clip at once; the copy stops at its next block and puts the folder back.
 static INT_PTR OnCommand(WPARAM wParam) {
-    if (wParam == IDCANCEL) SendMessageW(s_animation, ACM_STOP, 0, 0);
+    if (wParam != IDCANCEL) return FALSE;
+    SendMessageW(s_animation, ACM_STOP, 0, 0);
+    s_cancelled = true;
     return FALSE;
 }
 
@@ -85,8 +85,8 @@ int OpenCopyProgress(int32_t total) {
     // As OnInitDialog left the controls.
     memset(&s_shown, 0, sizeof s_shown);
     s_shown.fileRange = 1;
-    s_want = s_shown;
-    s_stale = true;
+    s_shownAt = GetTickCount() - kRefreshMs;
+    s_cancelled = false;
     PumpMessages();
     return 0;
 }
@@ -101,33 +101,21 @@ void CloseCopyProgress() {
     PumpMessages();
 }
 
-// Brings the controls up to s_want, touching only those that changed, once kRefreshMs have passed.
-static void RefreshCopyView() {
-    DWORD now = GetTickCount();
-    if (!s_stale && now - s_shownAt < kRefreshMs) return;
-    s_stale = false;
-    s_shownAt = now;
-    if (strcmp(s_want.path, s_shown.path) != 0) SetDlgItemTextCp932(s_window, IDC_COPY_FILE_NAME, s_want.path);
-    if (s_want.fileRange != s_shown.fileRange) SetBarRange(s_window, IDC_COPY_FILE_BAR, s_want.fileRange);
-    if (s_want.filePos != s_shown.filePos) SetBarPos(s_window, IDC_COPY_FILE_BAR, s_want.filePos);
-    if (s_want.totalPos != s_shown.totalPos) SetBarPos(s_window, IDC_COPY_TOTAL_BAR, s_want.totalPos);
-    s_shown = s_want;
-}
+bool CopyCancelPressed() { return s_cancelled; }
 
-void ShowCopyFile(const char* path, uint32_t size) {
-    if (!s_window) return;
-    CopyStr(s_want.path, sizeof s_want.path, path);
-    s_fileSize = size;
-    s_want.fileRange = Units(size);
-    s_want.filePos = 0;
-    RefreshCopyView();
-}
-
-void ShowCopyProgress(uint32_t fileWritten, uint32_t payloadConsumed) {
-    if (!s_window) return;
-    s_want.filePos = Units(fileWritten);
-    s_want.totalPos = Units(payloadConsumed);
-    // A file of several blocks is seen to finish, however fast it went.
-    if (fileWritten == s_fileSize && s_fileSize >= kPayloadBlockBytes) s_stale = true;
-    RefreshCopyView();
+void ShowCopyView(const CopyView* view, bool now) {
+    DWORD tick = GetTickCount();
+    if (!s_window || (!now && tick - s_shownAt < kRefreshMs)) return;
+    s_shownAt = tick;
+    CopyControls want;
+    CopyStr(want.path, sizeof want.path, view->path);
+    want.fileRange = Units(view->fileSize);
+    want.filePos = Units(view->fileWritten);
+    want.totalPos = Units(view->consumed);
+    // Only the controls that changed.
+    if (strcmp(want.path, s_shown.path) != 0) SetDlgItemTextCp932(s_window, IDC_COPY_FILE_NAME, want.path);
+    if (want.fileRange != s_shown.fileRange) SetBarRange(s_window, IDC_COPY_FILE_BAR, want.fileRange);
+    if (want.filePos != s_shown.filePos) SetBarPos(s_window, IDC_COPY_FILE_BAR, want.filePos);
+    if (want.totalPos != s_shown.totalPos) SetBarPos(s_window, IDC_COPY_TOTAL_BAR, want.totalPos);
+    s_shown = want;
 }

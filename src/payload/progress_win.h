@@ -1,11 +1,13 @@
 #pragma once
 // The copy-progress window: a modeless dialog with a looping clip, the path of the file being
 // written, a bar for that file and one for the whole payload. Bars count in 128 KiB units. The
-// window's handle stays inside this module: callers only report what is being written, and the
+// window's handle stays inside this module: the caller hands it what the copy published, and the
 // window shows the latest of it as often as a person can follow, not after every block.
 #include <windows.h>
 
 #include <cstdint>
+
+#include "payload/copy_run.h"
 
 // Opens the window (closing an earlier one) with the payload's byte count as the overall total.
 // Returns 0, or -1 when it cannot be made; the extraction then runs without display, and the
@@ -16,7 +18,8 @@ void CloseCopyProgress();
 HWND GetCopyProgressWindow();
 INT_PTR CALLBACK CopyProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The file about to be written: its path, and its bar at 0 of size/128 KiB.
-void ShowCopyFile(const char* path, uint32_t size);
-// After a block: this file's bytes written and the payload bytes read.
-void ShowCopyProgress(uint32_t fileWritten, uint32_t payloadConsumed);
+// Shows view: the file's path, its bar at fileWritten of fileSize and the overall bar at consumed,
+// in 128 KiB units; at most every 40 ms unless now.
+void ShowCopyView(const CopyView* view, bool now);
+// Whether Cancel was pressed since the window opened.
+bool CopyCancelPressed();

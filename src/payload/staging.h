@@ -122,10 +122,11 @@ int ParseStageJournal(const char* bytes, size_t n, StageJournal* journal);
 int RecoverStaged(const StageFs* fs, void* ctx, const char* folder, uint32_t seed);
 
 // The whole update of folder from an open payload: recovers what an interrupted run left, extracts
-// every record to a temporary name through fileOps (which are handed the temporary paths), and
-// commits, or undoes everything. Returns 0, or -1 with the folder as it was and result->error set.
-int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs* fs, const ExtractOps* fileOps, void* ctx,
-                        uint32_t seed, ExtractResult* result);
+// every record to a temporary name through fileOps (which are handed the temporary paths and ctx;
+// fs is handed fsCtx), and commits, or undoes everything. Returns 0, or -1 with the folder as it
+// was and result->error set.
+int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs* fs, void* fsCtx, const ExtractOps* fileOps,
+                        void* ctx, uint32_t seed, ExtractResult* result);
 
 // Tests may pause the run at a chosen step: step is "block" after the nth block went to a temporary
 // file, "written" after the nth temporary file checked out, "move" before the nth rename of the

@@ -71,16 +71,16 @@ void StageCloseOld(void* ctx) {
 
 }  // namespace
 
-int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs* fs, const ExtractOps* fileOps, void* ctx,
-                        uint32_t seed, ExtractResult* result) {
+int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs* fs, void* fsCtx, const ExtractOps* fileOps,
+                        void* ctx, uint32_t seed, ExtractResult* result) {
     memset(result, 0, sizeof *result);
     // What an interrupted run left is settled before anything of this run is written.
-    if (RecoverStaged(fs, ctx, folder, seed) != 0) {
+    if (RecoverStaged(fs, fsCtx, folder, seed) != 0) {
         result->error = kPayloadSinkFailed;
         return -1;
     }
     StageJournal journal;
-    InitStageJournal(&journal, fs, ctx, folder, seed);
+    InitStageJournal(&journal, fs, fsCtx, folder, seed);
     StageRun run = {&journal, fileOps, ctx, {0}, 0, 0};
     const ExtractOps ops = {StageCreateDir, StageOpenFile, StageWrite,   StageCloseFile,
                             StageOpenOld,   StageReadOld,  StageCloseOld};

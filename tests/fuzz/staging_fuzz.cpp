@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ExtractOps ops = {nullptr, OpenFile, nullptr, CloseFile, nullptr, nullptr, nullptr};
     ExtractResult result;
     int rc = OpenPayloadReader(file, &reader);
-    if (rc == 0) rc = RunStagedExtraction(&reader, "C:\\G", &kOps, &ops, &folder, data[0] * 0x1111u, &result);
+    if (rc == 0) rc = RunStagedExtraction(&reader, "C:\\G", &kOps, &folder, &ops, &folder, data[0] * 0x1111u, &result);
     // A failure leaves nothing, the journal included; a success leaves every file where it belongs.
     if (rc != 0 && !folder.nodes.empty()) abort();
     if (rc == 0) {

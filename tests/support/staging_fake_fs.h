@@ -4,14 +4,18 @@
 // folder and update the staging tests start from.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/alloc.h"
+#include "payload/copy_run.h"
 #include "payload/staging.h"
 #include "support/payload_writer.h"
 
@@ -301,8 +305,13 @@ inline int SeekFaulty(void* cookie, off64_t* offset, int whence) {
     return 0;
 }
 
-// One whole update of the fake game from payload bytes; reads fail from the nth on (0: none).
-inline int RunFakeUpdate(FakeFs* fs, FaultyBytes* in, uint32_t seed = 5) {
+// One whole update of the fake game from payload bytes; reads fail from the nth on (0: none). With a
+// watch, the copy runs on a worker thread as the program runs it, while watch runs on this one as
+// the window's thread would (told when the worker has ended); the worker is joined before this
+// returns, and *stopped says which stop request ended it.
+inline int RunFakeUpdate(FakeFs* fs, FaultyBytes* in, uint32_t seed = 5,
+                         const std::function<void(CopyJob*, const std::atomic<bool>&)>& watch = nullptr,
+                         int* stopped = nullptr) {
     cookie_io_functions_t io = {ReadFaulty, nullptr, SeekFaulty, nullptr};
     in->pos = 0;
     FILE* f = fopencookie(in, "rb", io);
@@ -310,7 +319,51 @@ inline int RunFakeUpdate(FakeFs* fs, FaultyBytes* in, uint32_t seed = 5) {
     PayloadReader reader;
     ExtractResult result;
     int rc = OpenPayloadReader(f, &reader);
-    if (rc == 0) rc = RunStagedExtraction(&reader, "C:\\G", &kFakeOps, &kFakeFileOps, fs, seed, &result);
+    if (rc == 0 && watch) {
+        CopyJob job;
+        InitCopyJob(&job, &reader, "C:\\G", &kFakeOps, &kFakeFileOps, fs, seed);
+        std::atomic<bool> ended(false);
+        std::thread worker([&] {
+            RunCopyJob(&job);
+            ended = true;
+        });
+        watch(&job, ended);
+        worker.join();
+        rc = job.rc;
+        if (stopped) *stopped = job.stopped;
+    } else if (rc == 0) {
+        rc = RunStagedExtraction(&reader, "C:\\G", &kFakeOps, fs, &kFakeFileOps, fs, seed, &result);
+    }
     fclose(f);
     return rc;
+}
+
+// The window's side of a threaded copy, as the program's: reads what the worker publishes until it
+// ends and, once the worker is held after block CancelAtBlock(n) (HoldAtBlock is the step hook),
+// presses Cancel.
+inline std::atomic<uint32_t> s_cancelAt;
+inline std::atomic<bool> s_cancelHeld;
+inline std::atomic<CopyJob*> s_cancelled;
+
+inline void CancelAtBlock(uint32_t n) {
+    s_cancelAt = n;
+    s_cancelHeld = false;
+    s_cancelled = nullptr;
+}
+
+inline void HoldAtBlock(const char* step, uint32_t n) {
+    if (strcmp(step, "block") != 0 || n != s_cancelAt) return;
+    s_cancelHeld = true;
+    while (!s_cancelled) std::this_thread::yield();
+}
+
+inline void WatchAndCancel(CopyJob* job, const std::atomic<bool>& ended) {
+    CopyView view;
+    do {
+        ReadCopyView(job, &view);
+        if (s_cancelHeld && !s_cancelled) {
+            job->stop.store(kCopyCancel);
+            s_cancelled = job;
+        }
+    } while (!ended);
 }

@@ -193,6 +193,10 @@ inline std::string MakeSparseBytes(size_t n) {
 }
 
 inline int BarPos(HWND window, int id) { return static_cast<int>(SendDlgItemMessageW(window, id, PBM_GETPOS, 0, 0)); }
+// The bar stands at the top of its range.
+inline bool BarAtEnd(HWND window, int id) {
+    return BarPos(window, id) == static_cast<int>(SendDlgItemMessageW(window, id, PBM_GETRANGE, FALSE, 0));
+}
 
 // The pixels the control shows on the screen right now.
 inline std::vector<COLORREF> Snapshot(HWND control) {
@@ -253,4 +257,31 @@ protected:
 
 private:
     const wchar_t* scratchName_;
+};
+
+// The extraction probe with its copy's worker held at a step of the staging ("block:N",
+// "written:N"; see extract_probe_win.cpp) while the copy window's thread goes on; SetEvent(release)
+// lets the worker go on.
+struct HeldProbe {
+    HANDLE held, release;
+    std::wstring name = L"vnupdate_hold_" + std::to_wstring(GetCurrentProcessId());
+    HeldProbe() {
+        held = CreateEventW(nullptr, FALSE, FALSE, (name + L"_held").c_str());
+        release = CreateEventW(nullptr, FALSE, FALSE, (name + L"_release").c_str());
+        SetEnvironmentVariableW(L"VN_TEST_PAUSE_EVENT", (name + L"_held").c_str());
+        SetEnvironmentVariableW(L"VN_TEST_RELEASE_EVENT", (name + L"_release").c_str());
+    }
+    ~HeldProbe() {
+        for (const wchar_t* v : {L"VN_TEST_PAUSE", L"VN_TEST_PAUSE_EVENT", L"VN_TEST_RELEASE_EVENT"})
+            SetEnvironmentVariableW(v, nullptr);
+        CloseHandle(held);
+        CloseHandle(release);
+    }
+    // Starts exe on dest; returns the copy window once the worker is held, or null.
+    HWND Start(const std::wstring& exe, const std::wstring& dest, const char* pause, DriveProcess* proc) {
+        SetEnvironmentVariableW(L"VN_TEST_PAUSE", FromCp932(pause).c_str());
+        *proc = StartUpdater(exe, dest);
+        if (!held || !release || WaitForSingleObject(held, kUpdaterWaitMs) != WAIT_OBJECT_0) return nullptr;
+        return WaitTopWindow(proc->pid, L"ファイルのコピー中...", nullptr, kUpdaterWaitMs);
+    }
 };

@@ -245,7 +245,7 @@ TEST(Delta, StagesItsResultAndRollsBackWhenItFails) {
         PayloadReader reader;
         ExtractResult result;
         ASSERT_EQ(OpenPayloadReader(f, &reader), 0);
-        int rc = RunStagedExtraction(&reader, "C:\\G", &kFakeOps, &kFakeFileOps, &fs, 1, &result);
+        int rc = RunStagedExtraction(&reader, "C:\\G", &kFakeOps, &fs, &kFakeFileOps, &fs, 1, &result);
         fclose(f);
         EXPECT_EQ(rc, damaged ? -1 : 0);
         if (damaged) {

@@ -153,43 +153,6 @@ TEST(Staging, FolderCreatedByTheRunIsRemovedOnlyWhenEmpty) {
     FreeStageJournal(&j);
 }
 
-// Like a coverage test, the nth allocation, payload read, write or rename fails, for every n until
-// the update gets through: each run ends in failure with the folder as it was, journal and
-// temporaries gone (LeakSanitizer checks that nothing leaks on the way).
-TEST(StagedRun, EveryFaultLeavesTheFolderAsItWas) {
-    const FakeFs before = MakeFakeGame();
-    const FakeFs updated = MakeFakeUpdated();
-    enum Kind { kAlloc, kRead, kWrite, kRename };
-    const char* names[] = {"allocation", "read", "write", "rename"};
-    for (int kind = kAlloc; kind <= kRename; ++kind) {
-        int n = 1;
-        for (;; ++n) {
-            FakeFs fs = before;
-            FaultyBytes in;
-            if (kind == kRead) in.failAt = n;
-            if (kind == kWrite) fs.failWriteAt = n;
-            if (kind == kRename) fs.failRenames = {n};
-            SetAllocFault(kind == kAlloc ? n : 0);
-            int rc = RunFakeUpdate(&fs, &in);
-            long allocs = SetAllocFault(0);
-            bool reached = kind == kAlloc   ? allocs >= n
-                           : kind == kRead  ? in.reads >= n
-                           : kind == kWrite ? fs.writes >= n
-                                            : fs.renames >= n;
-            if (!reached) {
-                EXPECT_EQ(rc, 0) << names[kind] << " " << n;
-                EXPECT_EQ(fs.nodes, updated.nodes) << names[kind];
-                break;
-            }
-            EXPECT_EQ(rc, -1) << names[kind] << " " << n;
-            EXPECT_EQ(fs.nodes, before.nodes) << names[kind] << " " << n;
-        }
-        // Each kind must have had several steps to fail, or the table tests nothing.
-        EXPECT_GT(n, 3) << names[kind];
-        printf("[ faults   ] %s: %d failing runs\n", names[kind], n - 1);
-    }
-}
-
 // The updater is killed after every single change it makes, on a good update and on one whose
 // second move fails (so that it is killed while undoing): the next run leaves the folder fully old
 // (killed before the moves began, or while undoing them) or fully new, with no temporary file.

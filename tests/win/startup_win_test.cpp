@@ -43,43 +43,70 @@ TEST_F(Startup, TwoProgramsStartedTogetherNeverShareAFolder) {
     EXPECT_EQ(WorkFolders(), before);
 }
 
-// The copy window, shown by a probe that extracts its own payload into a folder. The probe holds its
-// extraction once both bars moved (see extract_probe_win.cpp), so the window is looked at in a known
-// state however fast or loaded the machine is.
-TEST_F(Startup, TheCopyWindowShowsTheFileAndBothBarsAndCancelOnlyStopsTheClip) {
-    const std::vector<TimedFile> files = {{"first.dat", MakeTestPattern(4u << 20, 7), 0x01D5000000000010ull},
-                                          {"second.dat", MakeTestPattern(300000, 8), 0x01D5000000000011ull}};
-    const std::wstring hold = L"vnupdate_hold_" + std::to_wstring(GetCurrentProcessId());
-    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, (hold + L"_held").c_str());
-    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, (hold + L"_release").c_str());
-    ASSERT_TRUE(held && release);
-    SetEnvironmentVariableW(L"VN_PROBE_HOLD", hold.c_str());
-    const std::wstring dest = scratch + L"ゲーム";
-    ASSERT_TRUE(CreateDirectoryW(dest.c_str(), nullptr));
-    DriveProcess proc = StartUpdater(Make(L"probe.exe", files, L"extract_probe.exe"), dest);
-    SetEnvironmentVariableW(L"VN_PROBE_HOLD", nullptr);
-    EndOnExit ender{&proc};
-    ASSERT_EQ(WaitForSingleObject(held, kUpdaterWaitMs), WAIT_OBJECT_0) << "the probe never held";
-
-    HWND window = WaitTopWindow(proc.pid, L"ファイルのコピー中...", nullptr, kUpdaterWaitMs);
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(WindowText(GetDlgItem(window, IDC_COPY_FILE_NAME)), dest + L"\\first.dat");
-    EXPECT_GT(BarPos(window, IDC_COPY_FILE_BAR), 0);
-    EXPECT_GT(BarPos(window, IDC_COPY_TOTAL_BAR), 0);
-    EXPECT_EQ(WindowText(GetDlgItem(window, IDCANCEL)), L"ｷｬﾝｾﾙ");
-    EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_SYSMENU, 0) << "the window must have no close box";
-    HWND animation = GetDlgItem(window, IDC_COPY_ANIMATION);
-    EXPECT_TRUE(ClipMoves(animation));
-    SaveScreenshot("copy_progress");
-    ASSERT_TRUE(PressButton(window, IDCANCEL));
-    EXPECT_TRUE(ClipStands(animation));
-    EXPECT_TRUE(IsWindow(window));
-
-    SetEvent(release);  // the extraction goes on to its end
-    EXPECT_EQ(FinishUpdater(&proc), 0u);
-    for (const TimedFile& f : files) ExpectTimedFile(dest, f);
-    CloseHandle(held);
-    CloseHandle(release);
+// The copy, by a probe that extracts its own payload into a game folder, its worker held at a step
+// of the staging while the window's thread goes on: the window shows that step's file and bars,
+// however fast or loaded the machine is, and both bars reach their end for one file of many
+// blocks and for many small files. Released, the copy ends as usual; after Cancel (the clip stops
+// at once, the worker at its next block) or at a damaged record after the held block, it ends with
+// its message, -1 and the game folder as it was.
+TEST_F(Startup, TheCopyWindowFollowsItsWorker) {
+    const uint64_t time = 0x01D5000000000010ull;
+    const TimedFile first = {"first.dat", MakeTestPattern(4u << 20, 7), time};
+    const TimedFile second = {"second.dat", MakeTestPattern(300000, 8), time + 1};
+    std::vector<TimedFile> tiny;
+    for (int i = 0; i < 400; ++i)
+        tiny.push_back({"t" + std::to_string(i) + ".dat", MakeTestPattern(3000, 20 + i), time + i});
+    struct Case {
+        const char* pause;
+        std::vector<TimedFile> files;
+        bool cancel;
+        const wchar_t* message;  // null when the copy ends as usual
+        int filePos;             // the file bar where the worker is held; -1 at its end, with the overall bar
+    } cases[] = {
+        {"block:2", {first, second}, true, L"アップデートを中止しました", 2},
+        {"block:2", {first, {"second.dat", second.data, second.time, BadAdler()}}, false, kDamagedMessage, 2},
+        {"written:1", {{"big.dat", MakeTestPattern(24u << 20, 9), time}}, false, nullptr, -1},
+        {"written:400", tiny, false, nullptr, -1},
+    };
+    const std::wstring game = scratch + L"ゲーム";
+    ASSERT_TRUE(CreateDirectoryW(game.c_str(), nullptr));
+    PutTimedFile(game + L"\\first.dat", "old first", time - 1);
+    HeldProbe hold;
+    for (const Case& c : cases) {
+        const Tree old = LookAll(game);
+        DriveProcess proc;
+        HWND window = hold.Start(Make(L"probe.exe", c.files, L"extract_probe.exe"), game, c.pause, &proc);
+        EndOnExit ender{&proc};
+        ASSERT_NE(window, nullptr) << c.pause;
+        const std::wstring shown = game + L"\\" + FromCp932((c.filePos < 0 ? c.files.back() : first).name);
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                return WindowText(GetDlgItem(window, IDC_COPY_FILE_NAME)) == shown &&
+                       (c.filePos < 0
+                            ? BarAtEnd(window, IDC_COPY_FILE_BAR) && BarAtEnd(window, IDC_COPY_TOTAL_BAR)
+                            : BarPos(window, IDC_COPY_FILE_BAR) == c.filePos && BarPos(window, IDC_COPY_TOTAL_BAR) > 0);
+            },
+            kUpdaterWaitMs))
+            << c.pause << ": file " << BarPos(window, IDC_COPY_FILE_BAR) << ", total " << BarPos(window, IDC_COPY_TOTAL_BAR);
+        if (c.cancel) {
+            EXPECT_EQ(WindowText(GetDlgItem(window, IDCANCEL)), L"ｷｬﾝｾﾙ");
+            EXPECT_EQ(GetWindowLongW(window, GWL_STYLE) & WS_SYSMENU, 0) << "the window must have no close box";
+            HWND animation = GetDlgItem(window, IDC_COPY_ANIMATION);
+            EXPECT_TRUE(ClipMoves(animation));
+            SaveScreenshot("copy_progress");
+            ASSERT_TRUE(PressButton(window, IDCANCEL));
+            EXPECT_TRUE(ClipStands(animation));
+        }
+        SetEvent(hold.release);
+        if (c.message) {
+            EXPECT_EQ(AnswerOwnerlessBox(proc), c.message) << c.pause;
+            EXPECT_EQ(FinishUpdater(&proc), kExitMinusOne) << c.pause;
+            ExpectSameTree(LookAll(game), old, c.pause);
+        } else {
+            EXPECT_EQ(FinishUpdater(&proc), 0u) << c.pause;
+            for (const TimedFile& f : c.files) ExpectTimedFile(game, f);
+        }
+    }
 }
 
 }  // namespace
