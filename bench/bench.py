@@ -220,27 +220,33 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--no-best", action="store_true", help="leave out vnpack build --best (minutes)")
+    ap.add_argument("--extraction-only", action="store_true",
+                    help="only the extraction rows (packing once, no start-up or working-set rows)")
     args = ap.parse_args()
+    only = args.extraction_only
     runs = args.runs
     os.makedirs(WORK, exist_ok=True)
-    full, small, ws14, ws500 = (make_tree(p) for p in ("full", "small", "ws14", "ws500"))
+    full, small = make_tree("full"), make_tree("small")
+    ws14, ws500 = (None, None) if only else (make_tree("ws14"), make_tree("ws500"))
     out = os.path.join(WORK, "out")
     os.makedirs(out, exist_ok=True)
     # Packing: makensis against vnpack build on the same tree.
     nsis_exe = os.path.join(out, "nsis.exe")
     nsi = write_nsi(full, nsis_exe)
-    makensis, makensis_cpu = hyperfine("makensis", f"makensis -V1 {sh_quote(nsi)} >/dev/null", runs)
+    if not only:
+        makensis, makensis_cpu = hyperfine("makensis", f"makensis -V1 {sh_quote(nsi)} >/dev/null", runs)
     ours_exe = os.path.join(out, "ours.exe")
     build_cmd = vnpack_build(full, ours_exe, PROBE_EXE)
     for stale in (ours_exe, ours_exe + ".sha256"):
         if os.path.exists(stale):
             os.remove(stale)
-    build, build_cpu = hyperfine("vnpack_build", build_cmd, runs,
-                                 prepare=f"python3 {sh_quote(os.path.realpath(__file__))} check-build {sh_quote(ours_exe)}")
+    if not only:
+        build, build_cpu = hyperfine("vnpack_build", build_cmd, runs,
+                                     prepare=f"python3 {sh_quote(os.path.realpath(__file__))} check-build {sh_quote(ours_exe)}")
     subprocess.run(build_cmd, shell=True, check=True)
     best_exe = os.path.join(out, "best.exe")
     best = None
-    if not args.no_best:
+    if not args.no_best and not only:
         t0 = time.monotonic()
         subprocess.run(vnpack_build(full, best_exe, PROBE_EXE, "--best"), shell=True, check=True)
         best = time.monotonic() - t0
@@ -262,12 +268,13 @@ def main():
     for name, tree in (("full", full), ("small", small)):
         program[name] = os.path.join(out, f"program_{name}.exe")
         subprocess.run(vnpack_build(tree, program[name], PROGRAM_EXE), shell=True, check=True)
-    startup = {name: driven(f"startup_{name}", "startup", exe, runs) for name, exe in program.items()}
+    if not only:
+        startup = {name: driven(f"startup_{name}", "startup", exe, runs) for name, exe in program.items()}
     ours_wine = driven("ours_wine", "update", program["full"], runs, INSTALL_KEY, winpath(dest), src=full, out=dest)
 
     # Peak working set of our extraction: a 14 MiB and a 500 MiB largest file.
     peak = {}
-    for name, tree in (("ws14", ws14), ("ws500", ws500)):
+    for name, tree in () if only else (("ws14", ws14), ("ws500", ws500)):
         exe = os.path.join(out, f"{name}.exe")
         subprocess.run(vnpack_build(tree, exe, PROBE_EXE, "--level", "1"), shell=True, check=True)
         check_and_clear(tree, dest)
@@ -290,13 +297,16 @@ def main():
         ("extraction, ours: Yes to dialog (Wine)", f"{ours_wine:.2f} s", f"{ours_wine / limit_wine:.2f}",
          f"goal <= 1.20 x limit: {verdict(ours_wine / limit_wine <= 1.2)}; "
          f"{ours_wine / nsis_wine:.2f} x NSIS, goal <= 0.60: {verdict(ours_wine / nsis_wine <= 0.6)}"),
-        ("makensis (zlib)", f"{makensis:.2f} s", "1.00", ""),
-        ("vnpack build", f"{build:.2f} s", f"{build / makensis:.2f}",
-         f"goal <= 1.20: {verdict(build / makensis <= 1.2)}; cpu {build_cpu:.2f} s against {makensis_cpu:.2f} s"),
     ]
+    if not only:
+        table += [
+            ("makensis (zlib)", f"{makensis:.2f} s", "1.00", ""),
+            ("vnpack build", f"{build:.2f} s", f"{build / makensis:.2f}",
+             f"goal <= 1.20: {verdict(build / makensis <= 1.2)}; cpu {build_cpu:.2f} s against {makensis_cpu:.2f} s"),
+        ]
     if best is not None:
         table.append(("vnpack build --best (1 run)", f"{best:.1f} s", f"{best / makensis:.1f}", ""))
-    table += [
+    table += [] if only else [
         ("size, NSIS installer", f"{size[nsis_exe]:,} B", "1.0000", ""),
         ("size, ours (vnpack build)", f"{ours_shipped:,} B", f"{ours_shipped / size[nsis_exe]:.4f}",
          f"goal <= 0.99: {verdict(ours_shipped / size[nsis_exe] <= 0.99)}"),
@@ -308,7 +318,7 @@ def main():
         ("size, the program", f"{size[PROGRAM_EXE]:,} B", "", f"goal <= 92,160: {verdict(size[PROGRAM_EXE] <= 92160)}; "
          f"NSIS zlib stub {size[NSIS_STUB]:,} B"),
     ]
-    table += [
+    table += [] if only else [
         ("start-up to the menu, 5 MB payload", f"{startup['small']:.3f} s", "1.00", ""),
         ("start-up to the menu, 120 MB payload", f"{startup['full']:.3f} s", f"{startup['full'] / startup['small']:.2f}",
          f"goal <= 1.10: {verdict(startup['full'] / startup['small'] <= 1.1)}"),
