@@ -14,6 +14,32 @@ enum CopyStop {
     kCopyQuit = 2,    // the window's thread met WM_QUIT
 };
 
+// A thread and two counting semaphores the platform lends the copy, so that a writer thread writes
+// one block while the worker inflates the next. Without them (or when start fails) the worker
+// writes each block itself.
+enum CopySemaphore {
+    kCopyBlockReady = 0,  // blocks handed to the writer
+    kCopyBufferFree = 1,  // buffers the worker may fill
+};
+const int kCopyBuffers = 3;
+struct CopyThreads {
+    void* ctx;
+    int (*start)(void* ctx, void (*fn)(void* arg), void* arg);  // 0, or -1 when no thread can be had
+    void (*join)(void* ctx);
+    // Semaphores that start at 0 and count at most kCopyBuffers.
+    void (*wait)(void* ctx, int semaphore);  // takes one
+    void (*post)(void* ctx, int semaphore);  // gives one
+};
+
+// One block on its way to the writer; end marks the last hand-over.
+struct CopyBlock {
+    uint8_t* bytes;
+    size_t n;
+    uint32_t fileWritten;
+    uint32_t consumed;
+    bool end;
+};
+
 // What the window shows, as last published.
 struct CopyView {
     uint32_t file;  // files begun; the path changed when this did
@@ -31,6 +57,7 @@ struct CopyJob {
     const ExtractOps* fileOps;  // handed the temporary paths
     void* ctx;
     uint32_t seed;
+    const CopyThreads* threads;  // null: the worker writes
     // The worker's results, read once it has ended.
     int rc;
     int stopped;  // the stop request that ended the run, or kCopyGoOn
@@ -40,11 +67,20 @@ struct CopyJob {
     std::atomic<uint32_t> file, fileSize, fileWritten, consumed;
     std::atomic_flag pathBusy;
     char path[kPayloadNameBytes];
+    // The hand-over, a ring of kCopyBuffers blocks guarded by the semaphores: put counts the
+    // worker's hand-overs, taken the writer's.
+    CopyBlock blocks[kCopyBuffers];
+    uint32_t put, taken;
+    bool writing;  // the writer thread runs
+    std::atomic<bool> writeFailed;
+    std::atomic<int> counts[2];  // each semaphore's count; below 0 while a side waits
 };
 
 void InitCopyJob(CopyJob* job, PayloadReader* reader, const char* dest, const StageFs* fs, const ExtractOps* fileOps,
-                 void* ctx, uint32_t seed);
-// The worker's body: RunStagedExtraction into job->dest. A stop request met before a file, a
+                 void* ctx, uint32_t seed, const CopyThreads* threads);
+// The worker's body: RunStagedExtraction into job->dest, its blocks written by a writer thread
+// when one can be had (joined before this returns; a file is closed only once all its blocks are
+// written, and a failed write fails the walk at its next block or close). A stop request met before a file, a
 // block or a file's close fails the walk, so the folder is put back as it was, and sets
 // job->stopped; once every file is written, the commit is no longer stopped.
 void RunCopyJob(CopyJob* job);

@@ -230,6 +230,46 @@ void ReportVersionMismatch(const char* dest, const char* name) {
 
 const DWORD kWatchMs = 40;  // as often as the copy window is redrawn
 
+// The copy's writer thread and the two semaphores of its hand-over.
+struct Writer {
+    HANDLE thread;
+    HANDLE semaphores[2];
+    void (*fn)(void*);
+    void* arg;
+};
+Writer s_writer;
+
+DWORD WINAPI RunWriter(void*) {
+    s_writer.fn(s_writer.arg);
+    return 0;
+}
+
+void JoinWriter(void*) {
+    if (s_writer.thread) WaitForSingleObject(s_writer.thread, INFINITE);
+    if (s_writer.thread) CloseHandle(s_writer.thread);
+    for (HANDLE h : s_writer.semaphores) {
+        if (h) CloseHandle(h);
+    }
+    memset(&s_writer, 0, sizeof s_writer);
+}
+
+int StartWriter(void*, void (*fn)(void*), void* arg) {
+    s_writer.fn = fn;
+    s_writer.arg = arg;
+    s_writer.semaphores[kCopyBlockReady] = CreateSemaphoreW(nullptr, 0, kCopyBuffers, nullptr);
+    s_writer.semaphores[kCopyBufferFree] = CreateSemaphoreW(nullptr, 0, kCopyBuffers, nullptr);
+    if (s_writer.semaphores[0] && s_writer.semaphores[1])
+        s_writer.thread = CreateThread(nullptr, 0, RunWriter, nullptr, 0, nullptr);
+    if (s_writer.thread) return 0;
+    JoinWriter(nullptr);
+    return -1;
+}
+
+void WaitWriter(void*, int semaphore) { WaitForSingleObject(s_writer.semaphores[semaphore], INFINITE); }
+void PostWriter(void*, int semaphore) { ReleaseSemaphore(s_writer.semaphores[semaphore], 1, nullptr); }
+
+const CopyThreads kWriterThreads = {nullptr, StartWriter, JoinWriter, WaitWriter, PostWriter};
+
 DWORD WINAPI CopyThread(void* job) {
     RunCopyJob(static_cast<CopyJob*>(job));
     return 0;
@@ -265,7 +305,7 @@ void WatchCopy(CopyJob* job, HANDLE worker) {
 int RunCopy(PayloadReader* reader, const char* dest, const ExtractOps* ops, Target* target, ExtractResult* result,
             int* stopped) {
     CopyJob job;
-    InitCopyJob(&job, reader, dest, &kWindowsFs, ops, target, GetTickCount());
+    InitCopyJob(&job, reader, dest, &kWindowsFs, ops, target, GetTickCount(), &kWriterThreads);
     s_question.windowThread = GetCurrentThreadId();
     s_question.asked = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     s_question.answered = CreateEventW(nullptr, FALSE, FALSE, nullptr);

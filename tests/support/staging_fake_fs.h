@@ -6,10 +6,12 @@
 
 #include <atomic>
 #include <cctype>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -305,6 +307,35 @@ inline int SeekFaulty(void* cookie, off64_t* offset, int whence) {
     return 0;
 }
 
+// The writer thread and semaphores a threaded copy borrows.
+struct FakeThreads {
+    std::thread thread;
+    std::mutex lock;
+    std::condition_variable changed;
+    int count[2] = {0, 0};
+};
+
+inline int FakeStart(void* ctx, void (*fn)(void*), void* arg) {
+    static_cast<FakeThreads*>(ctx)->thread = std::thread(fn, arg);
+    return 0;
+}
+
+inline void FakeJoin(void* ctx) { static_cast<FakeThreads*>(ctx)->thread.join(); }
+
+inline void FakeWait(void* ctx, int semaphore) {
+    FakeThreads* t = static_cast<FakeThreads*>(ctx);
+    std::unique_lock<std::mutex> hold(t->lock);
+    t->changed.wait(hold, [&] { return t->count[semaphore] > 0; });
+    --t->count[semaphore];
+}
+
+inline void FakePost(void* ctx, int semaphore) {
+    FakeThreads* t = static_cast<FakeThreads*>(ctx);
+    std::lock_guard<std::mutex> hold(t->lock);
+    ++t->count[semaphore];
+    t->changed.notify_all();
+}
+
 // One whole update of the fake game from payload bytes; reads fail from the nth on (0: none). With a
 // watch, the copy runs on a worker thread as the program runs it, while watch runs on this one as
 // the window's thread would (told when the worker has ended); the worker is joined before this
@@ -321,7 +352,9 @@ inline int RunFakeUpdate(FakeFs* fs, FaultyBytes* in, uint32_t seed = 5,
     int rc = OpenPayloadReader(f, &reader);
     if (rc == 0 && watch) {
         CopyJob job;
-        InitCopyJob(&job, &reader, "C:\\G", &kFakeOps, &kFakeFileOps, fs, seed);
+        FakeThreads lent;
+        const CopyThreads threads = {&lent, FakeStart, FakeJoin, FakeWait, FakePost};
+        InitCopyJob(&job, &reader, "C:\\G", &kFakeOps, &kFakeFileOps, fs, seed, &threads);
         std::atomic<bool> ended(false);
         std::thread worker([&] {
             RunCopyJob(&job);

@@ -59,4 +59,26 @@ TEST(StagedRun, EveryFaultLeavesTheFolderAsItWas) {
     SetStageStepHook(nullptr);
 }
 
+// A file of many blocks keeps the writer's ring full while the worker inflates ahead: a write
+// failing at any of its blocks fails the update with the folder as it was.
+TEST(CopyRun, AWriteFailingBehindAFullRingLeavesTheFolderAsItWas) {
+    const FakeFs before = MakeFakeGame();
+    TestPayload p;
+    BeginTestPayload(&p);
+    AddTestFile(&p, "game.exe", MakeTestPattern(9 * kPayloadBlockBytes + 5, 3));
+    EndTestPayload(&p);
+    int n = 1;
+    for (;; ++n) {
+        FakeFs fs = before;
+        FaultyBytes in;
+        in.bytes = p.bytes;
+        fs.failWriteAt = n;
+        int rc = RunFakeUpdate(&fs, &in, 5, WatchAndCancel);
+        if (fs.writes < n) break;
+        EXPECT_EQ(rc, -1) << n;
+        EXPECT_EQ(fs.nodes, before.nodes) << n;
+    }
+    EXPECT_GT(n, 10);
+}
+
 }  // namespace
