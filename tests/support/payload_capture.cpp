@@ -71,6 +71,18 @@ int WalkTestPayload(const std::vector<uint8_t>& bytes, int mode, PayloadCapture*
     return rc;
 }
 
+int CheckTestPayload(const std::vector<uint8_t>& bytes) {
+    static const ExtractOps kCheck = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    FILE* f = OpenTestBytes(bytes);
+    if (!f) return -1;
+    PayloadReader reader;
+    ExtractResult result;
+    int rc = OpenPayloadReader(f, &reader);
+    if (rc == 0) rc = RunPayloadExtraction(&reader, "C:\\G", kExtractAll, &kCheck, nullptr, &result);
+    fclose(f);
+    return rc;
+}
+
 std::vector<uint8_t> MakeNamedPayload(const std::vector<std::string>& names, const TestFileFaults& lastFaults) {
     TestPayload p;
     BeginTestPayload(&p);
@@ -95,6 +107,14 @@ std::vector<uint8_t> MakeOnePayload(const std::string& name, const std::string& 
     } else {
         AddTestFile(&p, name, data, 0x01D0000000000000ull, faults);
     }
+    EndTestPayload(&p);
+    return p.bytes;
+}
+
+std::vector<uint8_t> MakeDeltaPayload(const std::string& name, const std::string& body) {
+    TestPayload p;
+    BeginTestPayload(&p);
+    AddTestDelta(&p, name, body);
     EndTestPayload(&p);
     return p.bytes;
 }

@@ -31,6 +31,9 @@ struct PayloadCapture {
 int WalkTestPayload(const std::vector<uint8_t>& bytes, int mode, PayloadCapture* cap, ExtractResult* result,
                     const char* dest = "C:\\G");
 
+// The structure check alone (as `vnpack test` runs it: no sink, no installed files): 0 or -1.
+int CheckTestPayload(const std::vector<uint8_t>& bytes);
+
 // A walk's status with what it recorded and its result.
 struct TestWalk {
     PayloadCapture cap;
@@ -51,3 +54,5 @@ std::vector<uint8_t> MakeOnePayload(const std::string& name, const std::string& 
 // holding its own name; lastFaults damages the last record.
 std::vector<uint8_t> MakeNamedPayload(const std::vector<std::string>& names,
                                       const TestFileFaults& lastFaults = TestFileFaults());
+// A whole payload of one delta record holding body.
+std::vector<uint8_t> MakeDeltaPayload(const std::string& name, const std::string& body);

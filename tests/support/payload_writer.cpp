@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/le_bytes.h"
@@ -99,13 +100,31 @@ void AddTestFile(TestPayload* p, const std::string& name, const std::string& dat
     p->bytes.insert(p->bytes.end(), stream.begin(), stream.end());
 }
 
-static std::string HashTestData(const std::string& data) {
+std::string HashTestData(const std::string& data, size_t chunk) {
     Sha256 sha;
     uint8_t out[kSha256Bytes];
     InitSha256(&sha);
-    UpdateSha256(&sha, data.data(), data.size());
+    for (size_t i = 0; i < data.size(); i += chunk) UpdateSha256(&sha, data.data() + i, std::min(chunk, data.size() - i));
     FinishSha256(&sha, out);
     return std::string(reinterpret_cast<char*>(out), sizeof out);
+}
+
+std::string HexTestBytes(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char b : bytes) hex += {kDigits[b >> 4], kDigits[b & 15]};
+    return hex;
+}
+
+std::string DeltaCopy(uint64_t last, uint64_t from, uint32_t len) {
+    uint8_t op[kDeltaOpMaxBytes];
+    return std::string(reinterpret_cast<char*>(op), FormatDeltaCopy(last, from, len, op));
+}
+
+std::string DeltaAdd(const std::string& bytes, bool patch) {
+    uint8_t op[kDeltaOpMaxBytes];
+    const uint32_t n = static_cast<uint32_t>(bytes.size());
+    return std::string(reinterpret_cast<char*>(op), patch ? FormatDeltaPatch(n, op) : FormatDeltaAdd(n, op)) + bytes;
 }
 
 std::string MakeTestDelta(const std::string& old, const std::string& neu) {
@@ -114,15 +133,9 @@ std::string MakeTestDelta(const std::string& old, const std::string& neu) {
     while (tail < old.size() - head && tail < neu.size() - head && old[old.size() - 1 - tail] == neu[neu.size() - 1 - tail])
         ++tail;
     std::string plain;
-    uint8_t op[kDeltaOpMaxBytes];
-    if (head) plain.append(reinterpret_cast<char*>(op), FormatDeltaCopy(0, 0, static_cast<uint32_t>(head), op));
-    size_t middle = neu.size() - head - tail;
-    if (middle) {
-        plain.append(reinterpret_cast<char*>(op), FormatDeltaAdd(static_cast<uint32_t>(middle), op));
-        plain += neu.substr(head, middle);
-    }
-    if (tail)
-        plain.append(reinterpret_cast<char*>(op), FormatDeltaCopy(head, old.size() - tail, static_cast<uint32_t>(tail), op));
+    if (head) plain += DeltaCopy(0, 0, static_cast<uint32_t>(head));
+    if (neu.size() > head + tail) plain += DeltaAdd(neu.substr(head, neu.size() - head - tail));
+    if (tail) plain += DeltaCopy(head, old.size() - tail, static_cast<uint32_t>(tail));
     plain += static_cast<char>(kDeltaEnd);
     return FormatTestDelta(old, neu, plain);
 }

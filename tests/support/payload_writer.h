@@ -2,6 +2,7 @@
 // Writes payloads for tests, including what vnpack refuses to make: names that climb out, lying
 // sizes, damaged or truncated streams, no end marker, no install.env. Built on the shared record
 // format, with zlib for the streams.
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -43,6 +44,13 @@ void SetTestCertEntry(std::vector<uint8_t>* bytes, bool plus, uint32_t offset, u
 void AddTestDir(TestPayload* p, const std::string& name);
 void AddTestFile(TestPayload* p, const std::string& name, const std::string& data, uint64_t time = 0x01D0000000000000ull,
                  const TestFileFaults& faults = TestFileFaults());
+// The SHA-256 of data, fed in pieces of chunk bytes; and bytes as lower-case hex.
+std::string HashTestData(const std::string& data, size_t chunk = SIZE_MAX);
+std::string HexTestBytes(const std::string& bytes);
+// Delta instructions: a copy of len bytes from the old file (last: where the previous copy ended),
+// and bytes added (or, with patch, added onto the old file's bytes where the last copy ended).
+std::string DeltaCopy(uint64_t last, uint64_t from, uint32_t len);
+std::string DeltaAdd(const std::string& bytes, bool patch = false);
 // A delta record's data turning old into neu: their common start and end copied, the rest added.
 std::string MakeTestDelta(const std::string& old, const std::string& neu);
 // A delta record's data naming old and neu around the instruction bytes plain, compressed as given.

@@ -8,30 +8,12 @@
 #include "payload/delta.h"
 #include "support/payload_capture.h"
 #include "support/payload_vnpack.h"
+#include "support/payload_writer.h"
 #include "support/staging_fake_fs.h"
 #include "vnpack/pack_delta.h"
 #include "vnpack/vnpack.h"
 
 namespace {
-
-std::string Hex(const uint8_t* b, size_t n) {
-    std::string s;
-    char two[3];
-    for (size_t i = 0; i < n; ++i) {
-        snprintf(two, sizeof two, "%02x", b[i]);
-        s += two;
-    }
-    return s;
-}
-
-std::string HashOf(const std::string& data, size_t chunk = 1000000) {
-    Sha256 sha;
-    uint8_t out[kSha256Bytes];
-    InitSha256(&sha);
-    for (size_t i = 0; i < data.size(); i += chunk) UpdateSha256(&sha, data.data() + i, std::min(chunk, data.size() - i));
-    FinishSha256(&sha, out);
-    return std::string(reinterpret_cast<char*>(out), kSha256Bytes);
-}
 
 // The published test vectors, fed in pieces that straddle the 64-byte blocks, by both block functions.
 TEST(Sha256, MatchesThePublishedVectors) {
@@ -50,8 +32,7 @@ TEST(Sha256, MatchesThePublishedVectors) {
         for (const auto& c : cases) {
             for (size_t chunk : {size_t{1}, size_t{63}, size_t{1000000}}) {
                 if (chunk == 1 && c.in.size() > 1000) continue;
-                std::string h = HashOf(c.in, chunk);
-                EXPECT_EQ(Hex(reinterpret_cast<const uint8_t*>(h.data()), h.size()), c.hex) << c.in.size() << "/" << chunk;
+                EXPECT_EQ(HexTestBytes(HashTestData(c.in, chunk)), c.hex) << c.in.size() << "/" << chunk;
             }
         }
     }
@@ -67,17 +48,6 @@ std::string Body(const std::string& old, const std::string& neu) {
     std::string s(reinterpret_cast<char*>(body), n);
     FreeChecked(body);
     return s;
-}
-
-std::string Copy(uint64_t last, uint64_t from, uint32_t len) {
-    uint8_t b[kDeltaOpMaxBytes];
-    return std::string(reinterpret_cast<char*>(b), FormatDeltaCopy(last, from, len, b));
-}
-
-// An add, or a patch of bytes over the old file's where the last copy ended.
-std::string Add(const std::string& bytes, size_t (*format)(uint32_t, uint8_t*) = FormatDeltaAdd) {
-    uint8_t b[kDeltaOpMaxBytes];
-    return std::string(reinterpret_cast<char*>(b), format(static_cast<uint32_t>(bytes.size()), b)) + bytes;
 }
 
 // Walks a payload of the given delta bodies (and a whole record when whole is set) for "a.dat"
@@ -162,7 +132,7 @@ TEST(Delta, PicksTheDeltaForTheInstalledVersion) {
 // need the old file, and applying finds the rest.
 TEST(Delta, RefusesDamagedFields) {
     const std::string old = "0123456789abcdefghij", neu = "abcdefghij0123456789!";
-    const std::string good = Copy(0, 10, 10) + Copy(20, 0, 10) + Add(std::string(1, '!' - 'a'), FormatDeltaPatch) + '\0';
+    const std::string good = DeltaCopy(0, 10, 10) + DeltaCopy(20, 0, 10) + DeltaAdd(std::string(1, '!' - 'a'), true) + '\0';
     std::string badMagic = FormatTestDelta(old, neu, good);
     badMagic[0] = 'X';
     std::string badNewHash = FormatTestDelta(old, neu, good);
@@ -178,31 +148,34 @@ TEST(Delta, RefusesDamagedFields) {
         {"magic", badMagic, kPayloadBadDelta, true},
         {"short header", std::string(10, 'V'), kPayloadBadDelta, true},
         {"new hash", badNewHash, kPayloadDeltaHash, false},
-        {"copy past the old end", FormatTestDelta(old, neu, Copy(0, 11, 10) + Copy(21, 0, 10) + Add("!") + '\0'),
-         kPayloadDeltaRange, true},
-        {"copy before the old start", FormatTestDelta(old, neu, Copy(0, 10, 10) + Copy(20, -1ull, 10) + Add("!") + '\0'),
+        {"copy past the old end",
+         FormatTestDelta(old, neu, DeltaCopy(0, 11, 10) + DeltaCopy(21, 0, 10) + DeltaAdd("!") + '\0'), kPayloadDeltaRange,
+         true},
+        {"copy before the old start",
+         FormatTestDelta(old, neu, DeltaCopy(0, 10, 10) + DeltaCopy(20, -1ull, 10) + DeltaAdd("!") + '\0'),
          kPayloadDeltaRange, true},
         {"patch past the old end",
-         FormatTestDelta(old, neu, Copy(0, 10, 10) + Copy(20, 10, 10) + Add("!", FormatDeltaPatch) + '\0'),
+         FormatTestDelta(old, neu, DeltaCopy(0, 10, 10) + DeltaCopy(20, 10, 10) + DeltaAdd("!", true) + '\0'),
          kPayloadDeltaRange, true},
-        {"add past the new size", FormatTestDelta(old, neu, good.substr(0, good.size() - 1) + Add("?") + '\0'),
+        {"add past the new size", FormatTestDelta(old, neu, good.substr(0, good.size() - 1) + DeltaAdd("?") + '\0'),
          kPayloadDeltaRange, true},
-        {"add far past the new size", FormatTestDelta(old, neu, Add(std::string(200000, 'x')) + '\0'), kPayloadDeltaRange,
-         true},
-        {"short of the new size", FormatTestDelta(old, neu, Copy(0, 10, 10) + '\0'), kPayloadDeltaRange, true},
+        {"add far past the new size", FormatTestDelta(old, neu, DeltaAdd(std::string(200000, 'x')) + '\0'),
+         kPayloadDeltaRange, true},
+        {"short of the new size", FormatTestDelta(old, neu, DeltaCopy(0, 10, 10) + '\0'), kPayloadDeltaRange, true},
         {"unknown instruction", FormatTestDelta(old, neu, "\x07" + good), kPayloadBadDelta, true},
-        {"empty copy", FormatTestDelta(old, neu, Copy(0, 0, 0) + good), kPayloadBadDelta, true},
+        {"empty copy", FormatTestDelta(old, neu, DeltaCopy(0, 0, 0) + good), kPayloadBadDelta, true},
         {"varint too long", FormatTestDelta(old, neu, std::string("\x02\xFF\xFF\xFF\xFF\xFF\x01", 7)), kPayloadBadDelta,
          true},
         {"no end", FormatTestDelta(old, neu, good.substr(0, good.size() - 1)), kPayloadBadDelta, true},
-        {"after the end", FormatTestDelta(old, neu, good + Add("!")), kPayloadBadDelta, true},
+        {"after the end", FormatTestDelta(old, neu, good + DeltaAdd("!")), kPayloadBadDelta, true},
         {"bytes behind the stream", FormatTestDelta(old, neu, good) + "z", kPayloadBadDelta, true},
         {"cut stream", truncated, kPayloadBadDelta, true},
     };
     EXPECT_EQ(WalkDeltas({FormatTestDelta(old, neu, good)}, &old).cap.data, "first" + neu + "next");
     // Two adds within the new size but past it together: refused before a block goes out.
     const std::string big(200000, 'y');
-    TestWalk over = WalkDeltas({FormatTestDelta(old, big, Add(big.substr(50000)) + Add(big.substr(50000)) + '\0')}, &old);
+    TestWalk over =
+        WalkDeltas({FormatTestDelta(old, big, DeltaAdd(big.substr(50000)) + DeltaAdd(big.substr(50000)) + '\0')}, &old);
     EXPECT_EQ(over.result.error, kPayloadDeltaRange);
     EXPECT_LE(over.cap.data.size(), 5 + big.size());
     for (const auto& c : cases) {
@@ -210,19 +183,7 @@ TEST(Delta, RefusesDamagedFields) {
         EXPECT_EQ(w.result.error, c.error) << c.what;
         EXPECT_LE(w.cap.files.size(), 2u) << c.what;
         EXPECT_LE(w.cap.data.size(), 5 + neu.size()) << c.what;
-        // The structure check, as vnpack test runs it, without any installed file.
-        TestPayload p;
-        BeginTestPayload(&p);
-        AddTestDelta(&p, "a.dat", c.body);
-        EndTestPayload(&p);
-        FILE* f = OpenTestBytes(p.bytes);
-        PayloadReader reader;
-        ExtractResult result;
-        const ExtractOps check = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-        ASSERT_EQ(OpenPayloadReader(f, &reader), 0);
-        EXPECT_EQ(RunPayloadExtraction(&reader, "C:\\G", kExtractAll, &check, nullptr, &result) != 0, c.structural)
-            << c.what;
-        fclose(f);
+        EXPECT_EQ(CheckTestPayload(MakeDeltaPayload("a.dat", c.body)) != 0, c.structural) << c.what;
     }
 }
 
@@ -237,11 +198,7 @@ TEST(Delta, StagesItsResultAndRollsBackWhenItFails) {
         FakeFs before = fs;
         std::string body = Body(old, neu);
         if (damaged) body[60] ^= 1;  // the new hash
-        TestPayload p;
-        BeginTestPayload(&p);
-        AddTestDelta(&p, "game.exe", body);
-        EndTestPayload(&p);
-        FILE* f = OpenTestBytes(p.bytes);
+        FILE* f = OpenTestBytes(MakeDeltaPayload("game.exe", body));
         PayloadReader reader;
         ExtractResult result;
         ASSERT_EQ(OpenPayloadReader(f, &reader), 0);
