@@ -33,69 +33,48 @@ TEST(WorkDir, TrailingBackslashLooksAtOnePrecedingByte) {
     }
 }
 
-TEST(WorkDir, FolderNameFromTheTickCountAtEveryRange) {
-    // The tick count follows the machine's uptime: nine digits for 11.6 days, then ten, then
-    // negative past 24.9 days, and round again after 49.7.
-    struct Case {
-        uint32_t ticks;
-        const char* name;
-    } cases[] = {
-        {0, "TempGPInstallFolder_000000000"},
-        {999999999u, "TempGPInstallFolder_999999999"},
-        {1000000000u, "TempGPInstallFolder_1000000000"},
-        {0x7FFFFFFFu, "TempGPInstallFolder_2147483647"},
-        {0x80000000u, "TempGPInstallFolder_-2147483648"},
-        {0xFFFFFFFFu, "TempGPInstallFolder_-00000001"},
-    };
-    for (const Case& c : cases) {
-        FakeTemp t;
-        char path[kMaxPathBytes];
-        ASSERT_EQ(CreateWorkFolderNamed("C:\\T\\", c.ticks, CreateInFake, &t, path, sizeof path), 0) << c.name;
-        EXPECT_EQ(path, std::string("C:\\T\\") + c.name);
-        EXPECT_EQ(t.asked.size(), 1u) << c.name;
-    }
-}
-
-TEST(WorkDir, NamesTakenInTheSameMillisecondMoveToTheNextTicks) {
+// The name follows the tick count: nine digits for 11.6 days of uptime, then ten, negative past
+// 24.9 days, round again after 49.7. Names taken by copies started in the same millisecond move it
+// to the next ticks, 100 names in all; a folder that cannot be made for another reason (a missing
+// temporary folder, a full disk: the next ticks would fail too) or a path cut short ends the search.
+TEST(WorkDir, FolderNameFollowsTheTicksPastTakenNames) {
+    const std::string ten = "C:\\T\\TempGPInstallFolder_000000010";
     struct Case {
         const char* what;
         uint32_t ticks;
-        int taken;  // names taken from ticks on
-        int result;
-        uint32_t madeTicks;  // the name made, when result is 0
+        int taken;
+        std::string made;  // empty: refused
+        size_t asked;
+        int failAt = -1;
+        size_t outSize = kMaxPathBytes;
     } cases[] = {
-        {"one taken", 5, 1, 0, 6},
-        {"across the wrap", 0xFFFFFFFFu, 1, 0, 0},
-        {"99 taken: the last name tried", 0xFFFFFFF0u, 99, 0, 0xFFFFFFF0u + 99},
-        {"100 taken: the 101st is never tried", 7, 100, -1, 0},
+        {"zero", 0, 0, "C:\\T\\TempGPInstallFolder_000000000", 1},
+        {"nine digits", 999999999u, 0, "C:\\T\\TempGPInstallFolder_999999999", 1},
+        {"ten digits", 1000000000u, 0, "C:\\T\\TempGPInstallFolder_1000000000", 1},
+        {"highest", 0x7FFFFFFFu, 0, "C:\\T\\TempGPInstallFolder_2147483647", 1},
+        {"negative", 0x80000000u, 0, "C:\\T\\TempGPInstallFolder_-2147483648", 1},
+        {"minus one", 0xFFFFFFFFu, 0, "C:\\T\\TempGPInstallFolder_-00000001", 1},
+        {"one taken", 5, 1, Named(6), 2},
+        {"across the wrap", 0xFFFFFFFFu, 1, Named(0), 2},
+        {"99 taken: the last name tried", 0xFFFFFFF0u, 99, Named(0xFFFFFFF0u + 99), 100},
+        {"100 taken: the 101st is never tried", 7, 100, "", 100},
+        {"a creation fails", 10, 2, "", 2, 1},
+        {"just fits", 10, 0, ten, 1, -1, ten.size() + 1},
+        {"cut short: never made", 0x80000000u, 0, "", 0, -1, ten.size() + 1},
     };
     for (const Case& c : cases) {
         FakeTemp t;
         TakeNames(&t, c.ticks, c.taken);
-        char path[kMaxPathBytes];
-        EXPECT_EQ(CreateWorkFolderNamed("C:\\T\\", c.ticks, CreateInFake, &t, path, sizeof path), c.result) << c.what;
-        ASSERT_EQ(t.asked.size(), static_cast<size_t>(c.result == 0 ? c.taken + 1 : kWorkFolderNames)) << c.what;
+        t.failAt = c.failAt;
+        std::vector<char> path(c.outSize, 'Z');
+        EXPECT_EQ(CreateWorkFolderNamed("C:\\T\\", c.ticks, CreateInFake, &t, path.data(), c.outSize),
+                  c.made.empty() ? -1 : 0)
+            << c.what;
+        EXPECT_EQ(path.data(), c.made) << c.what;
+        ASSERT_EQ(t.asked.size(), c.asked) << c.what;
         for (size_t i = 0; i < t.asked.size(); ++i)
             EXPECT_EQ(t.asked[i], Named(c.ticks + static_cast<uint32_t>(i))) << c.what;
-        EXPECT_EQ(path, c.result == 0 ? Named(c.madeTicks) : std::string()) << c.what;
     }
-}
-
-TEST(WorkDir, AFolderThatCannotBeMadeOrNamedEndsTheSearch) {
-    FakeTemp t;
-    TakeNames(&t, 10, 2);
-    t.failAt = 1;  // a missing temporary folder or a full disk: the next ticks would fail too
-    char path[kMaxPathBytes];
-    EXPECT_EQ(CreateWorkFolderNamed("C:\\T\\", 10, CreateInFake, &t, path, sizeof path), -1);
-    EXPECT_EQ(t.asked.size(), 2u);
-    EXPECT_STREQ(path, "");
-
-    FakeTemp none;
-    char small[sizeof "C:\\T\\TempGPInstallFolder_000000010"];
-    EXPECT_EQ(CreateWorkFolderNamed("C:\\T\\", 10, CreateInFake, &none, small, sizeof small), 0);
-    EXPECT_EQ(CreateWorkFolderNamed("C:\\T\\", 0x80000000u, CreateInFake, &none, small, sizeof small), -1);
-    EXPECT_EQ(none.asked.size(), 1u);  // a path cut short is never created
-    EXPECT_STREQ(small, "");
 }
 
 TEST(WorkDir, MatchPathKeepsThePatternsFolder) {
