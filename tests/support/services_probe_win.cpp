@@ -16,23 +16,9 @@
 
 namespace {
 
-const char* s_pumpLog;
-
-LRESULT CALLBACK ProbeProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_APP && s_pumpLog) {
-        FILE* f = fopen(s_pumpLog, "ab");
-        if (f) {
-            fprintf(f, "%u\n", static_cast<unsigned>(wParam));
-            fclose(f);
-        }
-        return 0;
-    }
-    return DefWindowProcW(window, msg, wParam, lParam);
-}
-
 HWND MakeWindow(const char* title, DWORD style, int width, int height) {
     WNDCLASSW wc = {};
-    wc.lpfnWndProc = ProbeProc;
+    wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"VnProbeMain";
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
@@ -120,29 +106,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         fclose(f);
         return 100 + (c < 0 ? 0 : c);
     }
-    if (strcmp(verb, "exists") == 0) return FileExists(arg) ? 1 : 0;
-    if (strcmp(verb, "pump") == 0) {  // arg: log file of the dispatched messages
-        s_pumpLog = arg;
-        HWND window = MakeWindow("pump", WS_OVERLAPPEDWINDOW, 100, 100);
-        int before = PumpMessages();  // creation leaves nothing that must stay queued
-        if (before < 0) return 98;
-        PostMessageW(window, WM_APP, 1, 0);
-        PostMessageW(window, WM_APP, 2, 0);
-        PostQuitMessage(42);
-        int code = 99;
-        if (PumpMessages() != kRunQuit || PumpMessages() != kRunQuit || !GetQuitCode(&code)) return 99;
-        return code;
-    }
     if (strcmp(verb, "run") == 0) return RunProgram(arg, arg) ? 1 : 0;
     if (strcmp(verb, "document") == 0) {
         OpenDocument(arg);
-        return 0;
-    }
-    if (strcmp(verb, "center") == 0) {  // arg, arg2: outer width and height
-        HWND window = MakeWindow("center", WS_POPUP | WS_VISIBLE, atoi(arg), atoi(arg2));
-        CenterWindow(window);
-        ReportError("centered");
-        DestroyWindow(window);
         return 0;
     }
     if (strcmp(verb, "alloc") == 0) {

@@ -103,32 +103,6 @@ TEST(OpenGuarded, MissingFileAsksUntilItAppears) {
     EXPECT_TRUE(RemoveTree(folder));
 }
 
-TEST(FileExists, OnlyFilesThatOpenForReading) {
-    std::wstring folder = MakeScratchFolder(L"vn_file_exists");
-    std::wstring file = folder + L"ある.txt", locked = folder + L"鍵.txt";
-    ASSERT_TRUE(WriteFileBytes(file, "") && WriteFileBytes(locked, ""));
-    CreateDirectoryW((folder + L"フォルダ").c_str(), nullptr);
-    // Held open without sharing: nobody can read it.
-    HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
-    for (auto c :
-         {std::pair<std::wstring, DWORD>{file, 1}, {folder + L"無い.txt", 0}, {folder + L"フォルダ", 0}, {locked, 0}}) {
-        DriveProcess proc = StartProbe({L"exists", Hex(ToCp932(c.first))});
-        EXPECT_EQ(Finish(&proc), c.second) << ToCp932(c.first);
-    }
-    CloseHandle(hold);
-    EXPECT_TRUE(RemoveTree(folder));
-}
-
-TEST(PumpMessages, DispatchesWaitingMessagesThenQuitsWithTheCode) {
-    // The probe pumps an empty queue first: that must return rather than wait.
-    std::wstring folder = MakeScratchFolder(L"vn_pump");
-    DriveProcess proc = StartProbe({L"pump", folder + L"pump.log"});
-    EXPECT_EQ(Finish(&proc), 42u);
-    EXPECT_EQ(ReadFileBytes(folder + L"pump.log"), "1\n2\n");
-    EXPECT_TRUE(RemoveTree(folder));
-}
-
 TEST(RunProgram, StartsWithoutWaitingAndRefusesACommandLineThatWouldBeCut) {
     std::wstring folder = MakeScratchFolder(L"vn_run テスト フォルダ");
     std::wstring child = folder + L"起動 ソフト.exe", started = child + L".started", release = child + L".release";
@@ -159,19 +133,6 @@ TEST(RunProgram, StartsWithoutWaitingAndRefusesACommandLineThatWouldBeCut) {
     }
     // The child started from the 257-byte path ends at once: its marker would not fit.
     EXPECT_TRUE(WaitUntil([&] { return RemoveTree(folder); }, kProbeWaitMs));
-}
-
-TEST(CenterWindow, CentresOnTheWholeScreen) {
-    DriveProcess proc = StartProbe({L"center", L"200", L"101"});
-    ProbeBox box = NextBox(proc);  // shown after the centring
-    HWND window = WaitTopWindow(proc.pid, nullptr, L"VnProbeMain", kProbeWaitMs);
-    ASSERT_TRUE(box.window && window);
-    RECT r;
-    GetWindowRect(window, &r);
-    EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 200) / 2);
-    EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 101) / 2);
-    Answer(box, IDOK);
-    EXPECT_EQ(Finish(&proc), 0u);
 }
 
 TEST(AllocChecked, WarnsWithoutOwnerAndReturnsNull) {
