@@ -12,23 +12,8 @@
 #include "process/file_open_win.h"
 #include "process/launch_win.h"
 #include "process/msgbox_win.h"
-#include "process/ui_text_win.h"
 
 namespace {
-
-HWND MakeWindow(const char* title, DWORD style, int width, int height) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"VnProbeMain";
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    RegisterClassW(&wc);
-    HWND window =
-        CreateWindowExW(0, L"VnProbeMain", L"", style, 10, 10, width, height, nullptr, nullptr, wc.hInstance, nullptr);
-    SetWindowTextCp932(window, title);
-    if (style & WS_VISIBLE) UpdateWindow(window);
-    return window;
-}
 
 // Started by RunProgram without arguments: announce, then stay until released, so the test can
 // see that the starter did not wait.
@@ -69,9 +54,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     char** argv = __argv;
     if (argc < 2) return RunAsChild();
     const char* verb = argv[1];
-    static char buf1[1024], buf2[1024];
-    const char* arg = DecodeArg(argc > 2 ? argv[2] : "", buf1, sizeof buf1);
-    const char* arg2 = DecodeArg(argc > 3 ? argv[3] : "", buf2, sizeof buf2);
+    static char buf[1024];
+    const char* arg = DecodeArg(argc > 2 ? argv[2] : "", buf, sizeof buf);
 
     if (strcmp(verb, "error") == 0) {
         ReportError("%s", arg);
@@ -86,17 +70,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         ReportError("%s", text);
         FreeChecked(text);
         return 0;
-    }
-    if (strcmp(verb, "owned") == 0) {  // arg: main window title, arg2: text
-        HWND main = MakeWindow(arg, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 200);
-        SetMainWindow(main);
-        ReportError("%s", arg2);
-        char title[300];
-        snprintf(title, sizeof title, "%s2", arg);
-        SetWindowTextCp932(main, title);
-        bool yes = AskYesNo("%s?", arg2);
-        DestroyWindow(main);
-        return yes ? 1 : 0;
     }
     if (strcmp(verb, "open") == 0 || strcmp(verb, "create") == 0) {
         bool create = verb[0] == 'c';
