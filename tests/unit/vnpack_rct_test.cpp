@@ -14,37 +14,31 @@ namespace {
 const std::string kPlain(reinterpret_cast<const char*>(kRctMagicPlain), kRctMagicBytes);
 const std::string kNamed(reinterpret_cast<const char*>(kRctMagicNamed), kRctMagicBytes);
 
+// One picture is named: テスト as the command line gives it (UTF-8; literals here are CP932, so the
+// bytes are spelt out), stored in CP932 after its 16-bit length.
 TEST(VnpackRct, PngToRctToPngIsPixelExact) {
     TempDir dir;
     const std::string in = dir.path + "/in.png", rct = dir.path + "/pic.rct", out = dir.path + "/out.png";
+    const char* name = "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88";
     const struct {
         int32_t w, h;
         bool photo;
-    } pictures[] = {{1, 1, false}, {97, 61, true}, {5, 3, false}, {320, 200, true}};
+        const char* name;
+    } pictures[] = {{1, 1, false, nullptr}, {97, 61, true, nullptr}, {5, 3, false, name}, {320, 200, true, nullptr}};
     for (const auto& p : pictures) {
         Bytes px(size_t{3} * static_cast<size_t>(p.w) * static_cast<size_t>(p.h));
         p.photo ? FillPhotoLikePicture(px.data(), p.w, p.h, 5) : FillRandomPicture(px.data(), p.w, p.h, 5);
         ASSERT_TRUE(SavePngPixels(in, px, p.w, p.h));
-        ASSERT_EQ(RunRctVerb({"encode", in, rct}), kExitOk);
-        EXPECT_EQ(ReadFile(rct).substr(0, kRctMagicBytes), kPlain);
+        std::vector<std::string> encode = {"encode", in, rct};
+        if (p.name) encode.insert(encode.end(), {"--name", p.name});
+        ASSERT_EQ(RunRctVerb(encode), kExitOk);
+        const std::string file = ReadFile(rct);
+        EXPECT_EQ(file.substr(0, kRctMagicBytes), p.name ? kNamed : kPlain);
+        EXPECT_TRUE(!p.name || file.substr(20, 8) == std::string("\x06\x00\x83\x65\x83\x58\x83\x67", 8));
         ASSERT_EQ(RunRctVerb({"decode", rct, out}), kExitOk);
         int32_t w = 0, h = 0;
         EXPECT_TRUE(LoadPngPixels(out, &w, &h) == px && w == p.w && h == p.h) << p.w << "x" << p.h;
     }
-}
-
-TEST(VnpackRct, NameIsStoredAsCp932) {
-    TempDir dir;
-    const std::string in = dir.path + "/in.png", rct = dir.path + "/pic.rct";
-    ASSERT_TRUE(SavePngPixels(in, Bytes(3 * 4, 0x40), 2, 2));
-    // テスト as the command line gives it (UTF-8); literals here are CP932, so the bytes are spelt out.
-    ASSERT_EQ(RunRctVerb({"encode", in, rct, "--name", "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88"}), kExitOk);
-    const std::string file = ReadFile(rct);
-    EXPECT_EQ(file.substr(0, kRctMagicBytes), kNamed);
-    EXPECT_EQ(file.substr(20, 8), std::string("\x06\x00\x83\x65\x83\x58\x83\x67", 8));
-    EXPECT_EQ(RunRctVerb({"decode", rct, dir.path + "/out.png"}), kExitOk);
-    // A character CP932 lacks is refused rather than dropped.
-    EXPECT_EQ(RunRctVerb({"encode", in, dir.path + "/x.rct", "--name", "\xF0\x9F\x98\x80"}), kExitUsage);
 }
 
 TEST(VnpackRct, AlphaIsFlattenedOnWhite) {
@@ -60,6 +54,7 @@ TEST(VnpackRct, BadInputAndUsageGiveTheirExitCodes) {
     TempDir dir;
     const std::string text = dir.path + "/text.png", damaged = dir.path + "/damaged.rct", out = dir.path + "/o.png";
     WriteFile(text, "hello");
+    ASSERT_TRUE(SavePngPixels(dir.path + "/in.png", Bytes(3 * 4, 0x40), 2, 2));
     // Its first copy reaches two pixels before the picture.
     WriteFile(damaged, kPlain + std::string("\x02\0\0\0\x01\0\0\0\x04\0\0\0\x01\x02\x03\x84", 16));
     const struct {
@@ -71,6 +66,8 @@ TEST(VnpackRct, BadInputAndUsageGiveTheirExitCodes) {
         {{"decode", dir.path + "/missing.rct", out}, kExitBadInput},
         {{"decode", damaged}, kExitUsage},
         {{"encode", text, dir.path + "/o.rct", "--title", "x"}, kExitUsage},
+        // A character CP932 lacks is refused rather than dropped.
+        {{"encode", dir.path + "/in.png", dir.path + "/o.rct", "--name", "\xF0\x9F\x98\x80"}, kExitUsage},
     };
     for (const auto& c : cases) EXPECT_EQ(RunRctVerb(c.args), c.code) << c.args[0] << " " << c.args.size();
     EXPECT_EQ(ReadFile(out), "<missing>") << "a failed decode leaves no output";
