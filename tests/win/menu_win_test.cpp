@@ -250,27 +250,6 @@ TEST_F(Menu, StartFailuresGiveTheirMessageAndMinusOne) {
     }
 }
 
-// Explorer, the taskbar and the caption each pick the size they need; a missing one is scaled from
-// another and looks blurred.
-TEST(ProgramIcon, EverySizeIsThere) {
-    HMODULE program = LoadLibraryExW((ModuleFolder() + L"vnupdate.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(program, nullptr);
-    HRSRC group = FindResourceW(program, MAKEINTRESOURCEW(1), reinterpret_cast<LPCWSTR>(RT_GROUP_ICON));
-    ASSERT_NE(group, nullptr);
-    const BYTE* dir = static_cast<const BYTE*>(LockResource(LoadResource(program, group)));
-    ASSERT_NE(dir, nullptr);
-    std::set<std::pair<int, int>> images;  // side, bits per pixel
-    const int count = dir[4] | dir[5] << 8;
-    for (int i = 0; i < count; ++i) {
-        const BYTE* entry = dir + 6 + 14 * i;
-        images.insert({entry[0], entry[6] | entry[7] << 8});
-        const int id = entry[12] | entry[13] << 8;
-        EXPECT_NE(FindResourceW(program, MAKEINTRESOURCEW(id), reinterpret_cast<LPCWSTR>(RT_ICON)), nullptr) << id;
-    }
-    EXPECT_EQ(images, (std::set<std::pair<int, int>>{{16, 8}, {32, 8}, {48, 8}}));
-    FreeLibrary(program);
-}
-
 TEST(WorkFolder, IsForgottenOnceRemoved) {
     wchar_t cwd[MAX_PATH], elsewhere[MAX_PATH], after[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, cwd);
