@@ -49,27 +49,4 @@ TEST(VnpackPack, PiecesJoinIntoOneStreamWhateverTheThreadCount) {
     }
 }
 
-// Already-compressed data is packed as the fastest level packs it, since a thorough one would only
-// spend time on it; data that shrinks keeps the level asked for.
-TEST(VnpackPack, AlreadyCompressedPiecesTakeTheFastestLevel) {
-    std::string noise(1 << 20, '\0');
-    uint32_t seed = 7;
-    for (char& c : noise) {
-        seed = seed * 1103515245u + 12345u;
-        c = static_cast<char>(seed >> 24);
-    }
-    noise.replace(100000, 65536, 65536, 'z');  // between the samples: found all the same
-    const std::string text = MakeTestPattern(1 << 20, 5);
-    auto pack = [](const std::string& d, int level) {
-        PackItem item = {reinterpret_cast<const uint8_t*>(d.data()), d.size(), nullptr, 0};
-        PackOptions opt = {level, false, 1, false, 0};
-        EXPECT_EQ(PackStreams(&opt, &item, 1, 0, 0), 0);
-        std::string body(reinterpret_cast<char*>(item.packed) + 2, item.packedSize - 2);  // past the header
-        FreeChecked(item.packed);
-        return body;
-    };
-    EXPECT_TRUE(pack(noise, 10) == pack(noise, 1));
-    EXPECT_LT(pack(text, 10).size(), pack(text, 1).size());
-}
-
 }  // namespace
