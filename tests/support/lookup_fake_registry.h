@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,35 @@ inline bool FakeFileExists(const char* path) {
 inline const LookupSource kFakeSource = {FakeQuery, FakeFileExists};
 
 inline FakeValue Sz(const std::string& text) { return {kRegTypeSz, text + std::string(1, '\0')}; }
+
+// The game's key, present and empty, with nothing asked yet.
+inline const char kFakeGameKey[] = "Software\\Soft\\Game";
+inline void ResetRegistry() {
+    s_keys = {kFakeGameKey};
+    s_lockedKeys.clear();
+    s_values.clear();
+    s_files.clear();
+    s_log.clear();
+}
+
+// Stores values ("name=text;...") as strings under the game's key.
+inline void SetGameValues(const std::string& values) {
+    std::istringstream in(values);
+    for (std::string v; std::getline(in, v, ';');) {
+        s_values[std::string(kFakeGameKey) + "|" + v.substr(0, v.find('='))] = Sz(v.substr(v.find('=') + 1));
+    }
+}
+
+// What was asked, in order, separated by spaces: the game's values by name, a file check as "file".
+inline std::string AskedOfFake() {
+    std::string log;
+    for (std::string e : s_log) {
+        if (e.rfind("file:", 0) == 0) e = "file";
+        if (e.rfind(kFakeGameKey, 0) == 0) e = e.substr(sizeof kFakeGameKey);
+        log += (log.empty() ? "" : " ") + e;
+    }
+    return log;
+}
 
 // Loads the settings from install.env text, as the program does at start.
 inline void LoadSettingsText(const std::string& text) {

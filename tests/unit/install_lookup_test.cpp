@@ -1,23 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <sstream>
 #include <string>
 
 #include "common/str_util.h"
 #include "support/lookup_fake_registry.h"
 
 namespace {
-
-const char kKey[] = "Software\\Soft\\Game";
-
-void ResetRegistry() {
-    s_keys = {kKey};
-    s_lockedKeys.clear();
-    s_values.clear();
-    s_files.clear();
-    s_log.clear();
-}
 
 TEST(ParseRegInt, DecimalPrefixWithSignAndLimits) {
     const struct {
@@ -41,7 +30,7 @@ TEST(ParseRegInt, DecimalPrefixWithSignAndLimits) {
 
 TEST(Lookup, ReadsOnlyStringValuesAndKeepsTheDefaultOtherwise) {
     ResetRegistry();
-    const std::string k = std::string(kKey) + "|";
+    const std::string k = std::string(kFakeGameKey) + "|";
     s_values[k + "sz"] = Sz("12ab");
     s_values[k + "bare"] = {kRegTypeSz, "abc"};  // stored without a terminator
     s_values[k + "dword"] = {kRegTypeDword, std::string("\x01\0\0\0", 4)};
@@ -72,7 +61,7 @@ TEST(Lookup, ReadsOnlyStringValuesAndKeepsTheDefaultOtherwise) {
         EXPECT_EQ(ReadRegInt(FakeQuery, "Soft", "Game", c.name, -9), c.asInt) << c.name;
     }
     // A key that refuses full access reads like a missing one.
-    s_lockedKeys = {kKey};
+    s_lockedKeys = {kFakeGameKey};
     EXPECT_EQ(ReadRegInt(FakeQuery, "Soft", "Game", "sz", 3), 3);
 }
 
@@ -107,22 +96,13 @@ TEST(Lookup, ChecksInOrderAndStopsAtTheFirstFailure) {
         ResetRegistry();
         LoadSettingsText(c.settings);
         if (c.values == "-") s_keys.clear();
-        std::istringstream values(c.values);
-        for (std::string v; std::getline(values, v, ';');) {
-            s_values[std::string(kKey) + "|" + v.substr(0, v.find('='))] = Sz(v.substr(v.find('=') + 1));
-        }
+        SetGameValues(c.values);
         s_files = {"C:\\G\\game.exe"};
         char path[kMaxPathBytes];
         CopyStr(path, sizeof path, "untouched");
         EXPECT_EQ(FindInstallation(&kFakeSource, path, sizeof path), c.status);
         EXPECT_EQ(std::string(path), c.status == kLookupFound ? c.path : "untouched");
-        std::string log;
-        for (std::string e : s_log) {
-            if (e.rfind("file:", 0) == 0) e = "file";
-            if (e.rfind(kKey, 0) == 0) e = e.substr(sizeof kKey);
-            log += (log.empty() ? "" : " ") + e;
-        }
-        EXPECT_EQ(log, c.log);
+        EXPECT_EQ(AskedOfFake(), c.log);
     }
     ResetSettings();
 }
