@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/registry_win.h"
+
 const wchar_t kDamagedMessage[] = L"ファイルの読み込みに失敗しました。ファイルが壊れている可能性があります。";
 
 std::vector<uint8_t> LoadBytes(const std::wstring& path) {
@@ -80,3 +82,21 @@ std::wstring AnswerBox(const DriveProcess& proc, HWND owner, const std::wstring&
 }
 
 std::wstring AnswerOwnerlessBox(const DriveProcess& proc) { return AnswerBox(proc, nullptr, L"", IDOK); }
+
+StandinTxtOpener::StandinTxtOpener() : record_(ModuleFolder() + L"menu_opened.rec") {
+    Forget();
+    oldTxt_ = ReadRegText(HKEY_CLASSES_ROOT, L".txt", L"");
+    installed_ = AssociateType(L".txt", L"vnmenutest.txt", ModuleFolder() + L"menu_opener.exe");
+}
+
+StandinTxtOpener::~StandinTxtOpener() {
+    SetRegText(HKEY_CLASSES_ROOT, L".txt", nullptr, oldTxt_ == L"(none)" ? L"txtfile" : oldTxt_);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"vnmenutest.txt");
+    Forget();
+}
+
+std::wstring StandinTxtOpener::Opened() const {
+    std::vector<uint8_t> bytes;
+    WaitUntil([&] { return !(bytes = LoadBytes(record_)).empty(); }, kUpdaterWaitMs);
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+}

@@ -46,3 +46,20 @@ DWORD FinishUpdater(DriveProcess* proc);
 std::wstring AnswerBox(const DriveProcess& proc, HWND owner, const std::wstring& caption, int answer);
 // The one box the program shows before any main window: no owner, an empty caption, OK.
 std::wstring AnswerOwnerlessBox(const DriveProcess& proc);
+
+// The .txt type opened by the stand-in menu_opener.exe beside the test, which records the document
+// it was handed; the type's own program comes back when this goes.
+class StandinTxtOpener {
+public:
+    StandinTxtOpener();
+    ~StandinTxtOpener();
+    bool Installed() const { return installed_; }
+    // The document the stand-in was asked to open, once it has been ("" when none was in time).
+    std::wstring Opened() const;
+    // Forgets what was opened so far.
+    void Forget() const { DeleteFileW(record_.c_str()); }
+
+private:
+    std::wstring record_, oldTxt_;
+    bool installed_;
+};

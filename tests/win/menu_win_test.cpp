@@ -11,7 +11,6 @@
 #include "process/workdir_win.h"
 #include "support/payload_writer.h"
 #include "support/rct_bytes.h"
-#include "support/registry_win.h"
 #include "support/staging_tree_win.h"
 #include "support/updater_win.h"
 
@@ -25,22 +24,7 @@ protected:
     Menu() : UpdaterTest(L"menu test") {}  // ASCII, as the Western system's run needs
     void SetUp() override {
         UpdaterTest::SetUp();
-        record = ModuleFolder() + L"menu_opened.rec";
-        DeleteFileW(record.c_str());
-        oldTxt = ReadRegText(HKEY_CLASSES_ROOT, L".txt", L"");
-        ASSERT_TRUE(AssociateType(L".txt", L"vnmenutest.txt", ModuleFolder() + L"menu_opener.exe"));
-    }
-    void TearDown() override {
-        SetRegText(HKEY_CLASSES_ROOT, L".txt", nullptr, oldTxt == L"(none)" ? L"txtfile" : oldTxt);
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, L"vnmenutest.txt");
-        DeleteFileW(record.c_str());
-        UpdaterTest::TearDown();
-    }
-    // The document the stand-in was asked to open, once it has been.
-    std::wstring Opened() {
-        std::vector<uint8_t> bytes;
-        WaitUntil([&] { return !(bytes = LoadBytes(record)).empty(); }, kUpdaterWaitMs);
-        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+        ASSERT_TRUE(txt.Installed());
     }
     // Two copies of one updater and one of another title.
     void RunTwoCopies() {
@@ -80,7 +64,7 @@ protected:
         EXPECT_EQ(FinishUpdater(&first), 0u);
         EXPECT_EQ(WorkFolders(), before);
     }
-    std::wstring record, oldTxt;
+    StandinTxtOpener txt;
 };
 
 class WesternSystem : public Menu {};  // run under code page 1252
@@ -104,7 +88,7 @@ TEST_F(Menu, ButtonsFollowTheReadmeSettingAndBothWaysOutCleanUp) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.env);
-        DeleteFileW(record.c_str());
+        txt.Forget();
         // A picture file that holds no picture: the menu shows and works without one.
         DriveProcess proc;
         HWND menu = StartMenu(Make(L"ボタン.exe", {{"install.env", c.env},
@@ -127,7 +111,7 @@ TEST_F(Menu, ButtonsFollowTheReadmeSettingAndBothWaysOutCleanUp) {
         }
         if (c.document) {
             EXPECT_TRUE(PressButton(menu, 1001));
-            EXPECT_EQ(Opened(), TempFolder() + work[0] + L"\\" + c.document);
+            EXPECT_EQ(txt.Opened(), TempFolder() + work[0] + L"\\" + c.document);
             EXPECT_TRUE(IsWindowVisible(menu));
         }
         if (c.closeBox) {  // no installation: Update refuses in two boxes, the menu busy under them
