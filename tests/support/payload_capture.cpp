@@ -118,3 +118,17 @@ std::vector<uint8_t> MakeDeltaPayload(const std::string& name, const std::string
     EndTestPayload(&p);
     return p.bytes;
 }
+
+TestWalk WalkTestDeltas(const std::vector<std::string>& bodies, const std::string* installed, const std::string* whole) {
+    TestPayload p;
+    BeginTestPayload(&p);
+    AddTestFile(&p, "0.dat", "first");
+    for (const std::string& b : bodies) AddTestDelta(&p, "a.dat", b);
+    if (whole) AddTestFile(&p, "a.dat", *whole);
+    AddTestFile(&p, "b.dat", "next");
+    EndTestPayload(&p);
+    TestWalk w{};
+    if (installed) w.cap.old["C:\\G\\a.dat"] = *installed;
+    w.rc = WalkTestPayload(p.bytes, kExtractAll, &w.cap, &w.result);
+    return w;
+}

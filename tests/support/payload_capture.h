@@ -54,5 +54,10 @@ std::vector<uint8_t> MakeOnePayload(const std::string& name, const std::string& 
 // holding its own name; lastFaults damages the last record.
 std::vector<uint8_t> MakeNamedPayload(const std::vector<std::string>& names,
                                       const TestFileFaults& lastFaults = TestFileFaults());
+// Walks a payload for "a.dat" of the delta records bodies (and a whole record when whole is set),
+// between the files "0.dat" ("first") and "b.dat" ("next"), over an installation holding installed
+// as C:\G\a.dat (none when null).
+TestWalk WalkTestDeltas(const std::vector<std::string>& bodies, const std::string* installed,
+                        const std::string* whole = nullptr);
 // A whole payload of one delta record holding body.
 std::vector<uint8_t> MakeDeltaPayload(const std::string& name, const std::string& body);

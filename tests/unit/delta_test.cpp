@@ -50,23 +50,6 @@ std::string Body(const std::string& old, const std::string& neu) {
     return s;
 }
 
-// Walks a payload of the given delta bodies (and a whole record when whole is set) for "a.dat"
-// over an installation holding installed (none when null).
-TestWalk WalkDeltas(const std::vector<std::string>& bodies, const std::string* installed,
-                    const std::string* whole = nullptr) {
-    TestPayload p;
-    BeginTestPayload(&p);
-    AddTestFile(&p, "0.dat", "first");
-    for (const std::string& b : bodies) AddTestDelta(&p, "a.dat", b);
-    if (whole) AddTestFile(&p, "a.dat", *whole);
-    AddTestFile(&p, "b.dat", "next");
-    EndTestPayload(&p);
-    TestWalk w{};
-    if (installed) w.cap.old["C:\\G\\a.dat"] = *installed;
-    w.rc = WalkTestPayload(p.bytes, kExtractAll, &w.cap, &w.result);
-    return w;
-}
-
 // Pairs across the 128 KiB blocks: each comes back exactly, and what is shared costs little.
 TEST(Delta, RoundTripsOverGeneratedPairs) {
     const std::string a = MakeTestPattern(300000, 7);
@@ -90,7 +73,7 @@ TEST(Delta, RoundTripsOverGeneratedPairs) {
     for (const auto& c : cases) {
         std::string body = Body(c.old, c.neu);
         EXPECT_LE(body.size(), c.maxBody) << c.what;
-        TestWalk w = WalkDeltas({body}, &c.old);
+        TestWalk w = WalkTestDeltas({body}, &c.old);
         ASSERT_EQ(w.rc, 0) << c.what << ": " << DescribePayloadError(w.result.error);
         EXPECT_EQ(w.cap.data, "first" + c.neu + "next") << c.what;
         EXPECT_EQ(w.result.files, 3u) << c.what;
@@ -116,7 +99,7 @@ TEST(Delta, PicksTheDeltaForTheInstalledVersion) {
         {nullptr, true, kPayloadOk},
     };
     for (const auto& c : cases) {
-        TestWalk w = WalkDeltas(bodies, c.installed, c.whole ? &neu : nullptr);
+        TestWalk w = WalkTestDeltas(bodies, c.installed, c.whole ? &neu : nullptr);
         EXPECT_EQ(w.result.error, c.error);
         if (c.error != kPayloadOk) {
             EXPECT_STREQ(w.result.name, "a.dat");
@@ -171,15 +154,15 @@ TEST(Delta, RefusesDamagedFields) {
         {"bytes behind the stream", FormatTestDelta(old, neu, good) + "z", kPayloadBadDelta, true},
         {"cut stream", truncated, kPayloadBadDelta, true},
     };
-    EXPECT_EQ(WalkDeltas({FormatTestDelta(old, neu, good)}, &old).cap.data, "first" + neu + "next");
+    EXPECT_EQ(WalkTestDeltas({FormatTestDelta(old, neu, good)}, &old).cap.data, "first" + neu + "next");
     // Two adds within the new size but past it together: refused before a block goes out.
     const std::string big(200000, 'y');
     TestWalk over =
-        WalkDeltas({FormatTestDelta(old, big, DeltaAdd(big.substr(50000)) + DeltaAdd(big.substr(50000)) + '\0')}, &old);
+        WalkTestDeltas({FormatTestDelta(old, big, DeltaAdd(big.substr(50000)) + DeltaAdd(big.substr(50000)) + '\0')}, &old);
     EXPECT_EQ(over.result.error, kPayloadDeltaRange);
     EXPECT_LE(over.cap.data.size(), 5 + big.size());
     for (const auto& c : cases) {
-        TestWalk w = WalkDeltas({c.body}, &old);
+        TestWalk w = WalkTestDeltas({c.body}, &old);
         EXPECT_EQ(w.result.error, c.error) << c.what;
         EXPECT_LE(w.cap.files.size(), 2u) << c.what;
         EXPECT_LE(w.cap.data.size(), 5 + neu.size()) << c.what;
