@@ -80,10 +80,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         return 100 + (c < 0 ? 0 : c);
     }
     if (strcmp(verb, "run") == 0) return RunProgram(arg, arg) ? 1 : 0;
-    if (strcmp(verb, "document") == 0) {
-        OpenDocument(arg);
-        return 0;
-    }
     if (strcmp(verb, "alloc") == 0) {
         // More than half the address space: no heap can give it, whatever the machine has free (a
         // quarter of it, 1 GiB, can succeed in a 32-bit process).

