@@ -84,7 +84,6 @@ TEST_F(Menu, ButtonsFollowTheReadmeSettingAndBothWaysOutCleanUp) {
          {L"アップデート", L"更新内容を読む", L"終了"},
          L"お知らせ.txt",
          true},
-        {"TITLEBAR ボタン\r\nINSTREADME 読む\r\n", {L"アップデート", L"読む", L"終了"}, L"readme.txt", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.env);
