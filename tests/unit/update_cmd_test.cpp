@@ -18,7 +18,6 @@ TEST(UpdateCmd, InstalledPathJoinsRelativeNamesOnly) {
         size_t size = 260;
     } cases[] = {
         {"C:\\Games\\Demo", "demogame.exe", "C:\\Games\\Demo\\demogame.exe"},
-        {"C:\\Games\\Demo", "bin\\game.exe", "C:\\Games\\Demo\\bin\\game.exe"},
         {"C:\\Games\\ゲームソ", "ソ.exe", "C:\\Games\\ゲームソ\\ソ.exe"},
         {"C:\\Games\\Demo\\", "game.exe", "C:\\Games\\Demo\\game.exe"},
         {"D:\\", "readme.txt", "D:\\readme.txt"},
