@@ -10,7 +10,15 @@ bool StartProgram(const std::wstring& commandLine, DriveProcess* out, const wcha
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, &buf[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &info)) return false;
+    // Under load, Wine's loader now and then dies before the new process has connected, and the
+    // call fails with ERROR_INTERNAL_ERROR; nothing of the program has run yet, so start it again.
+    BOOL ok = FALSE;
+    for (int tries = 0; !ok && tries < 3; ++tries) {
+        buf = commandLine;
+        ok = CreateProcessW(nullptr, &buf[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &info);
+        if (!ok && GetLastError() != ERROR_INTERNAL_ERROR) return false;
+    }
+    if (!ok) return false;
     CloseHandle(info.hThread);
     out->process = info.hProcess;
     out->pid = info.dwProcessId;
@@ -378,8 +386,15 @@ bool SaveScreenshot(const char* name) {
 DWORD FinishProgram(DriveProcess* proc, DWORD timeoutMs) {
     DWORD code = 0xDEAD;
     if (!WaitProgram(proc, timeoutMs, &code)) {
+        // What it still shows says where it stopped: a box nobody expected, or nothing at all.
+        std::string shown;
+        for (HWND w : TopWindows(proc->pid)) {
+            MessageBoxView box;
+            shown += "\n  [" + ToCp932(WindowClass(w)) + "] " + ToCp932(WindowText(w));
+            if (ReadMessageBox(w, &box)) shown += ": " + ToCp932(box.text);
+        }
         EndProgram(proc);
-        ADD_FAILURE() << "the program did not end";
+        ADD_FAILURE() << "the program did not end; its windows:" << (shown.empty() ? " none" : shown);
     }
     return code;
 }

@@ -60,7 +60,10 @@ DriveProcess StartUpdater(const std::wstring& exe, const std::wstring& args) {
     DriveProcess proc;
     std::wstring cmd = L"\"" + exe + L"\"";
     if (!args.empty()) cmd += L" " + args;
-    EXPECT_TRUE(StartProgram(cmd, &proc));
+    if (!StartProgram(cmd, &proc)) {
+        DWORD error = GetLastError();
+        ADD_FAILURE() << "cannot start " << ToCp932(exe) << ": error " << error;
+    }
     return proc;
 }
 
