@@ -14,6 +14,10 @@ static_assert(sizeof(STARTUPINFOA) == 68, "STARTUPINFOA layout");
 namespace {
 bool s_quit;
 int s_quitCode;
+
+// Under Wine the new process now and then dies in the loader before any of its code ran, and the
+// start fails with ERROR_INTERNAL_ERROR; a second start works. Windows does not fail that way.
+const int kStartTries = 3;
 }  // namespace
 
 void OpenDocument(const char* path) {
@@ -21,11 +25,17 @@ void OpenDocument(const char* path) {
     info.cbSize = sizeof info;
     // The shell tells the player about its own failures. It may start the document's program on a
     // thread of its own; the updater ends right after the read-me, which would end that start too.
-    info.fMask = SEE_MASK_NOASYNC;
     info.hwnd = GetMainWindow();
     info.lpVerb = "open";
     info.lpFile = path;
     info.nShow = SW_SHOWNORMAL;
+    // Quiet while another try may still work; the last one lets the shell say why it failed.
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    for (int tries = 1; tries < kStartTries; ++tries) {
+        if (ShellExecuteExA(&info)) return;
+        if (GetLastError() != ERROR_INTERNAL_ERROR) break;
+    }
+    info.fMask = SEE_MASK_NOASYNC;
     ShellExecuteExA(&info);
 }
 
@@ -37,7 +47,11 @@ int RunProgram(const char* path, const char* name) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    BOOL ok = CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    BOOL ok = FALSE;
+    for (int tries = 0; !ok && tries < kStartTries; ++tries) {
+        ok = CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+        if (!ok && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    }
     if (ok) {
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);

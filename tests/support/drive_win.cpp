@@ -167,6 +167,8 @@ HWND WaitMessageBox(DWORD pid, MessageBoxView* out, DWORD timeoutMs) {
 }
 
 bool PressButton(HWND dialog, int id) {
+    // A null window would post to our own queue and report success.
+    if (!dialog) return false;
     HWND button = GetDlgItem(dialog, id);
     // The notification a click sends; posting it keeps us from blocking on the other process.
     return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != 0;

@@ -78,11 +78,17 @@ TEST_F(Menu, ButtonsFollowTheReadmeSettingAndBothWaysOutCleanUp) {
         std::vector<std::wstring> buttons;  // top down; IDs count down to 1000 at the bottom
         const wchar_t* document;            // what the read-me button opens; null: none
         bool closeBox;                      // leave through the caption's close box, not Exit
+        bool noProgram = false;             // no program opens its type: the shell says so
     } cases[] = {
         {"TITLEBAR ボタン\r\n", {L"アップデート", L"終了"}, nullptr, false},
         {"TITLEBAR ボタン\r\nINSTREADME 更新内容を読む\r\nINSTREADMEFL お知らせ.txt\r\n",
          {L"アップデート", L"更新内容を読む", L"終了"},
          L"お知らせ.txt",
+         true},
+        {"TITLEBAR ボタン\r\nINSTREADME 読む\r\nINSTREADMEFL 説明.vnnone\r\n",
+         {L"アップデート", L"読む", L"終了"},
+         L"説明.vnnone",
+         false,
          true},
     };
     for (const auto& c : cases) {
@@ -93,7 +99,8 @@ TEST_F(Menu, ButtonsFollowTheReadmeSettingAndBothWaysOutCleanUp) {
         HWND menu = StartMenu(Make(L"ボタン.exe", {{"install.env", c.env},
                                                    {"insttscr.rct", kJunkPicture},
                                                    {"readme.txt", "read me"},
-                                                   {"お知らせ.txt", "お知らせ"}}),
+                                                   {"お知らせ.txt", "お知らせ"},
+                                                   {"説明.vnnone", "説明"}}),
                               L"ボタン アップデータ", &proc);
         ASSERT_NE(menu, nullptr);
         std::vector<std::wstring> work = NewWorkFolders(before);
@@ -110,7 +117,10 @@ TEST_F(Menu, ButtonsFollowTheReadmeSettingAndBothWaysOutCleanUp) {
         }
         if (c.document) {
             EXPECT_TRUE(PressButton(menu, 1001));
-            EXPECT_EQ(txt.Opened(), TempFolder() + work[0] + L"\\" + c.document);
+            MessageBoxView view;
+            HWND box = c.noProgram ? WaitMessageBox(proc.pid, &view, kUpdaterWaitMs) : nullptr;
+            EXPECT_TRUE(!c.noProgram || (PressButton(box, IDOK) && WaitWindowGone(box, kUpdaterWaitMs)));
+            EXPECT_TRUE(c.noProgram || txt.Opened() == TempFolder() + work[0] + L"\\" + c.document);
             EXPECT_TRUE(IsWindowVisible(menu));
         }
         if (c.closeBox) {  // no installation: Update refuses in two boxes, the menu busy under them
