@@ -73,6 +73,8 @@ INT_PTR CALLBACK CopyProgressProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 int OpenCopyProgress(int32_t total) {
     CloseCopyProgress();
+    // Before the window shows: a click in its first moment counts.
+    s_cancelled = false;
     HWND owner = GetMainWindow();
     HINSTANCE instance =
         owner ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(owner, GWLP_HINSTANCE)) : GetModuleHandleW(nullptr);
@@ -86,7 +88,6 @@ int OpenCopyProgress(int32_t total) {
     memset(&s_shown, 0, sizeof s_shown);
     s_shown.fileRange = 1;
     s_shownAt = GetTickCount() - kRefreshMs;
-    s_cancelled = false;
     PumpMessages();
     return 0;
 }
