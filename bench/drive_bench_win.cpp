@@ -9,6 +9,7 @@
 // The polls here sleep 1 ms instead of the library's 20 so that the figures are not rounded up to
 // the poll; they give up after a minute, never sooner.
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -92,6 +93,13 @@ bool WriteResult(const std::wstring& path, double seconds) {
     return fclose(f) == 0;
 }
 
+bool AppendResult(const std::wstring& path, double seconds) {
+    FILE* f = _wfopen(path.c_str(), L"a");
+    if (!f) return false;
+    fprintf(f, "%.6f\n", seconds);
+    return fclose(f) == 0;
+}
+
 bool SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
     return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
@@ -130,21 +138,74 @@ int StartUp(const std::wstring& updater, const std::wstring& title, const std::w
     return WriteResult(result, shown - start) ? 0 : 1;
 }
 
+// Registers the installation, starts the updater and goes as far as the question before the copy.
+// False after failing.
+bool StartUpdate(const std::wstring& updater, const std::wstring& title, const std::wstring& key, const std::wstring& folder,
+                 DriveProcess* proc, HWND* menu, HWND* question) {
+    if (!Register(key, folder) || !PutGame(folder + L"\\game.exe")) return !Fail(proc, "cannot register the installation");
+    if (!StartProgram(L"\"" + updater + L"\"", proc)) return !Fail(proc, "cannot start the updater");
+    *menu = PollTopWindow(proc->pid, title);
+    if (!*menu) return !Fail(proc, "the menu did not appear");
+    int update = 0;
+    for (const DriveControl& c : ListControls(*menu)) {
+        if (c.text == L"アップデート" && c.visible) update = c.id;
+    }
+    if (!update || !PressButton(*menu, update)) return !Fail(proc, "no Update button");
+    *question = PollMessageBox(proc->pid);
+    return *question || !Fail(proc, "no question");
+}
+
+// Cancel pressed once a quarter of the copy is done. Measures until the total bar stands still (the
+// copy stopped; the bar is redrawn every 40 ms, so this is that coarse) and until the refusal that
+// follows the rollback shows; the folder must then hold the installed game alone, as before.
+int Cancel(const std::wstring& updater, const std::wstring& title, const std::wstring& key, const std::wstring& folder,
+           const std::wstring& result) {
+    DriveProcess proc;
+    HWND menu = nullptr, question = nullptr;
+    if (!StartUpdate(updater, title, key, folder, &proc, &menu, &question)) return 1;
+    PressButton(question, IDYES);
+    HWND copy = PollTopWindow(proc.pid, L"ファイルのコピー中...");
+    if (!copy) return Fail(&proc, "the copy window did not appear");
+    HWND bar = GetDlgItem(copy, 1019);
+    // The window shows before its bar is given the copy's range.
+    if (!Poll([&] {
+            DWORD range = static_cast<DWORD>(SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+            return range > 1 && static_cast<DWORD>(SendMessageW(bar, PBM_GETPOS, 0, 0)) >= range / 4;
+        }))
+        return Fail(&proc, "the copy did not get a quarter through");
+    double pressed = Now();
+    PressButton(copy, IDCANCEL);
+    DWORD shownPos = 0;
+    double moved = pressed;
+    Poll([&] {
+        DWORD pos = static_cast<DWORD>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+        if (IsWindow(copy) && pos > shownPos) {
+            shownPos = pos;
+            moved = Now();
+        }
+        return !IsWindow(copy);
+    });
+    HWND refusal = PollMessageBox(proc.pid);
+    double shown = Now();
+    MessageBoxView view;
+    if (!refusal || !ReadMessageBox(refusal, &view) || view.text != L"アップデートを中止しました")
+        return Fail(&proc, "no refusal after Cancel");
+    std::vector<std::wstring> left = ListFolder(folder + L"\\", L"*");
+    if (left != std::vector<std::wstring>{L"game.exe"}) return Fail(&proc, "the folder is not as it was");
+    PressButton(refusal, IDOK);
+    PostMessageW(menu, WM_CLOSE, 0, 0);
+    DWORD code = 0;
+    if (!WaitProgram(&proc, kWaitMs, &code) || code != 0) return Fail(&proc, "the updater did not end with 0");
+    DeleteFileW((folder + L"\\game.exe").c_str());
+    return WriteResult(result, moved - pressed) && AppendResult(result, shown - pressed) ? 0 : 1;
+}
+
 int Update(const std::wstring& updater, const std::wstring& title, const std::wstring& key, const std::wstring& folder,
            const std::wstring& result) {
     DriveProcess proc;
     std::wstring game = folder + L"\\game.exe";
-    if (!Register(key, folder) || !PutGame(game)) return Fail(&proc, "cannot register the installation");
-    if (!StartProgram(L"\"" + updater + L"\"", &proc)) return Fail(&proc, "cannot start the updater");
-    HWND menu = PollTopWindow(proc.pid, title);
-    if (!menu) return Fail(&proc, "the menu did not appear");
-    int update = 0;
-    for (const DriveControl& c : ListControls(menu)) {
-        if (c.text == L"アップデート" && c.visible) update = c.id;
-    }
-    if (!update || !PressButton(menu, update)) return Fail(&proc, "no Update button");
-    HWND question = PollMessageBox(proc.pid);
-    if (!question) return Fail(&proc, "no question");
+    HWND menu = nullptr, question = nullptr;
+    if (!StartUpdate(updater, title, key, folder, &proc, &menu, &question)) return 1;
     double yes = Now();
     PressButton(question, IDYES);
     HWND done = PollTopWindow(proc.pid, L"インストール終了");
@@ -168,8 +229,9 @@ int main() {
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc == 5 && std::wstring(argv[1]) == L"startup") return StartUp(argv[2], argv[3], argv[4]);
     if (argc == 7 && std::wstring(argv[1]) == L"update") return Update(argv[2], argv[3], argv[4], argv[5], argv[6]);
+    if (argc == 7 && std::wstring(argv[1]) == L"cancel") return Cancel(argv[2], argv[3], argv[4], argv[5], argv[6]);
     fprintf(stderr,
             "usage: drive_bench startup UPDATER TITLE RESULT\n"
-            "       drive_bench update UPDATER TITLE KEY FOLDER RESULT\n");
+            "       drive_bench update|cancel UPDATER TITLE KEY FOLDER RESULT\n");
     return 2;
 }
