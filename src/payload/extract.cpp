@@ -31,16 +31,17 @@ static int FailWalk(ExtractResult* result, const PayloadRecord* rec, int error) 
 
 static int NullSink(void*, const uint8_t*, size_t, uint32_t, uint32_t) { return 0; }
 
-static int ExtractFile(PayloadReader* reader, const char* path, const PayloadRecord* rec, const ExtractOps* ops, void* ctx) {
+static int ExtractFile(PayloadReader* reader, const char* path, const PayloadRecord* rec, uint8_t* blocks,
+                       const ExtractOps* ops, void* ctx) {
     if (ops->openFile && ops->openFile(ctx, path, rec) != 0) return -1;
-    int rc = InflatePayloadRecord(reader, rec, ops->write ? ops->write : NullSink, ctx);
+    int rc = InflatePayloadRecord(reader, rec, blocks, blocks + kPayloadBlockBytes, ops->write ? ops->write : NullSink, ctx);
     if (ops->closeFile && ops->closeFile(ctx, path, rec, rc == 0) != 0) rc = -1;
     return rc;
 }
 
 // The walk itself; deltas apply as plan says.
 static int Walk(PayloadReader* reader, const char* dest, int mode, const ExtractOps* ops, void* ctx, DeltaPlan* plan,
-                ExtractResult* result) {
+                uint8_t* blocks, ExtractResult* result) {
     PayloadRecord rec;
     char path[kPayloadNameBytes];
     char temp[kPayloadNameBytes];
@@ -97,7 +98,7 @@ static int Walk(PayloadReader* reader, const char* dest, int mode, const Extract
             continue;
         }
         if (group[0]) groupDone = true;  // the whole record of a file no delta fitted
-        if (ExtractFile(reader, path, &rec, ops, ctx) != 0) {
+        if (ExtractFile(reader, path, &rec, blocks, ops, ctx) != 0) {
             return FailWalk(result, &rec, reader->error != kPayloadOk ? reader->error : kPayloadSinkFailed);
         }
         ++result->files;
@@ -109,9 +110,17 @@ int RunPayloadExtraction(PayloadReader* reader, const char* dest, int mode, cons
     memset(result, 0, sizeof *result);
     DeltaPlan plan;
     memset(&plan, 0, sizeof plan);
+    // One pair of blocks for every record: freeing and taking them again for each file costs more
+    // than a small file's inflate.
+    uint8_t* blocks = static_cast<uint8_t*>(AllocChecked(2 * kPayloadBlockBytes));
     int rc = 0;
-    if (mode == kExtractAll && ops->openOld) rc = PlanPayloadDeltas(reader, dest, ops, ctx, &plan, result);
-    if (rc == 0) rc = Walk(reader, dest, mode, ops, ctx, &plan, result);
+    if (!blocks) {
+        result->error = kPayloadNoMemory;
+        rc = -1;
+    }
+    if (rc == 0 && mode == kExtractAll && ops->openOld) rc = PlanPayloadDeltas(reader, dest, ops, ctx, &plan, result);
+    if (rc == 0) rc = Walk(reader, dest, mode, ops, ctx, &plan, blocks, result);
+    FreeChecked(blocks);
     FreeChecked(plan.picks);
     return rc;
 }

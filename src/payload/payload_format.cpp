@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "common/alloc.h"
 #include "common/le_bytes.h"
 #include "common/sjis.h"
 #include "common/str_util.h"
@@ -150,7 +149,8 @@ int SkipPayloadRecord(PayloadReader* reader, const PayloadRecord* rec) {
     return ReadPayloadBytes(reader, nullptr, rec->isDir ? 0 : rec->packedSize);
 }
 
-int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, PayloadSink sink, void* ctx) {
+int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, uint8_t* in, uint8_t* out, PayloadSink sink,
+                         void* ctx) {
     int rc = -1;
     int error = kPayloadOk;
     bool started = false;
@@ -158,13 +158,7 @@ int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, Payloa
     uint32_t written = 0;
     z_stream zs;
     memset(&zs, 0, sizeof zs);
-    uint8_t* in = static_cast<uint8_t*>(AllocChecked(kPayloadBlockBytes));
-    uint8_t* out = static_cast<uint8_t*>(AllocChecked(kPayloadBlockBytes));
     if (reader->error != kPayloadOk || rec->isDir || rec->isDelta) goto done;
-    if (!in || !out) {
-        error = kPayloadNoMemory;
-        goto done;
-    }
     if (inflateInit_(&zs, kZlibVersion, static_cast<int>(sizeof(z_stream))) != Z_OK) {
         error = kPayloadNoMemory;
         goto done;
@@ -212,8 +206,6 @@ int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, Payloa
     rc = 0;
 done:
     if (started) inflateEnd(&zs);
-    FreeChecked(in);
-    FreeChecked(out);
     if (rc != 0) FailReader(reader, error);
     return rc;
 }

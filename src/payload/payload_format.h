@@ -98,9 +98,11 @@ int ReadPayloadBytes(PayloadReader* reader, void* dst, uint32_t n);
 // or -1.
 int SeekPayloadReader(PayloadReader* reader, uint32_t pos, uint32_t consumed);
 
-// Inflates a file record's stream into sink through two buffers of kPayloadBlockBytes, stopping at
-// the record's size. Returns 0 once the whole stream checked out, or -1 with reader->error set.
-int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, PayloadSink sink, void* ctx);
+// Inflates a file record's stream into sink through the caller's two buffers of kPayloadBlockBytes
+// (read into in, inflated into out), stopping at the record's size. Returns 0 once the whole stream
+// checked out, or -1 with reader->error set.
+int InflatePayloadRecord(PayloadReader* reader, const PayloadRecord* rec, uint8_t* in, uint8_t* out, PayloadSink sink,
+                         void* ctx);
 
 // Checks a NUL-terminated name under both ways Windows may split it: walking CP932 characters and
 // byte by byte (another code page splits at the 0x5C trail byte of a character such as ソ).
