@@ -42,19 +42,27 @@ void Give(CopyJob* job, int semaphore) {
     if (job->counts[semaphore].fetch_add(1) < 0) job->threads->post(job->threads->ctx, semaphore);
 }
 
-// Copies a block into the next free buffer of the ring and hands it to the writer.
-void HandOver(CopyJob* job, const uint8_t* bytes, size_t n, uint32_t fileWritten, uint32_t consumed, bool end) {
+// The next free slot of the ring, for one step; Send hands it to the writer.
+CopyBlock* Claim(CopyJob* job, int step) {
     Take(job, kCopyBufferFree);
     CopyBlock* b = &job->blocks[job->put++ % kCopyBuffers];
-    if (n) memcpy(b->bytes, bytes, n);
-    b->n = n;
-    b->fileWritten = fileWritten;
-    b->consumed = consumed;
-    b->end = end;
-    Give(job, kCopyBlockReady);
+    b->step = step;
+    return b;
 }
 
-// Waits until the writer has written every block handed over. Returns 0, or -1 when one failed.
+void Send(CopyJob* job) { Give(job, kCopyBlockReady); }
+
+// A step naming the file: its temporary path and its record travel with it.
+void SendFileStep(CopyJob* job, int step, const char* path, const PayloadRecord* rec, bool ok) {
+    CopyBlock* b = Claim(job, step);
+    CopyStr(b->path, sizeof b->path, path);
+    b->rec = *rec;
+    b->ok = ok;
+    b->consumed = job->reader->consumed;
+    Send(job);
+}
+
+// Waits until the writer has done every step handed over. Returns 0, or -1 when one failed.
 int Drain(CopyJob* job) {
     if (!job->writing) return 0;
     for (int i = 0; i < kCopyBuffers; ++i) Take(job, kCopyBufferFree);
@@ -62,22 +70,50 @@ int Drain(CopyJob* job) {
     return job->writeFailed.load() ? -1 : 0;
 }
 
-// The writer thread: writes the blocks in the order handed over; after a failure it only frees
-// them, and the worker fails at its next block or close.
+int OpenTarget(CopyJob* job, const char* path, const PayloadRecord* rec) {
+    PublishFile(job, rec);
+    return job->fileOps->openFile ? job->fileOps->openFile(job->ctx, path, rec) : 0;
+}
+
+int WriteTarget(CopyJob* job, const uint8_t* bytes, size_t n, uint32_t fileWritten, uint32_t consumed) {
+    if (job->fileOps->write && job->fileOps->write(job->ctx, bytes, n, fileWritten, consumed) != 0) return -1;
+    PublishBlock(job, fileWritten, consumed);
+    return 0;
+}
+
+int CloseTarget(CopyJob* job, const char* path, const PayloadRecord* rec, bool ok, uint32_t consumed) {
+    int rc = job->fileOps->closeFile ? job->fileOps->closeFile(job->ctx, path, rec, ok) : 0;
+    job->consumed.store(consumed, std::memory_order_relaxed);  // the record's end too
+    return ok ? rc : -1;
+}
+
+// One step on the writer. After a failure nothing more is opened or written, but an open file is
+// still closed, so that the rollback can remove it.
+void RunStep(CopyJob* job, const CopyBlock* b) {
+    bool failed = job->writeFailed.load();
+    int rc = 0;
+    if (b->step == kCopyOpen && !failed) {
+        rc = OpenTarget(job, b->path, &b->rec);
+        job->fileOpen = rc == 0;
+    } else if (b->step == kCopyData && !failed) {
+        rc = WriteTarget(job, b->bytes, b->n, b->fileWritten, b->consumed);
+    } else if (b->step == kCopyClose && job->fileOpen) {
+        job->fileOpen = false;
+        rc = CloseTarget(job, b->path, &b->rec, b->ok && !failed, b->consumed);
+    }
+    if (rc != 0) job->writeFailed.store(true);
+}
+
+// The writer thread: runs the steps in the order handed over until the last.
 void WriteBlocks(void* arg) {
     CopyJob* job = static_cast<CopyJob*>(arg);
     for (;;) {
         Take(job, kCopyBlockReady);
         const CopyBlock* b = &job->blocks[job->taken++ % kCopyBuffers];
-        bool end = b->end;
-        if (!end && !job->writeFailed.load()) {
-            if (job->fileOps->write && job->fileOps->write(job->ctx, b->bytes, b->n, b->fileWritten, b->consumed) != 0)
-                job->writeFailed.store(true);
-            else
-                PublishBlock(job, b->fileWritten, b->consumed);
-        }
+        int step = b->step;
+        if (step != kCopyEnd) RunStep(job, b);
         Give(job, kCopyBufferFree);
-        if (end) return;
+        if (step == kCopyEnd) return;
     }
 }
 
@@ -86,33 +122,35 @@ int CopyCreateDir(void* ctx, const char* path, const PayloadRecord* rec) {
     return job->fileOps->createDir ? job->fileOps->createDir(job->ctx, path, rec) : 0;
 }
 
+// With the writer, the file is opened there: a failure shows at the worker's next step.
 int CopyOpenFile(void* ctx, const char* path, const PayloadRecord* rec) {
     CopyJob* job = static_cast<CopyJob*>(ctx);
-    if (Stopping(job)) return -1;
-    PublishFile(job, rec);
-    return job->fileOps->openFile ? job->fileOps->openFile(job->ctx, path, rec) : 0;
+    if (Stopping(job) || job->writeFailed.load()) return -1;
+    if (!job->writing) return OpenTarget(job, path, rec);
+    SendFileStep(job, kCopyOpen, path, rec, true);
+    return 0;
 }
 
 int CopyWrite(void* ctx, const uint8_t* bytes, size_t n, uint32_t fileWritten, uint32_t consumed) {
     CopyJob* job = static_cast<CopyJob*>(ctx);
     if (Stopping(job) || job->writeFailed.load()) return -1;
-    if (job->writing) {
-        HandOver(job, bytes, n, fileWritten, consumed, false);
-        return 0;
-    }
-    if (job->fileOps->write && job->fileOps->write(job->ctx, bytes, n, fileWritten, consumed) != 0) return -1;
-    PublishBlock(job, fileWritten, consumed);
+    if (!job->writing) return WriteTarget(job, bytes, n, fileWritten, consumed);
+    CopyBlock* b = Claim(job, kCopyData);
+    if (n) memcpy(b->bytes, bytes, n);
+    b->n = n;
+    b->fileWritten = fileWritten;
+    b->consumed = consumed;
+    Send(job);
     return 0;
 }
 
 // A stop after a file's last block still comes before the commit: that file fails too.
 int CopyCloseFile(void* ctx, const char* path, const PayloadRecord* rec, bool ok) {
     CopyJob* job = static_cast<CopyJob*>(ctx);
-    if (Drain(job) != 0) ok = false;
-    job->consumed.store(job->reader->consumed, std::memory_order_relaxed);  // the record's end too
-    if (ok && Stopping(job)) ok = false;
-    int rc = job->fileOps->closeFile ? job->fileOps->closeFile(job->ctx, path, rec, ok) : 0;
-    return ok ? rc : -1;
+    if (ok && (Stopping(job) || job->writeFailed.load())) ok = false;
+    if (!job->writing) return CloseTarget(job, path, rec, ok, job->reader->consumed);
+    SendFileStep(job, kCopyClose, path, rec, ok);
+    return ok ? 0 : -1;
 }
 
 int CopyOpenOld(void* ctx, const char* path, const PayloadRecord* rec, uint64_t* size) {
@@ -132,7 +170,11 @@ void CopyCloseOld(void* ctx) {
     if (job->fileOps->closeOld) job->fileOps->closeOld(job->ctx);
 }
 
-const ExtractOps kCopyOps = {CopyCreateDir, CopyOpenFile, CopyWrite, CopyCloseFile, CopyOpenOld, CopyReadOld, CopyCloseOld};
+// Nothing moves, and nothing is undone, while the writer still holds a file.
+int CopySettle(void* ctx) { return Drain(static_cast<CopyJob*>(ctx)); }
+
+const ExtractOps kCopyOps = {CopyCreateDir, CopyOpenFile, CopyWrite,    CopyCloseFile,
+                             CopyOpenOld,   CopyReadOld,  CopyCloseOld, CopySettle};
 
 }  // namespace
 
@@ -158,6 +200,7 @@ void InitCopyJob(CopyJob* job, PayloadReader* reader, const char* dest, const St
     memset(job->blocks, 0, sizeof job->blocks);
     job->put = job->taken = 0;
     job->writing = false;
+    job->fileOpen = false;
     job->writeFailed.store(false);
     job->counts[kCopyBlockReady].store(0);
     job->counts[kCopyBufferFree].store(kCopyBuffers);
@@ -177,7 +220,8 @@ void RunCopyJob(CopyJob* job) {
         job->rc = RunStagedExtraction(job->reader, job->dest, job->fs, job->ctx, &kCopyOps, job, job->seed, &job->result);
     }
     if (job->writing) {
-        HandOver(job, nullptr, 0, 0, 0, true);
+        Claim(job, kCopyEnd);
+        Send(job);
         job->threads->join(job->threads->ctx);
         job->writing = false;
     }

@@ -21,7 +21,7 @@ enum CopySemaphore {
     kCopyBlockReady = 0,  // blocks handed to the writer
     kCopyBufferFree = 1,  // buffers the worker may fill
 };
-const int kCopyBuffers = 3;
+const int kCopyBuffers = 8;  // a small file takes three: its open, its block and its close
 struct CopyThreads {
     void* ctx;
     int (*start)(void* ctx, void (*fn)(void* arg), void* arg);  // 0, or -1 when no thread can be had
@@ -31,13 +31,23 @@ struct CopyThreads {
     void (*post)(void* ctx, int semaphore);  // gives one
 };
 
-// One block on its way to the writer; end marks the last hand-over.
+// What the writer does with a slot of the ring.
+enum CopyStep {
+    kCopyOpen,   // opens path for rec
+    kCopyData,   // writes bytes
+    kCopyClose,  // closes the file; ok says whether it checked out
+    kCopyEnd,    // the last hand-over
+};
+// One step on its way to the writer.
 struct CopyBlock {
+    int step;
     uint8_t* bytes;
     size_t n;
     uint32_t fileWritten;
     uint32_t consumed;
-    bool end;
+    bool ok;
+    char path[kPayloadNameBytes];  // the temporary name, for kCopyOpen and kCopyClose
+    PayloadRecord rec;
 };
 
 // What the window shows, as last published.
@@ -71,18 +81,20 @@ struct CopyJob {
     // worker's hand-overs, taken the writer's.
     CopyBlock blocks[kCopyBuffers];
     uint32_t put, taken;
-    bool writing;  // the writer thread runs
+    bool writing;   // the writer thread runs
+    bool fileOpen;  // the writer's: its file is open
     std::atomic<bool> writeFailed;
     std::atomic<int> counts[2];  // each semaphore's count; below 0 while a side waits
 };
 
 void InitCopyJob(CopyJob* job, PayloadReader* reader, const char* dest, const StageFs* fs, const ExtractOps* fileOps,
                  void* ctx, uint32_t seed, const CopyThreads* threads);
-// The worker's body: RunStagedExtraction into job->dest, its blocks written by a writer thread
-// when one can be had (joined before this returns; a file is closed only once all its blocks are
-// written, and a failed write fails the walk at its next block or close). A stop request met before a file, a
-// block or a file's close fails the walk, so the folder is put back as it was, and sets
-// job->stopped; once every file is written, the commit is no longer stopped.
+// The worker's body: RunStagedExtraction into job->dest. When a writer thread can be had, it opens,
+// writes and closes the files in the order handed over while the worker inflates ahead (joined
+// before this returns); a failure there fails the walk at the worker's next step, and nothing moves
+// until the writer has closed every file. A stop request met before a file, a block or a file's
+// close fails the walk, so the folder is put back as it was, and sets job->stopped; once every
+// file is written, the commit is no longer stopped.
 void RunCopyJob(CopyJob* job);
 // The latest published state, read on any thread.
 void ReadCopyView(CopyJob* job, CopyView* view);

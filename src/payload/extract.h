@@ -27,6 +27,10 @@ struct ExtractOps {
     int (*openOld)(void* ctx, const char* path, const PayloadRecord* rec, uint64_t* size);
     DeltaSource readOld;
     void (*closeOld)(void* ctx);
+    // Only the staged update calls it: once its walk has ended, before anything is moved or undone.
+    // Returns 0 when every file handed to the calls above is whole and closed, or -1. Null when
+    // those calls finish their work before they return.
+    int (*settle)(void* ctx);
 };
 
 // An update writes each file to a temporary name beside its destination first, "~vnXXXXX.tmp"

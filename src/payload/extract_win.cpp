@@ -344,7 +344,7 @@ int ExtractPayload(const char* dest, int mode) {
     target.out = INVALID_HANDLE_VALUE;
     target.old = INVALID_HANDLE_VALUE;
     target.dest = dest;
-    ExtractOps ops = {CreateDir, OpenFile, WriteBlock, CloseFile, OpenOld, ReadOld, CloseOld};
+    ExtractOps ops = {CreateDir, OpenFile, WriteBlock, CloseFile, OpenOld, ReadOld, CloseOld, nullptr};
     ExtractResult result;
     int stopped = kCopyGoOn;
     int rc;

@@ -82,9 +82,14 @@ int RunStagedExtraction(PayloadReader* reader, const char* folder, const StageFs
     StageJournal journal;
     InitStageJournal(&journal, fs, fsCtx, folder, seed);
     StageRun run = {&journal, fileOps, ctx, {0}, 0, 0};
-    const ExtractOps ops = {StageCreateDir, StageOpenFile, StageWrite,   StageCloseFile,
-                            StageOpenOld,   StageReadOld,  StageCloseOld};
+    const ExtractOps ops = {StageCreateDir, StageOpenFile, StageWrite,    StageCloseFile,
+                            StageOpenOld,   StageReadOld,  StageCloseOld, nullptr};
     int rc = RunPayloadExtraction(reader, folder, kExtractAll, &ops, &run, result);
+    // What the walk handed over is finished before anything moves or is undone.
+    if (fileOps->settle && fileOps->settle(ctx) != 0 && rc == 0) {
+        result->error = kPayloadSinkFailed;
+        rc = -1;
+    }
     if (rc == 0) {
         rc = CommitStaged(&journal);
         if (rc != 0) result->error = kPayloadSinkFailed;

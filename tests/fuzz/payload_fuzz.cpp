@@ -45,7 +45,7 @@ static int CheckDir(void*, const char* path, const PayloadRecord* rec) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    const ExtractOps ops = {CheckDir, OpenMemory, WriteMemory, CloseMemory, nullptr, nullptr, nullptr};
+    const ExtractOps ops = {CheckDir, OpenMemory, WriteMemory, CloseMemory, nullptr, nullptr, nullptr, nullptr};
     for (int mode = kExtractAll; mode <= kExtractSetupFiles; ++mode) {
         FILE* f = fmemopen(const_cast<uint8_t*>(data), size, "rb");
         if (!f) return 0;

@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!file) return 0;
     PayloadReader reader;
     Folder folder;
-    const ExtractOps ops = {nullptr, OpenFile, nullptr, CloseFile, nullptr, nullptr, nullptr};
+    const ExtractOps ops = {nullptr, OpenFile, nullptr, CloseFile, nullptr, nullptr, nullptr, nullptr};
     ExtractResult result;
     int rc = OpenPayloadReader(file, &reader);
     if (rc == 0) rc = RunStagedExtraction(&reader, "C:\\G", &kOps, &folder, &ops, &folder, data[0] * 0x1111u, &result);

@@ -53,8 +53,8 @@ static void CaptureCloseOld(void* ctx) { static_cast<PayloadCapture*>(ctx)->open
 
 int WalkTestPayload(const std::vector<uint8_t>& bytes, int mode, PayloadCapture* cap, ExtractResult* result,
                     const char* dest) {
-    static const ExtractOps kOps = {CaptureDir,     CaptureOpen,    CaptureWrite,   CaptureClose,
-                                    CaptureOpenOld, CaptureReadOld, CaptureCloseOld};
+    static const ExtractOps kOps = {CaptureDir,     CaptureOpen,    CaptureWrite,    CaptureClose,
+                                    CaptureOpenOld, CaptureReadOld, CaptureCloseOld, nullptr};
     FILE* f = OpenTestBytes(bytes);
     EXPECT_NE(f, nullptr);
     if (!f) return -1;
@@ -72,7 +72,7 @@ int WalkTestPayload(const std::vector<uint8_t>& bytes, int mode, PayloadCapture*
 }
 
 int CheckTestPayload(const std::vector<uint8_t>& bytes) {
-    static const ExtractOps kCheck = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    static const ExtractOps kCheck = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
     FILE* f = OpenTestBytes(bytes);
     if (!f) return -1;
     PayloadReader reader;

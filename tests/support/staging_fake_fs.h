@@ -45,7 +45,7 @@ struct FakeFs {
     std::vector<std::string> failRemove;  // files whose removal fails
     std::vector<std::string> failRenameFrom;
     std::vector<std::string> inUse;  // files that cannot be opened without sharing
-    std::string open;                // the file being written
+    std::string open;                // the file being written, until closed
     std::string reading;             // the installed file a delta reads
 
     static std::string Key(const std::string& path) {
@@ -88,7 +88,11 @@ struct FakeFs {
     bool Write() { return Change() && ++writes != failWriteAt; }
 };
 
+// The copy's worker and its writer reach the tree at once, as two threads reach a real disk.
+inline std::recursive_mutex s_fakeLock;
+
 inline int FakeKind(void* ctx, const char* path, bool* readOnly) {
+    std::lock_guard<std::recursive_mutex> hold(s_fakeLock);
     const FakeNode* n = static_cast<FakeFs*>(ctx)->Find(path);
     if (!n) return kStageMissing;
     *readOnly = n->readOnly;
@@ -96,6 +100,7 @@ inline int FakeKind(void* ctx, const char* path, bool* readOnly) {
 }
 
 inline int FakeRename(void* ctx, const char* from, const char* to) {
+    std::lock_guard<std::recursive_mutex> hold(s_fakeLock);
     FakeFs* fs = static_cast<FakeFs*>(ctx);
     if (!fs->Change()) return -1;
     ++fs->renames;
@@ -113,15 +118,19 @@ inline int FakeRename(void* ctx, const char* from, const char* to) {
 }
 
 inline int FakeRemoveFile(void* ctx, const char* path) {
+    std::lock_guard<std::recursive_mutex> hold(s_fakeLock);
     FakeFs* fs = static_cast<FakeFs*>(ctx);
     if (!fs->Change() || ++fs->removes == fs->failRemoveAt) return -1;
     const FakeNode* n = fs->Find(path);
-    if (!n || n->kind != kStageFile || FakeFs::Listed(fs->failRemove, path)) return -1;
+    // As on Windows, a file still open for writing cannot be removed.
+    if (!n || n->kind != kStageFile || FakeFs::Listed(fs->failRemove, path) || FakeFs::Key(path) == FakeFs::Key(fs->open))
+        return -1;
     fs->nodes.erase(FakeFs::Key(path));
     return 0;
 }
 
 inline int FakeRemoveDir(void* ctx, const char* path) {
+    std::lock_guard<std::recursive_mutex> hold(s_fakeLock);
     FakeFs* fs = static_cast<FakeFs*>(ctx);
     if (!fs->Change() || ++fs->removes == fs->failRemoveAt) return -1;
     const FakeNode* n = fs->Find(path);
@@ -135,6 +144,7 @@ inline int FakeRemoveDir(void* ctx, const char* path) {
 }
 
 inline int FakeCreateDir(void* ctx, const char* path) {
+    std::lock_guard<std::recursive_mutex> hold(s_fakeLock);
     FakeFs* fs = static_cast<FakeFs*>(ctx);
     std::string p = path;
     const FakeNode* parent = fs->Find(p.substr(0, p.rfind('\\')));
@@ -145,11 +155,13 @@ inline int FakeCreateDir(void* ctx, const char* path) {
 }
 
 inline int FakeOpenExclusive(void* ctx, const char* path) {
+    std::lock_guard<std::recursive_mutex> hold(s_fakeLock);
     FakeFs* fs = static_cast<FakeFs*>(ctx);
     return fs->Find(path) && !FakeFs::Listed(fs->inUse, path) ? 0 : -1;
 }
 
 inline int FakeAppend(void* ctx, const char* path, const char* bytes, size_t n) {
+    std::lock_guard<std::recursive_mutex> hold(s_fakeLock);
     FakeFs* fs = static_cast<FakeFs*>(ctx);
     if (!fs->Write()) return -1;
     const FakeNode* node = fs->Find(path);
@@ -160,6 +172,7 @@ inline int FakeAppend(void* ctx, const char* path, const char* bytes, size_t n) 
 }
 
 inline int FakeLoad(void* ctx, const char* path, size_t maxBytes, char** bytes, size_t* n) {
+    std::lock_guard<std::recursive_mutex> hold(s_fakeLock);
     const FakeNode* node = static_cast<FakeFs*>(ctx)->Find(path);
     if (!node || node->kind != kStageFile || node->data.size() > maxBytes) return -1;
     *bytes = static_cast<char*>(AllocChecked(node->data.size() + 1));
@@ -174,6 +187,7 @@ const StageFs kFakeOps = {FakeKind,      FakeRename,        FakeRemoveFile, Fake
 
 // The platform's side of writing a file, into the same tree.
 inline int FakeOpenFile(void* ctx, const char* path, const PayloadRecord*) {
+    std::lock_guard<std::recursive_mutex> hold(s_fakeLock);
     FakeFs* fs = static_cast<FakeFs*>(ctx);
     const FakeNode* parent = nullptr;
     std::string p = path;
@@ -186,16 +200,22 @@ inline int FakeOpenFile(void* ctx, const char* path, const PayloadRecord*) {
 }
 
 inline int FakeWriteBlock(void* ctx, const uint8_t* bytes, size_t n, uint32_t, uint32_t) {
+    std::lock_guard<std::recursive_mutex> hold(s_fakeLock);
     FakeFs* fs = static_cast<FakeFs*>(ctx);
     if (!fs->Write()) return -1;
     fs->nodes[FakeFs::Key(fs->open)].data.append(reinterpret_cast<const char*>(bytes), n);
     return 0;
 }
 
-inline int FakeCloseFile(void*, const char*, const PayloadRecord*, bool ok) { return ok ? 0 : -1; }
+inline int FakeCloseFile(void* ctx, const char*, const PayloadRecord*, bool ok) {
+    std::lock_guard<std::recursive_mutex> hold(s_fakeLock);
+    static_cast<FakeFs*>(ctx)->open.clear();
+    return ok ? 0 : -1;
+}
 
 // The installed file a delta reads, in place.
 inline int FakeOpenOld(void* ctx, const char* path, const PayloadRecord*, uint64_t* size) {
+    std::lock_guard<std::recursive_mutex> hold(s_fakeLock);
     FakeFs* fs = static_cast<FakeFs*>(ctx);
     const FakeNode* node = fs->Find(path);
     if (!node || node->kind != kStageFile) return -1;
@@ -205,6 +225,7 @@ inline int FakeOpenOld(void* ctx, const char* path, const PayloadRecord*, uint64
 }
 
 inline int FakeReadOld(void* ctx, uint64_t offset, uint8_t* dst, size_t n) {
+    std::lock_guard<std::recursive_mutex> hold(s_fakeLock);
     FakeFs* fs = static_cast<FakeFs*>(ctx);
     const FakeNode* node = fs->Find(fs->reading);
     if (!node || offset > node->data.size() || n > node->data.size() - offset) return -1;
@@ -212,7 +233,8 @@ inline int FakeReadOld(void* ctx, uint64_t offset, uint8_t* dst, size_t n) {
     return 0;
 }
 
-const ExtractOps kFakeFileOps = {nullptr, FakeOpenFile, FakeWriteBlock, FakeCloseFile, FakeOpenOld, FakeReadOld, nullptr};
+const ExtractOps kFakeFileOps = {nullptr,     FakeOpenFile, FakeWriteBlock, FakeCloseFile,
+                                 FakeOpenOld, FakeReadOld,  nullptr,        nullptr};
 
 struct FakeNewFile {
     const char* dest;

@@ -153,8 +153,8 @@ int RunTest(int argc, char** argv) {
     TestCounts counts = {0, 0, false, {false, 0, 0}};
     StartProgress(&counts.bar, reader.total, kProgressLargeBytes);
     ExtractResult result;
-    const ExtractOps all = {CountDir, nullptr, ShowTestProgress, nullptr, nullptr, nullptr, nullptr};
-    const ExtractOps setup = {nullptr, ShowSetupFile, nullptr, nullptr, nullptr, nullptr, nullptr};
+    const ExtractOps all = {CountDir, nullptr, ShowTestProgress, nullptr, nullptr, nullptr, nullptr, nullptr};
+    const ExtractOps setup = {nullptr, ShowSetupFile, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
     if (RunPayloadExtraction(&reader, kTestDest, kExtractAll, &all, &counts, &result) != 0) {
         rc = FailRecord(path, result.name, result.error);
     }
@@ -300,7 +300,7 @@ int RunExtract(int argc, char** argv) {
     x.base = base;
     StartProgress(&x.bar, reader.total, kProgressLargeBytes);
     const ExtractOps ops = {MakeHostDir, CreateExtractedFile, WriteHostFile, CloseHostFile,
-                            OpenHostOld, ReadHostOld,         CloseHostOld};
+                            OpenHostOld, ReadHostOld,         CloseHostOld,  nullptr};
     ExtractResult result;
     if (RunPayloadExtraction(&reader, dest, mode, &ops, &x, &result) != 0) {
         if (x.why[0]) {
