@@ -25,8 +25,9 @@ VNPACK = os.path.join(ROOT, "build", "host-release", "tools", "vnpack")
 LIMIT = os.path.join(ROOT, "build", "host-release", "bench", "limit")
 # bench/run names the Windows build whose programs its prefix runs.
 WIN_BUILD = os.environ.get("VN_BENCH_WIN_BUILD", os.path.join(ROOT, "build", "win"))
-# The NSIS installer is a 32-bit program: a Wine that runs x86_64 programs only cannot start it.
-NSIS_RUNS = os.environ.get("VN_BENCH_WIN_ARCH", "i686") != "x86_64"
+# The NSIS installer the extraction row runs is built for the programs' architecture: a Wine that
+# runs x86_64 programs only cannot start the usual 32-bit one, and NSIS has a 64-bit zlib stub.
+NSIS_TARGET = "amd64-unicode" if os.environ.get("VN_BENCH_WIN_ARCH", "i686") == "x86_64" else "x86-unicode"
 LIMIT_EXE = os.path.join(WIN_BUILD, "bench", "limit.exe")
 PROBE_EXE = os.path.join(WIN_BUILD, "tests", "win", "extract_probe.exe")
 PROGRAM_EXE = os.path.join(WIN_BUILD, "src", "vnupdate.exe")
@@ -205,9 +206,11 @@ def make_tree(profile):
     return tree
 
 
-def write_nsi(tree, out_exe):
+def write_nsi(tree, out_exe, target=None):
     nsi = out_exe[:-4] + ".nsi"
     with open(nsi, "w", encoding="utf-8") as f:
+        if target:
+            f.write(f"Target {target}\n")
         f.write("Unicode true\nSetCompressor zlib\nName \"bench\"\nRequestExecutionLevel user\n"
                 f"OutFile \"{out_exe}\"\nInstallDir \"$TEMP\\bench\"\n"
                 f"Section\nSetOutPath \"$INSTDIR\"\nFile /r \"{tree}/*\"\nSectionEnd\n")
@@ -255,6 +258,11 @@ def main():
         subprocess.run(vnpack_build(full, best_exe, PROBE_EXE, "--best"), shell=True, check=True)
         best = time.monotonic() - t0
     subprocess.run(f"makensis -V1 {sh_quote(nsi)} >/dev/null", shell=True, check=True)
+    nsis_run_exe = nsis_exe
+    if NSIS_TARGET != "x86-unicode":
+        nsis_run_exe = os.path.join(out, "nsis64.exe")
+        nsi64 = write_nsi(full, nsis_run_exe, NSIS_TARGET)
+        subprocess.run(f"makensis -V1 {sh_quote(nsi64)} >/dev/null", shell=True, check=True)
 
     # Extraction under Wine: the limit, the NSIS installer, our extraction; the limit natively.
     dest = os.path.join(out, "tree")
@@ -262,10 +270,8 @@ def main():
                                        full, dest, runs)
     limit_wine, _ = timed_extraction(
         "limit_wine", wine_cmd(LIMIT_EXE, winpath(ours_exe), winpath(dest)), full, dest, runs)
-    nsis_wine = None
-    if NSIS_RUNS:
-        nsis_wine, _ = timed_extraction(
-            "nsis_wine", wine_cmd(nsis_exe, "/S", "/D=" + winpath(dest)), full, dest, runs, whole_seconds=True)
+    nsis_wine, _ = timed_extraction(
+        "nsis_wine", wine_cmd(nsis_run_exe, "/S", "/D=" + winpath(dest)), full, dest, runs, whole_seconds=True)
     probe_wine, _ = timed_extraction("probe_wine", wine_cmd(ours_exe, winpath(dest)), full, dest, runs)
 
     # The real program, driven as a player would: start-up until the menu shows, with the full and the
@@ -300,13 +306,12 @@ def main():
     table = [
         ("extraction, limit (native)", f"{limit_native:.2f} s", "", ""),
         ("extraction, limit (Wine)", f"{limit_wine:.2f} s", "1.00", ""),
-        ("extraction, NSIS zlib /S (Wine)", f"{nsis_wine:.2f} s", f"{nsis_wine / limit_wine:.2f}", "")
-        if nsis_wine else ("extraction, NSIS zlib /S (Wine)", "-", "", "not run: a 32-bit installer, and this Wine runs x86_64 programs only"),
+        ("extraction, NSIS zlib /S (Wine)", f"{nsis_wine:.2f} s", f"{nsis_wine / limit_wine:.2f}",
+         "" if NSIS_TARGET == "x86-unicode" else "NSIS's 64-bit stub, as the programs here"),
         ("extraction, probe (Wine)", f"{probe_wine:.2f} s", f"{probe_wine / limit_wine:.2f}", "the copy, no program around it"),
         ("extraction, ours: Yes to dialog (Wine)", f"{ours_wine:.2f} s", f"{ours_wine / limit_wine:.2f}",
          f"goal <= 1.20 x limit: {verdict(ours_wine / limit_wine <= 1.2)}; "
-         + (f"{ours_wine / nsis_wine:.2f} x NSIS, goal <= 0.60: {verdict(ours_wine / nsis_wine <= 0.6)}" if nsis_wine
-            else "against NSIS: not run")),
+         + f"{ours_wine / nsis_wine:.2f} x NSIS, goal <= 0.60: {verdict(ours_wine / nsis_wine <= 0.6)}"),
         ("cancel, click to copy stopped (Wine)", f"{cancel_stop * 1000:.0f} ms", "",
          f"goal <= 100 ms: {verdict(cancel_stop <= 0.1)}; the bar's 40 ms redraw is the resolution"),
         ("cancel, click to rollback done (Wine)", f"{cancel_done:.2f} s", "",
