@@ -14,12 +14,12 @@ enum CopyStop {
     kCopyQuit = 2,    // the window's thread met WM_QUIT
 };
 
-// A thread and two counting semaphores the platform lends the copy, so that a writer thread writes
-// one block while the worker inflates the next. Without them (or when start fails) the worker
-// writes each block itself.
+// A thread and two counting semaphores the platform lends the copy, so that a writer thread makes
+// and writes the files while the worker inflates ahead. Without them (or when start fails) the
+// worker writes each file itself.
 enum CopySemaphore {
-    kCopyBlockReady = 0,  // blocks handed to the writer
-    kCopyBufferFree = 1,  // buffers the worker may fill
+    kCopyBlockReady = 0,  // steps handed to the writer
+    kCopyBufferFree = 1,  // slots the worker may fill
 };
 const int kCopyBuffers = 8;  // a small file takes three: its open, its block and its close
 struct CopyThreads {
@@ -77,7 +77,7 @@ struct CopyJob {
     std::atomic<uint32_t> file, fileSize, fileWritten, consumed;
     std::atomic_flag pathBusy;
     char path[kPayloadNameBytes];
-    // The hand-over, a ring of kCopyBuffers blocks guarded by the semaphores: put counts the
+    // The hand-over, a ring of kCopyBuffers steps guarded by the semaphores: put counts the
     // worker's hand-overs, taken the writer's.
     CopyBlock blocks[kCopyBuffers];
     uint32_t put, taken;
@@ -93,8 +93,8 @@ void InitCopyJob(CopyJob* job, PayloadReader* reader, const char* dest, const St
 // writes and closes the files in the order handed over while the worker inflates ahead (joined
 // before this returns); a failure there fails the walk at the worker's next step, and nothing moves
 // until the writer has closed every file. A stop request met before a file, a block or a file's
-// close fails the walk, so the folder is put back as it was, and sets job->stopped; once every
-// file is written, the commit is no longer stopped.
+// close fails the walk, so the folder is put back as it was, and sets job->stopped; once the last
+// file is handed over, the commit is no longer stopped.
 void RunCopyJob(CopyJob* job);
 // The latest published state, read on any thread.
 void ReadCopyView(CopyJob* job, CopyView* view);
