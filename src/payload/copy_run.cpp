@@ -33,8 +33,14 @@ void PublishBlock(CopyJob* job, uint32_t fileWritten, uint32_t consumed) {
 }
 
 // The semaphores' counts live here and the platform's only wake a side that has to wait: under
-// Wine every wait or post on a kernel object is a round trip to another process.
+// Wine every wait or post on a kernel object is a round trip to another process. The other side
+// usually frees a slot or hands a step over within a few yields, so a side looks that many times
+// before it sleeps.
+const int kCopyYields = 1000;
+
 void Take(CopyJob* job, int semaphore) {
+    for (int i = 0; i < kCopyYields && job->counts[semaphore].load(std::memory_order_relaxed) <= 0; ++i)
+        job->threads->yield(job->threads->ctx);
     if (job->counts[semaphore].fetch_sub(1) <= 0) job->threads->wait(job->threads->ctx, semaphore);
 }
 

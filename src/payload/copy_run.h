@@ -29,6 +29,7 @@ struct CopyThreads {
     // Semaphores that start at 0 and count at most kCopyBuffers.
     void (*wait)(void* ctx, int semaphore);  // takes one
     void (*post)(void* ctx, int semaphore);  // gives one
+    void (*yield)(void* ctx);                // lets another thread run on this processor
 };
 
 // What the writer does with a slot of the ring.

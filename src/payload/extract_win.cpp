@@ -267,8 +267,9 @@ int StartWriter(void*, void (*fn)(void*), void* arg) {
 
 void WaitWriter(void*, int semaphore) { WaitForSingleObject(s_writer.semaphores[semaphore], INFINITE); }
 void PostWriter(void*, int semaphore) { ReleaseSemaphore(s_writer.semaphores[semaphore], 1, nullptr); }
+void YieldWriter(void*) { SwitchToThread(); }
 
-const CopyThreads kWriterThreads = {nullptr, StartWriter, JoinWriter, WaitWriter, PostWriter};
+const CopyThreads kWriterThreads = {nullptr, StartWriter, JoinWriter, WaitWriter, PostWriter, YieldWriter};
 
 DWORD WINAPI CopyThread(void* job) {
     RunCopyJob(static_cast<CopyJob*>(job));

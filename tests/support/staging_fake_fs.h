@@ -343,6 +343,7 @@ inline int FakeStart(void* ctx, void (*fn)(void*), void* arg) {
 }
 
 inline void FakeJoin(void* ctx) { static_cast<FakeThreads*>(ctx)->thread.join(); }
+inline void FakeYield(void*) { std::this_thread::yield(); }
 
 inline void FakeWait(void* ctx, int semaphore) {
     FakeThreads* t = static_cast<FakeThreads*>(ctx);
@@ -375,7 +376,7 @@ inline int RunFakeUpdate(FakeFs* fs, FaultyBytes* in, uint32_t seed = 5,
     if (rc == 0 && watch) {
         CopyJob job;
         FakeThreads lent;
-        const CopyThreads threads = {&lent, FakeStart, FakeJoin, FakeWait, FakePost};
+        const CopyThreads threads = {&lent, FakeStart, FakeJoin, FakeWait, FakePost, FakeYield};
         InitCopyJob(&job, &reader, "C:\\G", &kFakeOps, &kFakeFileOps, fs, seed, &threads);
         std::atomic<bool> ended(false);
         std::thread worker([&] {
